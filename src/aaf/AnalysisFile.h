@@ -1,0 +1,38 @@
+#pragma once
+// The analysis file (.aaf): the records of the last analysis, written only.
+//
+// Layout (all integers little-endian; strings length-prefixed, see WriteString):
+//   "Workers of hand and fist unite !", "MA1.2",
+//   SI1.0 record: "SI1.0", input path, date "%Y%m%d", node count,
+//   per node: SP1.0 record (74 bytes), then PH1.0 record (94 bytes) when it has a pack header.
+
+#include <string>
+#include <string_view>
+
+class CFile;
+class CPackList;
+
+namespace AnalysisFile
+{
+constexpr const char* kBanner = "Workers of hand and fist unite !";
+constexpr const char* kFormatTag = "MA1.2";
+
+enum class SaveResult
+{
+    Ok,
+    NoAnalysis,   // "No analysis done"
+    CannotOpen,   // "Cannot open output file %s"
+    CannotWrite,  // "Cannot write output file %s"
+};
+
+// A uint32 n (characters + 1), then the characters and a NUL.
+bool WriteString(CFile& file, std::string_view text);
+
+// Writes the analysis file of list to path. The file is written beside the target under
+// a temporary name and renamed over it only when every byte was written, so a failure
+// never leaves a truncated file or destroys the one that was there.
+SaveResult Save(CPackList* list, const std::string& path);
+
+// The message a front shows for a result ("" for Ok).
+std::string MessageFor(SaveResult result, const std::string& path);
+}  // namespace AnalysisFile

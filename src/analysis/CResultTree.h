@@ -1,0 +1,123 @@
+#pragma once
+// The result tree: a compact store of text lines with an image index, a parent and an
+// expanded flag. A full analysis puts tens of millions of lines here, so a line is a
+// small fixed record and its text is made only when asked for: a line keeps a format
+// (LineFmt) and one 64-bit argument word, from which LineFormat.cpp makes the text.
+//
+// Lines are only ever appended as the last child of their parent. Line ids start at 1;
+// 0 (kNoItem) stands for "no line", and as a parent for the top level of the tree.
+
+#include "analysis/LineFormat.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using ItemId = uint32_t;
+constexpr ItemId kNoItem = 0;
+
+// Image indices of the tree's image list.
+namespace TreeImage
+{
+constexpr uint8_t Plus = 0;    // a collapsed group line (every group line starts so)
+constexpr uint8_t Minus = 1;   // an expanded group line
+constexpr uint8_t Dot = 2;     // not used
+constexpr uint8_t Blank = 3;   // a value line
+constexpr uint8_t Error = 4;   // a line marked as an error
+}  // namespace TreeImage
+
+class CResultTree
+{
+public:
+    CResultTree();
+    ~CResultTree();
+    CResultTree(const CResultTree&) = delete;
+    CResultTree& operator=(const CResultTree&) = delete;
+
+    // ---- building ------------------------------------------------------------------
+    ItemId AddLine(ItemId parent, LineFmt fmt, uint64_t arg, uint8_t image)
+    {
+        if (m_nCount == m_nCapacity)
+            Grow();
+        Line& l = LineRef(++m_nCount);
+        l.parent = parent;
+        l.fmt = static_cast<uint16_t>(fmt);
+        l.image = image;
+        l.flags = 0;
+        l.arg = arg;
+        m_bIndexValid = false;
+        return m_nCount;
+    }
+    ItemId AddGroup(ItemId parent, LineFmt fmt, uint64_t arg = 0) { return AddLine(parent, fmt, arg, TreeImage::Plus); }
+    ItemId AddValue(ItemId parent, LineFmt fmt, uint64_t arg = 0) { return AddLine(parent, fmt, arg, TreeImage::Blank); }
+    // A line with free text (kept in the tree's string store).
+    ItemId AddText(ItemId parent, std::string_view text, uint8_t image);
+    // Keeps a string for the formats that print one; returns its handle for the argument word.
+    uint32_t StoreString(std::string_view text);
+
+    void SetText(ItemId item, LineFmt fmt, uint64_t arg);
+    void SetImage(ItemId item, uint8_t image);
+    void SetExpanded(ItemId item, bool expanded);
+    // The error mark: new text, the error image, and the line and every line above it
+    // expanded up to the top level. Images of the lines above are not changed.
+    void MarkError(ItemId item, LineFmt fmt, uint64_t arg);
+    // The expand/collapse icon switch for a line the user opens or closes.
+    void IconSwitch(ItemId item, bool expanding);
+    void DeleteAll();
+
+    // ---- reading -------------------------------------------------------------------
+    uint32_t Count() const { return m_nCount; }
+    bool IsValid(ItemId item) const { return item != kNoItem && item <= m_nCount; }
+    ItemId Parent(ItemId item) const { return LineRef(item).parent; }
+    uint8_t Image(ItemId item) const { return LineRef(item).image; }
+    bool IsExpanded(ItemId item) const { return (LineRef(item).flags & kExpanded) != 0; }
+    LineFmt Format(ItemId item) const { return static_cast<LineFmt>(LineRef(item).fmt); }
+    uint64_t Arg(ItemId item) const { return LineRef(item).arg; }
+    std::string Text(ItemId item) const;
+    // Appends the line's text to out (no allocation when out has room).
+    void AppendText(ItemId item, std::string& out) const;
+    std::string_view String(uint32_t handle) const;
+
+    // Children in insertion order; parent kNoItem is the top level. The child index is
+    // built on the first query after lines were added: O(lines) once, O(1) per query.
+    uint32_t ChildCount(ItemId parent) const;
+    ItemId Child(ItemId parent, uint32_t row) const;
+    // Row of a line among its parent's children.
+    uint32_t Row(ItemId item) const;
+
+    // Bytes held by the store (lines, index, strings), for the benchmarks.
+    size_t MemoryBytes() const;
+
+private:
+    struct Line
+    {
+        uint32_t parent;
+        uint16_t fmt;
+        uint8_t image;
+        uint8_t flags;
+        uint64_t arg;
+    };
+    static_assert(sizeof(Line) == 16);
+    static constexpr uint8_t kExpanded = 1;
+    static constexpr unsigned kChunkBits = 16;
+    static constexpr uint32_t kChunkSize = 1u << kChunkBits;
+
+    Line& LineRef(ItemId id) { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
+    const Line& LineRef(ItemId id) const { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
+    void Grow();
+    void BuildIndex() const;
+
+    // Lines live in fixed chunks, so growing never copies them. Slot 0 of chunk 0 is unused.
+    std::vector<std::unique_ptr<Line[]>> m_chunks;
+    uint32_t m_nCount = 0;
+    uint32_t m_nCapacity = 0;
+    std::string m_strings;
+
+    // Child index (children of each parent contiguous, in order), rebuilt when stale.
+    mutable bool m_bIndexValid = false;
+    mutable std::vector<uint32_t> m_childStart;  // per parent id (0 = top level), size count + 2
+    mutable std::vector<ItemId> m_children;      // size count
+    mutable std::vector<uint32_t> m_rank;        // per line: position in m_children
+};

@@ -1,0 +1,138 @@
+#pragma once
+// The texts of the result tree. A line stores one of these formats and a 64-bit argument
+// word; FormatLine turns the pair into the line's text, exactly as printf would have
+// made it when the line was added. Keeping texts out of the store is what lets a tree of
+// tens of millions of lines fit in a few hundred megabytes and be built at disk speed.
+
+#include <cstdint>
+#include <string>
+
+class CResultTree;
+
+enum class LineFmt : uint16_t
+{
+    Text,  // free text: arg = string handle
+
+    // ---- analysis run
+    RootPackets,          // "%s [%d packets]"            lo = string handle, hi = limit
+    RootAll,              // "%s [all packets]"           lo = string handle
+    Essentials,           // "Essentials"
+    ElementaryStreams,    // "Elementary streams"
+    VideoSequence,        // "Video sequence"
+    PacketStructure,      // "Packet structure"
+    VideoInformation,     // "Video Information"
+    PackNumber,           // "PACK #%d"
+    Header,               // "HEADER"
+    Data,                 // "DATA"
+    ExtensionData,        // "extension data (not parsed)"
+    Padding,              // "Padding"
+    AudioStream,          // "(Audio Stream %d)"
+    VideoStream,          // "(Video Stream %d)"
+    PackPts,              // "pack PTS = %.2f ms"         lo = PTS (90 kHz, low 32 bits)
+    Pack,                 // "pack"
+    AudioHeaderFirst,     // "audio header @ %d offs. (expecting @ %d)"   lo = h, hi = expected
+    AudioHeaderNext,      // "audio header @ %d offs."                    lo = h
+    AudioHeaderFirstErr,  // the first with " ERR: ! %d" (the expected offset again)
+    AudioHeaderNextErr,   // "audio header @ %d offs. ERR: ! %d"          lo = h, hi = expected
+
+    // ---- pack header
+    Scr,                  // "SCR = %.2f ms"              lo = SCR base (low 32 bits)
+    MuxrateBps,           // "muxrate = %d bps"
+    Details,              // "Details"
+    Marker01,             // "Marker (01) = %1d%1d"       lo = the two bits
+    ScrBits32to30,        // "SCR[32..30] = 0x%x"
+    Marker1,              // "Marker (1) = %d"
+    ScrBits29to15,        // "SCR[29..15] = 0x%x"
+    ScrBits14to0,         // "SCR[14..0] = 0x%x"
+    ScrExtension,         // "SCR extension = 0x%x"
+    MuxrateRaw,           // "muxrate = 0x%x"
+    ReservedHex,          // "reserved = 0x%x"
+    PackStuffing,         // "pack stuffing = %d"
+
+    // ---- system header
+    SystemHeader,         // "System Header"
+    HeaderLength,         // "Header Length = %d"
+    RateBound,            // "Rate Bound = 0x%x (%d bps)"  lo = rate bound
+    AudioBound,           // "Audio Bound = %d stream(s)"
+    FixedFlagFbr,         // "fixed flag = %d (FBR)"
+    FixedFlagVbr,         // "fixed flag = %d (VBR)"
+    CspsConstrained,      // "CSPS flag = %d (constrained parms)"
+    CspsUnconstrained,    // "CSPS flag = %d (unconstrained)"
+    SystemAudioLock,      // "system audio lock = %d"
+    SystemVideoLock,      // "system video lock = %d"
+    VideoBound,           // "Video Bound = %d stream(s)"
+    StreamIdEntry,        // "Stream ID 0x%2X %s"          lo = stream id
+    PstdBoundScale,       // "   P-STD bound scale: %d "
+    PstdBoundSize,        // "   P-STD bound size: %d "
+    PstdBound,            // "   [P-STD bound: %d (%d kB)]" lo = bytes
+
+    // ---- PES header
+    PesStreamPts,         // "Stream 0x%2X %s, PTS: %.2f ms" lo = PTS, hi = stream id
+    PesStream,            // "Stream 0x%2X %s"             lo = stream id
+    PesHeader,            // "PES HEADER"
+    PacketLength,         // "Packet length = %d"
+    PesMarker,            // "marker = %2.2d"
+    ScramblingControl,    // "scrambling control = 0x%x"
+    Prio,                 // "prio = %d"
+    DataAlignment,        // "data alignment = %d"
+    Copyright,            // "copyright = %d"
+    OriginalCopy,         // "original/copy = %d"
+    PtsDtsFlags,          // "PTS/DTS flags = %d"
+    Escr,                 // "ESCR = %d"
+    EsRate,               // "ESRATE = %d"
+    DsmTrickMode,         // "DSM trickmode = %d"
+    AddCopyInfo,          // "add. copy info = %d"
+    CrcFlag,              // "CRC flag = %d"
+    PesExtension,         // "PES extension = %d"
+    PesPrivateData,       // "PES private data = %d"
+    PackHeaderField,      // "pack header field = %d"
+    SequenceCounter,      // "sequence counter = %d"
+    PstdBufferFlag,       // "P-STD buffer flag = %d"
+    PstdBuffer,           // "P-STD buffer: %d (%d kB)"    lo = bytes
+    ReservedDec,          // "reserved = %d"
+    PesExtensionField,    // "PES extension field = %d"
+    HeaderDataLength,     // "header data length = %d"
+    Pts,                  // "PTS = %.2f ms (%d)"          lo = PTS
+    Dts,                  // "DTS = %.2f ms (%d)"          lo = DTS
+
+    // ---- video sequence, group of pictures, picture
+    SequenceHeader,       // "sequence header"
+    HorizontalSize,       // "horizontal size = %d"
+    VerticalSize,         // "vertical size = %d"
+    AspectRatio,          // "aspect ratio = %s"           lo = aspect ratio code
+    Bitrate,              // "bitrate = %d"
+    VbvBufferSize,        // "VBV buffer size = %d (== %d KB)"
+    GroupOfPictures,      // "group of pictures"
+    DropFlag,             // "drop flag = %d"
+    Timecode,             // "timecode :  %2.2d:%2.2d:%2.2d.%2.2d"  bytes 0..3 = h, m, s, pictures
+    ClosedGop,            // "closed gop = %d"
+    BrokenLink,           // "broken link = %d"
+    Picture,              // "picture (tref = %d, %s)"     lo = tref, hi = coding type
+    VbvDelay,             // "VBV delay = %d (0x%4X)"
+
+    // ---- audio frame header
+    MpegLevel,            // "MPEG%d, Level %d"            lo = version, hi = layer
+    ProtectionNoCrc,      // "protection bit = 1 (no CRC)"
+    ProtectionCrc,        // "protection bit = 0 (has CRC)"
+    BitrateIdx,           // "Bitrate idx = %d (%d000 bps)" lo = index, hi = kbit/s
+    SamplingFreq,         // "Sampling Freq. idx = %d (%.1f kHz)" lo = index, hi = version
+    AudioPadding,         // "padding = %d "
+    FrameSize,            // "Frame Size = %d bytes (%.2f ms)" lo = length, hi = header bytes 1 and 2
+
+    Count_
+};
+
+// Argument word of two 32-bit values.
+constexpr uint64_t PackArgs(uint32_t lo, uint32_t hi = 0)
+{
+    return uint64_t{lo} | (uint64_t{hi} << 32);
+}
+constexpr uint32_t ArgLo(uint64_t arg) { return static_cast<uint32_t>(arg); }
+constexpr uint32_t ArgHi(uint64_t arg) { return static_cast<uint32_t>(arg >> 32); }
+
+// Appends the text of a line to out.
+void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string& out);
+
+// A 90 kHz time stamp (low 32 bits) in milliseconds: the value times the double nearest
+// to 1/90, rounded once. Multiplying, not dividing, is what the displayed values rely on.
+double TicksToMs(uint32_t ticks);

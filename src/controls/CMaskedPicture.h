@@ -1,0 +1,18 @@
+#pragma once
+// Static picture painted through a monochrome mask over the parent's background.
+
+#include <QWidget>
+
+class CMaskedPicture : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CMaskedPicture(QWidget* parent = nullptr);
+    ~CMaskedPicture() override;
+
+    int m_nPicture = 0;  // bitmap resource id; 0 draws nothing
+    int m_nMask = 0;     // mask resource id; 0: the picture is its own mask
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};

@@ -1,0 +1,34 @@
+#pragma once
+// Base of the program's dialogs: a bitmap tiled over the client area (or a solid
+// colour), with labels, check boxes, radio buttons and group boxes drawn over it
+// without a background of their own.
+
+#include <QColor>
+#include <QDialog>
+#include <QPixmap>
+
+class CSkinDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit CSkinDialog(QWidget* parent = nullptr);
+    ~CSkinDialog() override;
+
+    virtual void SetBackgroundColor(const QColor& colour);
+    virtual void SetBackgroundBitmap(int resourceId);
+
+    // Paints the dialog's background of the dialog rectangle rect into painter, with the
+    // rectangle's top-left corner at the painter's (0, 0). Buttons and the logo compose
+    // their transparent parts from this. Returns false when there is no background of
+    // our own (the platform default then applies).
+    bool PaintBackground(QPainter& painter, const QRect& rect) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+    bool m_bHasColor = false;
+    QColor m_crBackground;
+    QPixmap m_hBackground;
+    int m_nBitmapWidth = 0;
+    int m_nBitmapHeight = 0;
+};

@@ -1,0 +1,40 @@
+#pragma once
+// The input file of an analysis: buffered reading plus the searches the analysis needs,
+// the next start code (00 00 01 xx) and the MPEG audio sync word in a memory block.
+
+#include "stream/CStreamFile.h"
+
+// Fourth bytes of the start codes that the analysis tells apart.
+namespace StartCode
+{
+constexpr uint8_t Picture = 0x00;
+constexpr uint8_t SequenceHeader = 0xB3;
+constexpr uint8_t Extension = 0xB5;
+constexpr uint8_t GroupOfPictures = 0xB8;
+constexpr uint8_t Pack = 0xBA;
+constexpr uint8_t SystemHeader = 0xBB;
+constexpr uint8_t PaddingStream = 0xBE;
+}  // namespace StartCode
+
+// Audio stream ids are 0xC0..0xDF, video stream ids 0xE0..0xEF.
+constexpr bool IsAudioStreamId(uint32_t id) { return (id & 0xE0) == 0xC0; }
+constexpr bool IsVideoStreamId(uint32_t id) { return (id & 0xF0) == 0xE0; }
+
+class CMpegStreamFile : public CStreamFile
+{
+public:
+    CMpegStreamFile() = default;
+    ~CMpegStreamFile() override = default;
+
+    // Writes pending data out, discards both buffers, then seeks the system file.
+    // The stream position counter is left alone.
+    uint64_t Seek(int64_t offset, SeekPosition from) override;
+
+    // Finds the next 00 00 01 and reads the byte after it into code. Returns false when
+    // the input ends first. The result is that of sliding a three-byte window over the
+    // input one byte at a time; the buffered bytes are searched in bulk.
+    bool NextStartCode(uint8_t& code);
+
+    // Offset of the first 0xFF followed by a byte with the top nibble 0xF, or -1.
+    static int32_t FindAudioSync(const uint8_t* bytes, int32_t length);
+};

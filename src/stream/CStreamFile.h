@@ -1,0 +1,59 @@
+#pragma once
+// A file with a read buffer and a write buffer between its callers and the system.
+// The analysis reads in very small pieces (one byte for the start-code window, a few
+// bytes per header); the read buffer turns those into a few large system reads.
+
+#include "stream/CFile.h"
+
+#include <cstring>
+#include <memory>
+
+class CStreamFile : public CFile
+{
+public:
+    static constexpr uint32_t kReadCapacity = 300000;
+    static constexpr uint32_t kWriteCapacity = 150000;
+
+    CStreamFile();
+    ~CStreamFile() override;
+
+    void SetFilePath(const std::string& path) override;
+    bool Open(const std::string& path, uint32_t openFlags, int* error = nullptr) override;
+
+    // Delivers exactly count bytes, or 0 when the data ends first. At the end the buffer
+    // is drained and every later Read returns 0.
+    uint32_t Read(void* buffer, uint32_t count) override
+    {
+        if (m_pReadBuffer && m_nReadFill - m_nReadCursor >= count)
+        {
+            std::memcpy(buffer, m_pReadBuffer.get() + m_nReadCursor, count);
+            m_nReadCursor += count;
+            m_nStreamPosition += count;
+            return count;
+        }
+        return ReadRefill(buffer, count);
+    }
+    bool Write(const void* buffer, uint32_t count) override;
+    void Close() override;
+
+    // Bytes delivered by Read plus bytes accepted by Write since Open.
+    uint64_t GetStreamPosition() const { return m_nStreamPosition; }
+
+protected:
+    // Keeps the unread tail, moved to the front, and fills the rest with one system read.
+    void Refill();
+    // Writes the waiting bytes out; false when the system refused them.
+    bool FlushWriteBuffer();
+
+    uint32_t m_nReadCapacity;
+    uint32_t m_nWriteCapacity;
+    std::unique_ptr<uint8_t[]> m_pWriteBuffer;
+    uint32_t m_nWriteFill = 0;
+    std::unique_ptr<uint8_t[]> m_pReadBuffer;
+    uint32_t m_nReadCursor = 0;
+    uint32_t m_nReadFill = 0;
+    uint64_t m_nStreamPosition = 0;
+
+private:
+    uint32_t ReadRefill(void* buffer, uint32_t count);
+};

@@ -1,0 +1,48 @@
+#pragma once
+// Pack header (after 00 00 01 BA), always read with the MPEG-2 layout: ten fixed bytes
+// and up to seven stuffing bytes. An MPEG-1 pack shows as "Marker (01) = 00".
+
+#include "analysis/CResultTree.h"
+
+#include <cstdint>
+
+class CStreamFile;
+class CFile;
+
+class CPackHeader
+{
+public:
+    CPackHeader() = default;
+    virtual ~CPackHeader() = default;
+
+    bool Parse(CStreamFile& file);
+    // Adds the lines under m_hHeaderItem, which the driver sets first.
+    void Display(CResultTree& tree);
+    // The PH1.0 record: tag, length 80, 80-byte payload.
+    bool Save(CFile& file) const;
+    // The 80-byte payload of the PH1.0 record (little-endian, binary64 SCR).
+    void SavePayload(uint8_t out[80]) const;
+
+    uint32_t m_nMarker01 = 0;        // 2 bits
+    uint32_t m_nScr32_30 = 0;        // 3 bits
+    uint32_t m_nMarker1 = 0;         // 1 bit
+    uint32_t m_nScr29_15 = 0;        // 15 bits
+    uint32_t m_nMarker2 = 0;         // 1 bit
+    uint32_t m_nScr14_0 = 0;         // 15 bits
+    uint32_t m_nMarker3 = 0;         // 1 bit
+    uint32_t m_nScrExtension = 0;    // 9 bits
+    uint32_t m_nMarker4 = 0;         // 1 bit
+    uint32_t m_nProgramMuxRate = 0;  // 22 bits, 50 bytes/s units
+    uint32_t m_nMarker5 = 0;         // 1 bit
+    uint32_t m_nMarker6 = 0;         // 1 bit
+    uint32_t m_nReserved = 0;        // 5 bits
+    uint32_t m_nStuffingLength = 0;  // 3 bits
+    uint32_t m_nScrBase = 0;         // 33-bit SCR base, low 32 bits
+    double m_dScrMs = 0.0;
+    uint32_t m_nMuxRateBps = 0;      // program mux rate * 400
+
+    ItemId m_hHeaderItem = kNoItem;
+    ItemId m_hDetailsItem = kNoItem;
+    uint8_t m_raw[10] = {};
+    uint8_t m_stuffing[7] = {};
+};

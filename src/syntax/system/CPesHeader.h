@@ -1,0 +1,61 @@
+#pragma once
+// PES packet header, always read with the MPEG-2 syntax: two length bytes, two flag
+// bytes, the header data length and the header data.
+
+#include "analysis/CResultTree.h"
+
+#include <cstdint>
+#include <memory>
+
+class CStreamFile;
+
+class CPesHeader
+{
+public:
+    CPesHeader() = default;
+    virtual ~CPesHeader() = default;
+
+    bool Parse(CStreamFile& file);
+    // The stream line under parent (the pack's "DATA"), "PES HEADER" and the fields.
+    void Display(CResultTree& tree, ItemId parent);
+    // A new "PES HEADER" group under parent with the fields.
+    void DisplayHeader(CResultTree& tree, ItemId parent);
+    void AddFieldLines(CResultTree& tree, ItemId item) const;
+
+    uint8_t m_nStreamId = 0;
+    int32_t m_nPacketLength = 0;     // 16 bits
+    uint8_t m_nMarkerBits = 0;       // 2 bits
+    uint8_t m_nScramblingControl = 0;
+    uint8_t m_nDataAlignment = 0;
+    uint8_t m_nCopyright = 0;
+    uint8_t m_nOriginalOrCopy = 0;
+    uint8_t m_nPtsDtsFlags = 0;      // 2 bits
+    uint8_t m_nEscrFlag = 0;
+    uint8_t m_nDsmTrickModeFlag = 0;
+    uint8_t m_nAdditionalCopyInfoFlag = 0;
+    uint8_t m_nCrcFlag = 0;
+    uint8_t m_nExtensionFlag = 0;
+    uint8_t m_nPriority = 0;
+    uint8_t m_nEsRateFlag = 0;
+    uint8_t m_nHeaderDataLength = 0;
+    uint8_t m_nPrivateDataFlag = 0;
+    uint8_t m_nPackHeaderFieldFlag = 0;
+    uint8_t m_nSequenceCounterFlag = 0;
+    uint8_t m_nPstdBufferFlag = 0;
+    uint8_t m_nExtReserved = 0;      // 3 bits
+    uint8_t m_nExtensionFlag2 = 0;
+    int32_t m_nPstdBufferScale = 0;  // 1 bit
+    int32_t m_nPstdBufferSize = 0;   // 13 bits
+    uint32_t m_nPts = 0;             // low 32 bits of the 33-bit PTS
+    uint32_t m_nDts = 0;
+    double m_dPtsMs = 0.0;
+    double m_dDtsMs = 0.0;
+    ItemId m_hStreamLineItem = kNoItem;
+    ItemId m_hPesHeaderItem = kNoItem;
+    std::unique_ptr<uint8_t[]> m_pHeaderBytes;  // 5 fixed bytes + header data
+
+    bool HasPts() const { return (m_nPtsDtsFlags & 2) != 0; }
+    bool HasDts() const { return (m_nPtsDtsFlags & 1) != 0; }
+    // PES packet length - header data length - 3: the payload behind the header.
+    int32_t PayloadSize() const { return m_nPacketLength - m_nHeaderDataLength - 3; }
+};

@@ -1,0 +1,48 @@
+#pragma once
+// System header (after 00 00 01 BB) and the list of streams it declares.
+
+#include "analysis/CResultTree.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CStreamFile;
+
+class CSystemHeader
+{
+public:
+    struct StreamEntry
+    {
+        uint32_t streamId = 0;       // 8 bits
+        uint32_t markerBits = 0;     // 2 bits, 11 in a valid header
+        uint32_t bufferBoundScale = 0;  // 1 bit
+        uint32_t bufferSizeBound = 0;   // 13 bits
+    };
+
+    CSystemHeader() = default;
+    CSystemHeader(const CSystemHeader& other);
+    CSystemHeader& operator=(const CSystemHeader&) = delete;
+    virtual ~CSystemHeader() = default;
+
+    bool Parse(CStreamFile& file);
+    // Adds a new "System Header" group under parent with the fields and the streams.
+    void Display(CResultTree& tree, ItemId parent);
+
+    int32_t m_nSize = 0;             // header length + 2
+    uint32_t m_nMarker1 = 0;
+    uint32_t m_nRateBound = 0;       // 22 bits, 50 bytes/s units
+    uint32_t m_nMarker2 = 0;
+    uint32_t m_nAudioBound = 0;      // 6 bits
+    uint32_t m_nFixedFlag = 0;
+    uint32_t m_nCspsFlag = 0;
+    uint32_t m_nSystemAudioLock = 0;
+    uint32_t m_nSystemVideoLock = 0;
+    uint32_t m_nMarker3 = 0;
+    uint32_t m_nVideoBound = 0;      // 5 bits
+    uint32_t m_nReservedByte = 0;    // header byte 5 whole
+    std::vector<StreamEntry> m_streams;
+    ItemId m_hParent = kNoItem;
+    ItemId m_hSystemHeaderItem = kNoItem;
+    std::unique_ptr<uint8_t[]> m_pRaw;  // the two length bytes and the header bytes
+};

@@ -1,0 +1,27 @@
+#pragma once
+// Group of pictures header (after 00 00 01 B8): time code, closed GOP, broken link.
+
+#include "analysis/CResultTree.h"
+
+#include <cstdint>
+
+class CStreamFile;
+
+class CGopHeader
+{
+public:
+    CGopHeader() = default;
+    virtual ~CGopHeader() = default;
+
+    bool Parse(CStreamFile& file);
+    void Display(CResultTree& tree, const ItemId& parent) const;
+
+    uint8_t m_nDropFlag = 0;   // 1 bit
+    uint8_t m_nHours = 0;      // 5 bits
+    uint8_t m_nMinutes = 0;    // 6 bits
+    uint8_t m_nSeconds = 0;    // 6 bits
+    uint8_t m_nPictures = 0;   // 6 bits
+    uint8_t m_nClosedGop = 0;  // 1 bit
+    uint8_t m_nBrokenLink = 0; // 1 bit
+    uint8_t m_raw[4] = {};
+};
