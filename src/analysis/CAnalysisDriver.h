@@ -45,6 +45,7 @@ public:
 
     // The records of the last run (null before the first run that opened its file).
     const CPackList* Records() const { return m_pRecords.get(); }
+    CPackList* Records() { return m_pRecords.get(); }
     CResultTree& Tree() { return m_tree; }
 
     // Figures of the last run, for summaries and benchmarks.

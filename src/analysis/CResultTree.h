@@ -10,6 +10,7 @@
 #include "analysis/LineFormat.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -70,11 +71,11 @@ public:
     // ---- reading -------------------------------------------------------------------
     uint32_t Count() const { return m_nCount; }
     bool IsValid(ItemId item) const { return item != kNoItem && item <= m_nCount; }
-    ItemId Parent(ItemId item) const { return LineRef(item).parent; }
-    uint8_t Image(ItemId item) const { return LineRef(item).image; }
-    bool IsExpanded(ItemId item) const { return (LineRef(item).flags & kExpanded) != 0; }
-    LineFmt Format(ItemId item) const { return static_cast<LineFmt>(LineRef(item).fmt); }
-    uint64_t Arg(ItemId item) const { return LineRef(item).arg; }
+    ItemId Parent(ItemId item) const { return IsValid(item) ? LineRef(item).parent : kNoItem; }
+    uint8_t Image(ItemId item) const { return IsValid(item) ? LineRef(item).image : 0; }
+    bool IsExpanded(ItemId item) const { return IsValid(item) && (LineRef(item).flags & kExpanded) != 0; }
+    LineFmt Format(ItemId item) const { return IsValid(item) ? static_cast<LineFmt>(LineRef(item).fmt) : LineFmt::Text; }
+    uint64_t Arg(ItemId item) const { return IsValid(item) ? LineRef(item).arg : 0; }
     std::string Text(ItemId item) const;
     // Appends the line's text to out (no allocation when out has room).
     void AppendText(ItemId item, std::string& out) const;

@@ -1,0 +1,165 @@
+#include "analysis/CResultTree.h"
+
+CResultTree::CResultTree() = default;
+CResultTree::~CResultTree() = default;
+
+void CResultTree::Grow()
+{
+    m_chunks.emplace_back(new Line[kChunkSize]);
+    // Id 0 is "no line": the first chunk gives one slot less.
+    m_nCapacity = static_cast<uint32_t>(m_chunks.size() * kChunkSize - 1);
+}
+
+uint32_t CResultTree::StoreString(std::string_view text)
+{
+    const auto handle = static_cast<uint32_t>(m_strings.size());
+    const auto length = static_cast<uint32_t>(text.size());
+    m_strings.append(reinterpret_cast<const char*>(&length), sizeof length);
+    m_strings.append(text);
+    return handle;
+}
+
+std::string_view CResultTree::String(uint32_t handle) const
+{
+    if (static_cast<size_t>(handle) + sizeof(uint32_t) > m_strings.size())
+        return {};
+    uint32_t length;
+    std::memcpy(&length, m_strings.data() + handle, sizeof length);
+    return std::string_view(m_strings).substr(handle + sizeof length, length);
+}
+
+ItemId CResultTree::AddText(ItemId parent, std::string_view text, uint8_t image)
+{
+    return AddLine(parent, LineFmt::Text, StoreString(text), image);
+}
+
+void CResultTree::SetText(ItemId item, LineFmt fmt, uint64_t arg)
+{
+    if (!IsValid(item))
+        return;
+    Line& l = LineRef(item);
+    l.fmt = static_cast<uint16_t>(fmt);
+    l.arg = arg;
+}
+
+void CResultTree::SetImage(ItemId item, uint8_t image)
+{
+    if (IsValid(item))
+        LineRef(item).image = image;
+}
+
+void CResultTree::SetExpanded(ItemId item, bool expanded)
+{
+    if (!IsValid(item))
+        return;
+    Line& l = LineRef(item);
+    l.flags = expanded ? (l.flags | kExpanded) : (l.flags & ~kExpanded);
+}
+
+void CResultTree::MarkError(ItemId item, LineFmt fmt, uint64_t arg)
+{
+    if (!IsValid(item))
+        return;
+    SetText(item, fmt, arg);
+    SetImage(item, TreeImage::Error);
+    // Expanding from the program does not switch icons: the lines above keep theirs.
+    for (ItemId i = item; i != kNoItem; i = Parent(i))
+        SetExpanded(i, true);
+}
+
+void CResultTree::IconSwitch(ItemId item, bool expanding)
+{
+    if (!IsValid(item))
+        return;
+    SetImage(item, expanding ? TreeImage::Minus : TreeImage::Plus);
+    SetExpanded(item, expanding);
+}
+
+void CResultTree::DeleteAll()
+{
+    m_chunks.clear();
+    m_chunks.shrink_to_fit();
+    m_nCount = 0;
+    m_nCapacity = 0;
+    m_strings.clear();
+    m_strings.shrink_to_fit();
+    m_bIndexValid = false;
+    std::vector<uint32_t>().swap(m_childStart);
+    std::vector<ItemId>().swap(m_children);
+    std::vector<uint32_t>().swap(m_rank);
+}
+
+std::string CResultTree::Text(ItemId item) const
+{
+    std::string s;
+    AppendText(item, s);
+    return s;
+}
+
+void CResultTree::AppendText(ItemId item, std::string& out) const
+{
+    if (!IsValid(item))
+        return;
+    const Line& l = LineRef(item);
+    FormatLine(static_cast<LineFmt>(l.fmt), l.arg, *this, out);
+}
+
+void CResultTree::BuildIndex() const
+{
+    // Children of each parent laid out contiguously in insertion (= id) order: count per
+    // parent, prefix sums, then place. Ids grow with insertion, so a stable pass over the
+    // ids keeps every parent's children in the order they were added.
+    const uint32_t n = m_nCount;
+    m_childStart.assign(static_cast<size_t>(n) + 2, 0);
+    for (ItemId id = 1; id <= n; ++id)
+        ++m_childStart[LineRef(id).parent + 1];
+    for (size_t i = 1; i < m_childStart.size(); ++i)
+        m_childStart[i] += m_childStart[i - 1];
+    m_children.resize(n);
+    m_rank.resize(static_cast<size_t>(n) + 1);
+    std::vector<uint32_t> next(m_childStart.begin(), m_childStart.end() - 1);
+    for (ItemId id = 1; id <= n; ++id)
+    {
+        const uint32_t pos = next[LineRef(id).parent]++;
+        m_children[pos] = id;
+        m_rank[id] = pos;
+    }
+    m_bIndexValid = true;
+}
+
+uint32_t CResultTree::ChildCount(ItemId parent) const
+{
+    if (parent > m_nCount)
+        return 0;
+    if (!m_bIndexValid)
+        BuildIndex();
+    return m_childStart[parent + 1] - m_childStart[parent];
+}
+
+ItemId CResultTree::Child(ItemId parent, uint32_t row) const
+{
+    if (parent > m_nCount)
+        return kNoItem;
+    if (!m_bIndexValid)
+        BuildIndex();
+    const uint32_t start = m_childStart[parent];
+    if (row >= m_childStart[parent + 1] - start)
+        return kNoItem;
+    return m_children[start + row];
+}
+
+uint32_t CResultTree::Row(ItemId item) const
+{
+    if (!IsValid(item))
+        return 0;
+    if (!m_bIndexValid)
+        BuildIndex();
+    return m_rank[item] - m_childStart[LineRef(item).parent];
+}
+
+size_t CResultTree::MemoryBytes() const
+{
+    return m_chunks.size() * kChunkSize * sizeof(Line) + m_chunks.capacity() * sizeof(void*)
+        + m_strings.capacity() + m_childStart.capacity() * sizeof(uint32_t)
+        + m_children.capacity() * sizeof(ItemId) + m_rank.capacity() * sizeof(uint32_t);
+}

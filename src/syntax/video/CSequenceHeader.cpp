@@ -1,0 +1,60 @@
+#include "syntax/video/CSequenceHeader.h"
+
+#include "stream/CStreamFile.h"
+
+#include <cstdio>
+
+void CSequenceHeader::AppendAspectRatioText(int32_t code, std::string& out)
+{
+    char buf[32];
+    switch (code)
+    {
+    case 0: out.append("Forbidden (= 0)"); return;
+    case 1: out.append("1:1 (square pixels)"); return;
+    case 2: out.append("4:3"); return;
+    case 3: out.append("16:9"); return;
+    case 4: out.append("2,21:1"); return;
+    default:
+        out.append(buf, static_cast<size_t>(std::snprintf(buf, sizeof buf, "Reserved (= %d)", code)));
+        return;
+    }
+}
+
+double CSequenceHeader::FrameRateFor(int32_t code)
+{
+    static const double kRates[16] = {0.0, 23.976, 24.0, 25.0, 29.97, 30.0, 50.0, 59.94, 60.0};
+    return code >= 0 && code < 16 ? kRates[code] : 0.0;
+}
+
+// ---------------------------------------------------------------------------- parsing
+
+bool CSequenceHeader::Parse(CStreamFile& file)
+{
+    if (file.Read(m_raw, static_cast<uint32_t>(m_nReadLength)) != static_cast<uint32_t>(m_nReadLength))
+        return false;
+    const uint32_t b0 = m_raw[0], b1 = m_raw[1], b2 = m_raw[2], b3 = m_raw[3];
+    const uint32_t b4 = m_raw[4], b5 = m_raw[5], b6 = m_raw[6], b7 = m_raw[7];
+    m_nHorizontalSize = static_cast<int32_t>((b0 << 4) | (b1 >> 4));
+    m_nVerticalSize = static_cast<int32_t>(((b1 & 0x0F) << 8) | b2);
+    m_nAspectRatioCode = static_cast<int32_t>(b3 >> 4);
+    m_nFrameRateCode = static_cast<int32_t>(b3 & 0x0F);
+    m_strAspectRatio.clear();
+    AppendAspectRatioText(m_nAspectRatioCode, m_strAspectRatio);
+    m_dFrameRate = FrameRateFor(m_nFrameRateCode);
+    m_nBitRate = static_cast<int32_t>(((b4 * 256 + b5) * 4 + (b6 >> 6)) * 400);
+    m_nVbvBufferSize = static_cast<int32_t>((b6 & 0x1F) * 32 + (b7 >> 3));
+    m_nConstrainedParameters = static_cast<uint8_t>((b7 >> 2) & 1);
+    return true;
+}
+
+// ---------------------------------------------------------------------------- display
+
+void CSequenceHeader::Display(CResultTree& tree, const ItemId& parent) const
+{
+    const ItemId g = tree.AddGroup(parent, LineFmt::SequenceHeader);
+    tree.AddValue(g, LineFmt::HorizontalSize, static_cast<uint32_t>(m_nHorizontalSize));
+    tree.AddValue(g, LineFmt::VerticalSize, static_cast<uint32_t>(m_nVerticalSize));
+    tree.AddValue(g, LineFmt::AspectRatio, static_cast<uint32_t>(m_nAspectRatioCode));
+    tree.AddValue(g, LineFmt::Bitrate, static_cast<uint32_t>(m_nBitRate));
+    tree.AddValue(g, LineFmt::VbvBufferSize, static_cast<uint32_t>(m_nVbvBufferSize));
+}
