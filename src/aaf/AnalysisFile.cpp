@@ -145,11 +145,18 @@ std::string DirectoryOf(const std::string& path)
 
 // The file that will be replaced: a symbolic link is followed, so that the save goes to
 // the file the link names and the link stays a link. Empty when the path is unusable.
-// *existing tells whether a file is there now, and *mode its permission bits.
-std::string ResolveTarget(const std::string& path, bool* existing, mode_t* mode)
+// *info tells whether a file is there now, and its owner and permission bits.
+struct TargetInfo
 {
-    *existing = false;
-    *mode = 0;
+    bool existing = false;
+    mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
+};
+
+std::string ResolveTarget(const std::string& path, TargetInfo* info)
+{
+    *info = TargetInfo();
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0)
         return errno == ENOENT ? path : std::string();
@@ -168,8 +175,10 @@ std::string ResolveTarget(const std::string& path, bool* existing, mode_t* mode)
     // may not write must not be replaced behind its owner's back.
     if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0)
         return std::string();
-    *existing = true;
-    *mode = st.st_mode & 07777;
+    info->existing = true;
+    info->mode = st.st_mode & 07777;
+    info->owner = st.st_uid;
+    info->group = st.st_gid;
     return target;
 }
 
@@ -339,9 +348,8 @@ SaveResult Save(CPackList* list, const std::string& path)
     if (path.empty())
         return SaveResult::CannotOpen;
 
-    bool existing = false;
-    mode_t mode = 0;
-    const std::string target = ResolveTarget(path, &existing, &mode);
+    TargetInfo info;
+    const std::string target = ResolveTarget(path, &info);
     if (target.empty())
         return SaveResult::CannotOpen;
 
@@ -357,10 +365,15 @@ SaveResult Save(CPackList* list, const std::string& path)
     ok = ok && file.Flush();
     file.Close();
     ok = ok && !file.HadWriteError();
-    // A replaced file keeps its permissions; a new one has those of any freshly created
-    // file, which the temporary file already got from the umask.
-    if (ok && existing)
-        ok = ::chmod(temp.c_str(), mode) == 0;
+    // A replaced file keeps its owner and permissions; a new one has those of any freshly
+    // created file, which the temporary file already got from the umask. Only the
+    // superuser may give a file away, so a refused chown is no failure: the file is then
+    // simply ours, as it would be after deleting and saving anew.
+    if (ok && info.existing)
+    {
+        [[maybe_unused]] const bool ownerKept = ::chown(temp.c_str(), info.owner, info.group) == 0;
+        ok = ::chmod(temp.c_str(), info.mode) == 0;
+    }
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok)
     {

@@ -205,15 +205,6 @@ TEST(AnalysisFileLayout, StringsCountTheirNul)
     EXPECT_EQ(ReadWholeFile(dir / "s"), Bytes({1, 0, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 0}));
 }
 
-TEST(AnalysisFileLayout, EmptyInputPathIsWrittenAsLoneNul)
-{
-    ScratchDir dir;
-    CPackList list;
-    std::vector<uint8_t> bytes = SaveAndRead(list, dir);
-    ASSERT_EQ(bytes.size(), 79u);
-    EXPECT_EQ(Slice(bytes, 57, 5), Bytes({1, 0, 0, 0, 0}));
-}
-
 // ---------------------------------------------------------------------------------------
 // Round trip through the reader
 
