@@ -143,9 +143,7 @@ std::string DirectoryOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-// The file that will be replaced: a symbolic link is followed, so that the save goes to
-// the file the link names and the link stays a link. Empty when the path is unusable.
-// *info tells whether a file is there now, and its owner and permission bits.
+// What the save replaces: whether a file is there now, and whose it is.
 struct TargetInfo
 {
     bool existing = false;
@@ -153,6 +151,9 @@ struct TargetInfo
     uid_t owner = 0;
     gid_t group = 0;
 };
+
+// The file that will be replaced: a symbolic link is followed, so that the save goes to
+// the file the link names and the link stays a link. Empty when the path is unusable.
 
 std::string ResolveTarget(const std::string& path, TargetInfo* info)
 {
