@@ -13,6 +13,9 @@ public:
     int m_nPicture = 0;  // bitmap resource id; 0 draws nothing
     int m_nMask = 0;     // mask resource id; 0: the picture is its own mask
 
+    // The composed image of the control's client area; null when there is no picture.
+    QImage Render() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 };

@@ -3,6 +3,9 @@
 
 #include <QPushButton>
 
+class QImage;
+class QPainter;
+
 class CQuimbelButton : public QPushButton
 {
     Q_OBJECT
@@ -21,6 +24,27 @@ public:
     bool m_bButtonDown = false;
     bool m_bCaptured = false;
 
+    // Composes the button's image as it is drawn on screen (also what the tests look at).
+    QImage Render() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool hitButton(const QPoint& pos) const override;
+
+    void DrawFrame(QImage& image, const QRect& rect) const;
+    void DrawLabel(QPainter& painter, const QRect& rect, bool disabled) const;
+    QFont SelectLabelFont() const;
+
+private:
+    void Init();
+    void Redraw();
+    void Capture();
+    void ReleaseCapture();
+    void Reset();
 };

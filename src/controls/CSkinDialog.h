@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QPixmap>
 
+class QPainter;
+
 class CSkinDialog : public QDialog
 {
     Q_OBJECT
@@ -25,10 +27,21 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     bool m_bHasColor = false;
     QColor m_crBackground;
     QPixmap m_hBackground;
     int m_nBitmapWidth = 0;
     int m_nBitmapHeight = 0;
+
+private:
+    void Watch(QWidget* widget);
+    void MakeTransparent(QWidget* widget);
 };
+
+// Paints into painter, at its origin, what lies behind control: the background of the
+// skinned dialog it sits on at the control's position, or the plain window colour of
+// its parent when there is no skinned dialog (or an opaque container hides it).
+void PaintParentBackground(const QWidget* control, QPainter& painter);

@@ -2,6 +2,8 @@
 // The program's resources, compiled in with the Qt resource system.
 
 #include <QIcon>
+#include <QImage>
+#include <QList>
 #include <QPixmap>
 
 namespace Res
@@ -15,5 +17,12 @@ constexpr int IDS_ABOUTBOX = 101;    // "&About Varnodel "
 
 // The bitmap with that id, or a null pixmap.
 QPixmap LoadBitmap(int id);
+// The same bitmap as an image (for pixel work without a window system), or a null image.
+QImage LoadImage(int id);
 QIcon AppIcon();
+
+// Cuts the bitmap with that id into images cx pixels wide, left to right, and makes
+// every pixel of the colour transparent: the tree's image list is
+// LoadImageList(IDB_TREEIMAGES, 13, Qt::white). Empty when the bitmap cannot be loaded.
+QList<QIcon> LoadImageList(int id, int cx, QColor transparent);
 }  // namespace Res

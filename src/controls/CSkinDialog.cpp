@@ -1,0 +1,168 @@
+#include "controls/CSkinDialog.h"
+
+#include "controls/Resources.h"
+
+#include <QCheckBox>
+#include <QChildEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QRadioButton>
+
+CSkinDialog::CSkinDialog(QWidget* parent)
+    : QDialog(parent)
+{
+}
+
+CSkinDialog::~CSkinDialog() = default;
+
+void CSkinDialog::SetBackgroundColor(const QColor& colour)
+{
+    m_bHasColor = true;
+    m_crBackground = colour;
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
+    update();  // show the new colour at once
+}
+
+void CSkinDialog::SetBackgroundBitmap(int resourceId)
+{
+    // A second call replaces the first bitmap. A bitmap that cannot be loaded leaves
+    // none, and the colour (or the platform's background) applies.
+    m_hBackground = Res::LoadBitmap(resourceId);
+    m_nBitmapWidth = m_hBackground.isNull() ? 0 : m_hBackground.width();
+    m_nBitmapHeight = m_hBackground.isNull() ? 0 : m_hBackground.height();
+    setAttribute(Qt::WA_OpaquePaintEvent, !m_hBackground.isNull() || m_bHasColor);
+    // The dialogs set it before they are shown, where this costs nothing; a dialog that
+    // is already on screen must not show old and new background side by side.
+    update();
+}
+
+bool CSkinDialog::PaintBackground(QPainter& painter, const QRect& rect) const
+{
+    const QRect client = this->rect();
+    const QRect visible = client.intersected(rect);
+
+    if (!m_hBackground.isNull() && m_nBitmapWidth > 0 && m_nBitmapHeight > 0) {
+        painter.save();
+        painter.translate(-rect.topLeft());
+        // Tiles that cross the client edge are cut there.
+        painter.setClipRect(visible, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+        // Column by column from the client area's top-left corner, each column top to
+        // bottom, every tile whole and unscaled. Tiles that miss the requested rectangle
+        // would be clipped away entirely, so they are skipped.
+        for (int x = client.left(); x < client.width(); x += m_nBitmapWidth) {
+            if (x + m_nBitmapWidth <= visible.left() || x > visible.right())
+                continue;
+            for (int y = client.top(); y < client.height(); y += m_nBitmapHeight) {
+                if (y + m_nBitmapHeight <= visible.top() || y > visible.bottom())
+                    continue;
+                painter.drawPixmap(x, y, m_hBackground);
+            }
+        }
+        painter.restore();
+        return true;
+    }
+
+    if (m_bHasColor) {
+        if (!visible.isEmpty())
+            painter.fillRect(visible.translated(-rect.topLeft()), m_crBackground);
+        return true;
+    }
+    return false;
+}
+
+void CSkinDialog::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    if (!PaintBackground(painter, rect()))
+        QDialog::paintEvent(event);  // the platform's own dialog background
+}
+
+// ---------------------------------------------------------------------------------
+// Static controls without a background
+// ---------------------------------------------------------------------------------
+
+// Children come and go during the dialog's life (the dialogs create some of theirs after
+// construction), and a child is still a bare QWidget when it is added, so its kind is
+// only known once it is polished: every descendant is watched, and treated when polished.
+bool CSkinDialog::event(QEvent* event)
+{
+    if (event->type() == QEvent::ChildAdded) {
+        auto* child = static_cast<QChildEvent*>(event)->child();
+        if (child->isWidgetType())
+            Watch(static_cast<QWidget*>(child));
+    }
+    return QDialog::event(event);
+}
+
+bool CSkinDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Polish:
+        if (watched->isWidgetType())
+            MakeTransparent(static_cast<QWidget*>(watched));
+        break;
+    case QEvent::ChildAdded: {
+        auto* child = static_cast<QChildEvent*>(event)->child();
+        if (child->isWidgetType())
+            Watch(static_cast<QWidget*>(child));
+        break;
+    }
+    case QEvent::ChildRemoved: {
+        auto* child = static_cast<QChildEvent*>(event)->child();
+        child->removeEventFilter(this);
+        break;
+    }
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CSkinDialog::Watch(QWidget* widget)
+{
+    if (widget->isWindow())
+        return;  // a secondary window has a background of its own
+    widget->installEventFilter(this);  // installing twice keeps one filter
+    if (widget->testAttribute(Qt::WA_WState_Polished))
+        MakeTransparent(widget);
+    const auto children = widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children)
+        Watch(child);
+}
+
+void CSkinDialog::MakeTransparent(QWidget* widget)
+{
+    const bool isStatic = qobject_cast<QLabel*>(widget) || qobject_cast<QCheckBox*>(widget)
+        || qobject_cast<QRadioButton*>(widget) || qobject_cast<QGroupBox*>(widget);
+    if (!isStatic)
+        return;
+    // Only the text and the marks are drawn; the text colour stays as it is.
+    widget->setAutoFillBackground(false);
+}
+
+// ---------------------------------------------------------------------------------
+// Background behind a control
+// ---------------------------------------------------------------------------------
+
+void PaintParentBackground(const QWidget* control, QPainter& painter)
+{
+    const QRect area(QPoint(0, 0), control->size());
+    const QWidget* opaque = control->parentWidget();
+    for (const QWidget* p = control->parentWidget(); p; p = p->parentWidget()) {
+        if (const auto* dialog = qobject_cast<const CSkinDialog*>(p)) {
+            const QRect inDialog(control->mapTo(dialog, QPoint(0, 0)), control->size());
+            if (dialog->PaintBackground(painter, inDialog))
+                return;
+            opaque = dialog;
+            break;
+        }
+        opaque = p;
+        // A container that fills its own background hides whatever lies further up.
+        if (p->autoFillBackground() || p->isWindow())
+            break;
+    }
+    const QWidget* source = opaque ? opaque : control;
+    painter.fillRect(area, source->palette().brush(source->backgroundRole()));
+}
