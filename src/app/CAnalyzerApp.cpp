@@ -1,0 +1,81 @@
+#include "app/CAnalyzerApp.h"
+
+#include "app/CAnalyzerDlg.h"
+
+#include <QSettings>
+
+namespace
+{
+QString& RegistryKeyRef()
+{
+    static QString key = QString::fromLatin1(CAnalyzerApp::kRegistryKey);
+    return key;
+}
+
+// A fresh QSettings per access: every write reaches the disk when it goes out of
+// scope, so nothing depends on the program ending cleanly.
+QSettings OpenStore()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, RegistryKeyRef(),
+                     QCoreApplication::applicationName());
+}
+
+QString Key(const QString& section, const QString& entry)
+{
+    return section + QLatin1Char('/') + entry;
+}
+}  // namespace
+
+CAnalyzerApp::CAnalyzerApp(int& argc, char** argv) : QApplication(argc, argv)
+{
+}
+
+CAnalyzerApp::~CAnalyzerApp() = default;
+
+bool CAnalyzerApp::InitInstance()
+{
+    // Control hosting, 3D controls and OLE have no counterpart here; Qt is ready once
+    // the application object exists.
+    SetRegistryKey(QString::fromLatin1(kRegistryKey));
+
+    CAnalyzerDlg dlg;
+    dlg.exec();
+    return false;
+}
+
+void CAnalyzerApp::SetRegistryKey(const QString& key)
+{
+    RegistryKeyRef() = key;
+}
+
+QString CAnalyzerApp::RegistryKey()
+{
+    return RegistryKeyRef();
+}
+
+int CAnalyzerApp::GetProfileInt(const QString& section, const QString& entry, int nDefault)
+{
+    const QVariant value = OpenStore().value(Key(section, entry));
+    if (!value.isValid())
+        return nDefault;
+    bool ok = false;
+    const int n = value.toString().trimmed().toInt(&ok);
+    return ok ? n : nDefault;
+}
+
+QString CAnalyzerApp::GetProfileString(const QString& section, const QString& entry,
+                                       const QString& strDefault)
+{
+    const QVariant value = OpenStore().value(Key(section, entry));
+    return value.isValid() ? value.toString() : strDefault;
+}
+
+void CAnalyzerApp::WriteProfileInt(const QString& section, const QString& entry, int nValue)
+{
+    OpenStore().setValue(Key(section, entry), nValue);
+}
+
+void CAnalyzerApp::WriteProfileString(const QString& section, const QString& entry, const QString& value)
+{
+    OpenStore().setValue(Key(section, entry), value);
+}

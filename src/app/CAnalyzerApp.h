@@ -1,0 +1,48 @@
+#pragma once
+// The application object: prepares Qt and the per-user settings store, runs the main
+// dialog, and ends the program when that dialog closes.
+//
+// The settings store is QSettings in the native format, user scope, organisation
+// "corvax/quelbor", application = the executable's base name (Qt's default application
+// name). Every value is addressed by section and name, as the dialogs always did.
+
+#include <QApplication>
+#include <QString>
+
+class CAnalyzerApp : public QApplication
+{
+    Q_OBJECT
+public:
+    CAnalyzerApp(int& argc, char** argv);
+    ~CAnalyzerApp() override;
+
+    // Runs the main dialog modally. Returns false: the program ends when it closes.
+    virtual bool InitInstance();
+
+    // ---- settings store --------------------------------------------------------------
+    static constexpr const char* kRegistryKey = "corvax/quelbor";
+
+    // Selects the organisation under which the settings live.
+    static void SetRegistryKey(const QString& key);
+    static QString RegistryKey();
+
+    // The stored integer, or nDefault when the value is absent or not an integer.
+    static int GetProfileInt(const QString& section, const QString& entry, int nDefault);
+    // The stored string, or strDefault when the value is absent.
+    static QString GetProfileString(const QString& section, const QString& entry,
+                                    const QString& strDefault = QString());
+    // Write failures are not reported: the in-memory value stays in force regardless.
+    static void WriteProfileInt(const QString& section, const QString& entry, int nValue);
+    static void WriteProfileString(const QString& section, const QString& entry, const QString& value);
+};
+
+// Section and value names of the program's settings.
+namespace ProgOpts
+{
+constexpr const char* kSection = "progopts";
+constexpr const char* kMaxPackets = "maxpackets";  // packs per analysis, 0 = whole file
+constexpr const char* kSaveIn = "savein";          // file chooser remembers its folder
+constexpr const char* kInitialDir = "initialdir";  // that folder
+constexpr int kDefaultMaxPackets = 100;
+constexpr int kDefaultSaveIn = 0;
+}  // namespace ProgOpts

@@ -1,0 +1,585 @@
+#include "app/CAnalyzerDlg.h"
+
+#include "aaf/AnalysisFile.h"
+#include "app/CAboutDlg.h"
+#include "app/CAnalyzerApp.h"
+#include "app/COptionsDlg.h"
+#include "app/DialogFont.h"
+#include "controls/DialogUnits.h"
+#include "app/FileFilter.h"
+#include "controls/Resources.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QShortcut>
+#include <QUrl>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace
+{
+// How often a running analysis lets the window handle its events. Processing events
+// costs a system call, and the run calls Pump after every start code.
+constexpr qint64 kPumpIntervalMs = 15;
+}  // namespace
+
+// ---------------------------------------------------------------------------------
+// Construction: the dialog template
+// ---------------------------------------------------------------------------------
+
+CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
+    : CSkinDialog(parent),
+      m_hIcon(Res::AppIcon()),
+      m_driver(m_resultTree, *this),
+      m_model(m_resultTree),
+      m_picLogo(this),
+      m_editFileName(this),
+      m_btnSave(this),
+      m_btnBrowse(QStringLiteral("..."), this),
+      m_btnOptions(QStringLiteral("options"), this),
+      m_btnExit(QStringLiteral("exit"), this),
+      m_progress(this),
+      m_btnStop(QStringLiteral("stop"), this),
+      m_btnAnalyze(QStringLiteral("analyze"), this),
+      m_treeView(this)
+{
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setFont(DialogFont());
+    setFixedSize(DluToPixels(QSize(320, 209), font()));
+
+    m_btnExit.setGeometry(DialogRect(*this, 263, 179, 50, 14));
+    m_treeView.setGeometry(DialogRect(*this, 10, 25, 240, 135));
+    m_editFileName.setGeometry(DialogRect(*this, 51, 5, 176, 12));
+    m_btnBrowse.setGeometry(DialogRect(*this, 232, 5, 12, 12));
+    m_btnAnalyze.setGeometry(DialogRect(*this, 263, 25, 50, 14));
+    m_btnStop.setGeometry(DialogRect(*this, 263, 47, 50, 14));
+    m_btnStop.setEnabled(false);
+    m_progress.setGeometry(DialogRect(*this, 10, 165, 240, 6));
+    m_progress.setRange(0, 100);
+    m_progress.setTextVisible(false);
+    m_progress.hide();
+    m_btnOptions.setGeometry(DialogRect(*this, 263, 146, 50, 14));
+    m_pLabelFile = new QLabel(QStringLiteral("MPEG2 PS:"), this);
+    m_pLabelFile->setGeometry(DialogRect(*this, 10, 7, 39, 8));
+    m_btnSave.setGeometry(DialogRect(*this, 129, 179, 18, 14));
+    m_picLogo.setGeometry(DialogRect(*this, 10, 174, 100, 28));
+
+    m_treeView.setModel(&m_model);
+    // The view's own context menu would hide the window menu; it has none to offer.
+    m_treeView.setContextMenuPolicy(Qt::PreventContextMenu);
+
+    // Enter presses the button that has the focus and nothing else (see keyPressEvent),
+    // so no button is made the default behind the user's back.
+    for (CQuimbelButton* button : {&m_btnSave, &m_btnBrowse, &m_btnOptions, &m_btnExit, &m_btnStop, &m_btnAnalyze})
+        button->setAutoDefault(false);
+
+    // Tab stops in template order.
+    m_progress.setFocusPolicy(Qt::NoFocus);
+    setTabOrder(&m_btnExit, &m_treeView);
+    setTabOrder(&m_treeView, &m_editFileName);
+    setTabOrder(&m_editFileName, &m_btnBrowse);
+    setTabOrder(&m_btnBrowse, &m_btnAnalyze);
+    setTabOrder(&m_btnAnalyze, &m_btnStop);
+    setTabOrder(&m_btnStop, &m_btnOptions);
+    setTabOrder(&m_btnOptions, &m_btnSave);
+
+    // A file dropped anywhere on the window (the field included) names the input.
+    setAcceptDrops(true);
+    m_editFileName.installEventFilter(this);
+
+    connect(&m_btnExit, &QPushButton::clicked, this, &CAnalyzerDlg::accept);
+    connect(&m_btnBrowse, &QPushButton::clicked, this, &CAnalyzerDlg::OnBrowse);
+    connect(&m_btnAnalyze, &QPushButton::clicked, this, &CAnalyzerDlg::OnAnalyze);
+    connect(&m_btnStop, &QPushButton::clicked, this, &CAnalyzerDlg::OnStop);
+    connect(&m_btnOptions, &QPushButton::clicked, this, &CAnalyzerDlg::OnOptions);
+    connect(&m_btnSave, &QPushButton::clicked, this, &CAnalyzerDlg::OnSaveAnalysis);
+    connect(&m_treeView, &QTreeView::expanded, this, &CAnalyzerDlg::OnItemExpanded);
+    connect(&m_treeView, &QTreeView::collapsed, this, &CAnalyzerDlg::OnItemCollapsed);
+
+    auto* copy = new QAction(&m_treeView);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    m_treeView.addAction(copy);
+    connect(copy, &QAction::triggered, this, &CAnalyzerDlg::OnCopyLine);
+
+    auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    connect(save, &QShortcut::activated, this, &CAnalyzerDlg::OnSaveAnalysis);
+    auto* menu = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(menu, &QShortcut::activated, this, [this] { ShowWindowMenu(mapToGlobal(QPoint(0, 0))); });
+}
+
+CAnalyzerDlg::~CAnalyzerDlg() = default;
+
+void CAnalyzerDlg::setVisible(bool visible)
+{
+    if (visible && !m_bInitDone)
+    {
+        m_bInitDone = true;
+        OnInitDialog();
+    }
+    CSkinDialog::setVisible(visible);
+}
+
+bool CAnalyzerDlg::OnInitDialog()
+{
+    UpdateData(false);
+    BuildWindowMenu();
+    setWindowIcon(m_hIcon);
+
+    for (CQuimbelButton* button : {&m_btnAnalyze, &m_btnExit, &m_btnStop, &m_btnOptions, &m_btnSave})
+    {
+        button->m_nFrameStyle = 2;
+        button->m_bTransparent = true;
+    }
+    m_btnBrowse.m_nFrameStyle = 1;
+    m_btnBrowse.m_bTransparent = true;
+
+    // The save command is reached through Ctrl+S and the window menu instead.
+    m_btnSave.hide();
+
+    m_editFileName.SetFillColor(QColor(240, 210, 210));
+
+    m_bSaveIn = static_cast<uint8_t>(CAnalyzerApp::GetProfileInt(
+        QString::fromLatin1(ProgOpts::kSection), QString::fromLatin1(ProgOpts::kSaveIn), ProgOpts::kDefaultSaveIn));
+    m_nMaxPackets = static_cast<uint32_t>(CAnalyzerApp::GetProfileInt(
+        QString::fromLatin1(ProgOpts::kSection), QString::fromLatin1(ProgOpts::kMaxPackets), ProgOpts::kDefaultMaxPackets));
+
+    SetBackgroundBitmap(Res::IDB_BACKGROUND);
+
+    m_picLogo.m_nPicture = Res::IDB_LOGO;
+    m_picLogo.m_nMask = Res::IDB_LOGOMASK;
+    m_picLogo.update();
+
+    m_btnExit.setFocus();
+    return true;
+}
+
+bool CAnalyzerDlg::UpdateData(bool bSaveAndValidate)
+{
+    if (bSaveAndValidate)
+        m_strFileName = m_editFileName.text();
+    else
+        m_editFileName.setText(m_strFileName);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------
+// Window menu
+// ---------------------------------------------------------------------------------
+
+void CAnalyzerDlg::BuildWindowMenu()
+{
+    // The window manager keeps its own menu to itself, so the dialog carries one.
+    m_pWindowMenu = new QMenu(this);
+    auto add = [this](const QString& text, unsigned id, const QKeySequence& keys = QKeySequence()) {
+        QAction* action = m_pWindowMenu->addAction(text);
+        action->setData(id);
+        if (!keys.isEmpty())
+            action->setShortcut(keys);
+        // The shortcuts themselves belong to the dialog; the menu only shows them.
+        action->setShortcutContext(Qt::WidgetShortcut);
+        connect(action, &QAction::triggered, this, [this, id] { OnSysCommand(id); });
+        return action;
+    };
+    add(QStringLiteral("&Move"), SC_MOVE);
+    add(QStringLiteral("Mi&nimize"), SC_MINIMIZE);
+    add(QString::fromLatin1(kSaveMenuText), IDM_SAVEANALYSIS, QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_pWindowMenu->addSeparator();
+    add(QStringLiteral("&Close"), SC_CLOSE, QKeySequence(Qt::ALT | Qt::Key_F4));
+
+    const QString about = QString::fromLatin1(kAboutMenuText);
+    if (!about.isEmpty())
+    {
+        m_pWindowMenu->addSeparator();
+        add(about, IDM_ABOUTBOX);
+    }
+}
+
+void CAnalyzerDlg::ShowWindowMenu(const QPoint& globalPos)
+{
+    if (m_pWindowMenu)
+        m_pWindowMenu->popup(globalPos);
+}
+
+void CAnalyzerDlg::OnSysCommand(unsigned nID)
+{
+    switch (nID & 0xFFF0)
+    {
+    case IDM_ABOUTBOX:
+    {
+        CAboutDlg dlgAbout(this);
+        dlgAbout.exec();
+        break;
+    }
+    case IDM_SAVEANALYSIS:
+        OnSaveAnalysis();
+        break;
+    case SC_MOVE:
+        if (QWindow* window = windowHandle())
+            window->startSystemMove();
+        break;
+    case SC_MINIMIZE:
+        showMinimized();
+        break;
+    case SC_CLOSE:
+        close();
+        break;
+    default:
+        break;
+    }
+}
+
+void CAnalyzerDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    // Only the background (and the plain labels on it) opens the window menu; the
+    // controls keep their own behaviour.
+    QWidget* child = childAt(event->pos());
+    if (child == nullptr || child == m_pLabelFile || child == &m_picLogo || child == &m_progress)
+    {
+        ShowWindowMenu(event->globalPos());
+        event->accept();
+        return;
+    }
+    CSkinDialog::contextMenuEvent(event);
+}
+
+// ---------------------------------------------------------------------------------
+// Buttons
+// ---------------------------------------------------------------------------------
+
+void CAnalyzerDlg::OnBrowse()
+{
+    QFileDialog dlgFile(this, QString::fromLatin1(kInputTitle), QString(),
+                        QtFileFilter(QString::fromLatin1(kInputFilter)));
+    dlgFile.setAcceptMode(QFileDialog::AcceptOpen);
+    dlgFile.setFileMode(QFileDialog::ExistingFile);
+
+    if (m_bSaveIn)
+    {
+        const QString dir = CAnalyzerApp::GetProfileString(QString::fromLatin1(ProgOpts::kSection),
+                                                           QString::fromLatin1(ProgOpts::kInitialDir));
+        if (!dir.isEmpty())
+            dlgFile.setDirectory(dir);
+    }
+
+    if (dlgFile.exec() != QDialog::Accepted)
+        return;
+    const QStringList chosen = dlgFile.selectedFiles();
+    if (chosen.isEmpty())
+        return;
+
+    m_strFileName = chosen.first();
+    if (m_bSaveIn)
+        CAnalyzerApp::WriteProfileString(QString::fromLatin1(ProgOpts::kSection),
+                                         QString::fromLatin1(ProgOpts::kInitialDir), FolderOfPath(m_strFileName));
+    UpdateData(false);
+}
+
+void CAnalyzerDlg::OnAnalyze()
+{
+    // A run is under way already (this can only come from a nested event).
+    if (m_driver.IsRunning())
+        return;
+
+    UpdateData(true);
+    m_driver.Analyze(QFile::encodeName(m_strFileName).toStdString(), m_nMaxPackets);
+
+    // However the run ended, the dialog is idle again.
+    if (m_model.IsFrozen())
+        OnRunEnded();
+
+    if (m_bEndAfterRun)
+    {
+        m_bEndAfterRun = false;
+        CSkinDialog::reject();
+    }
+}
+
+void CAnalyzerDlg::OnStop()
+{
+    m_driver.RequestStop();
+}
+
+void CAnalyzerDlg::OnOptions()
+{
+    COptionsDlg dlg(this);
+    // The dialog treats the same 32 bits as a signed count.
+    dlg.m_nMaxPackets = static_cast<int32_t>(m_nMaxPackets);
+    dlg.m_bSaveIn = m_bSaveIn;
+
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+
+    m_nMaxPackets = static_cast<uint32_t>(dlg.m_nMaxPackets);
+    m_bSaveIn = static_cast<uint8_t>(dlg.m_bSaveIn);
+    CAnalyzerApp::WriteProfileInt(QString::fromLatin1(ProgOpts::kSection), QString::fromLatin1(ProgOpts::kSaveIn),
+                                  m_bSaveIn ? 1 : 0);
+    CAnalyzerApp::WriteProfileInt(QString::fromLatin1(ProgOpts::kSection), QString::fromLatin1(ProgOpts::kMaxPackets),
+                                  static_cast<int>(m_nMaxPackets));
+}
+
+void CAnalyzerDlg::OnSaveAnalysis()
+{
+    // The proposed name follows the field, even when it names another file than the one
+    // analysed; the path inside the file is always the analysed one.
+    const QString proposed = m_editFileName.text() + QStringLiteral(".aaf");
+
+    const CPackList* records = m_driver.Records();
+    if (records == nullptr)
+    {
+        MessageBox(QString::fromLocal8Bit(AnalysisFile::MessageFor(AnalysisFile::SaveResult::NoAnalysis, std::string())));
+        return;
+    }
+
+    QFileDialog dlgFile(this);
+    dlgFile.setAcceptMode(QFileDialog::AcceptSave);
+    dlgFile.setFileMode(QFileDialog::AnyFile);
+    dlgFile.setNameFilter(QtFileFilter(QString::fromLatin1(kAnalysisFilter)));
+    dlgFile.selectFile(proposed);
+    if (dlgFile.exec() != QDialog::Accepted)
+        return;
+    const QStringList chosen = dlgFile.selectedFiles();
+    if (chosen.isEmpty())
+        return;
+
+    const std::string path = QFile::encodeName(chosen.first()).toStdString();
+    // Saving stamps the list with the date of the save; nothing else in it changes.
+    const AnalysisFile::SaveResult result = AnalysisFile::Save(const_cast<CPackList*>(records), path);
+    if (result != AnalysisFile::SaveResult::Ok)
+        MessageBox(QString::fromLocal8Bit(AnalysisFile::MessageFor(result, path)));
+}
+
+void CAnalyzerDlg::OnCopyLine()
+{
+    const QModelIndex current = m_treeView.currentIndex();
+    if (m_model.LineOf(current) == kNoItem)
+        return;
+    QGuiApplication::clipboard()->setText(m_model.data(current, Qt::DisplayRole).toString());
+}
+
+void CAnalyzerDlg::MessageBox(const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? QCoreApplication::applicationName() : caption, text,
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+// ---------------------------------------------------------------------------------
+// Ending the dialog
+// ---------------------------------------------------------------------------------
+
+void CAnalyzerDlg::accept()
+{
+    if (m_driver.IsRunning())
+    {
+        reject();
+        return;
+    }
+    CSkinDialog::accept();
+}
+
+void CAnalyzerDlg::reject()
+{
+    // Escape and the close box work during a run too: the run is stopped first and the
+    // dialog ends once the run has unwound, never leaving an analysis behind.
+    if (m_driver.IsRunning())
+    {
+        m_bEndAfterRun = true;
+        m_driver.RequestStop();
+        return;
+    }
+    CSkinDialog::reject();
+}
+
+void CAnalyzerDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier)
+    {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        {
+            // Enter presses the focused button; in the field or the tree it does nothing,
+            // so typing a name and pressing Enter never ends the program.
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
+                button->click();
+            event->accept();
+            return;
+        }
+    }
+    CSkinDialog::keyPressEvent(event);
+}
+
+// ---------------------------------------------------------------------------------
+// Dropping a file
+// ---------------------------------------------------------------------------------
+
+QString CAnalyzerDlg::DroppedFile(const QMimeData* mime)
+{
+    if (mime == nullptr || !mime->hasUrls())
+        return QString();
+    const QList<QUrl> urls = mime->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return QString();
+    return urls.first().toLocalFile();
+}
+
+void CAnalyzerDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CAnalyzerDlg::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CAnalyzerDlg::dropEvent(QDropEvent* event)
+{
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    m_editFileName.setText(path);
+    event->acceptProposedAction();
+}
+
+bool CAnalyzerDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // The field would insert a dropped file as a "file://" text; it gets the path instead.
+    if (watched == &m_editFileName)
+    {
+        switch (event->type())
+        {
+        case QEvent::DragEnter:
+            if (!DroppedFile(static_cast<QDragEnterEvent*>(event)->mimeData()).isEmpty())
+            {
+                static_cast<QDragEnterEvent*>(event)->acceptProposedAction();
+                return true;
+            }
+            break;
+        case QEvent::DragMove:
+            if (!DroppedFile(static_cast<QDragMoveEvent*>(event)->mimeData()).isEmpty())
+            {
+                static_cast<QDragMoveEvent*>(event)->acceptProposedAction();
+                return true;
+            }
+            break;
+        case QEvent::Drop:
+            if (!DroppedFile(static_cast<QDropEvent*>(event)->mimeData()).isEmpty())
+            {
+                dropEvent(static_cast<QDropEvent*>(event));
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return CSkinDialog::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------
+// The run's host
+// ---------------------------------------------------------------------------------
+
+void CAnalyzerDlg::OnRunStarted()
+{
+    m_bStopHadFocus = false;
+    // "stop" first, so the focus leaving "analyze" can land on it.
+    m_btnStop.setEnabled(true);
+    m_btnAnalyze.setEnabled(false);
+    m_btnExit.setEnabled(false);
+    m_btnOptions.setEnabled(false);
+    m_treeView.setEnabled(false);
+
+    // The run is about to clear the store and rebuild it: until it ends the view sees
+    // an empty tree.
+    m_model.Freeze();
+
+    m_progress.setValue(0);
+    m_progress.show();
+    m_pumpClock.start();
+}
+
+void CAnalyzerDlg::OnProgress(uint32_t percent)
+{
+    m_progress.setValue(static_cast<int>(std::min<uint32_t>(percent, 100)));
+}
+
+void CAnalyzerDlg::Pump()
+{
+    if (m_pumpClock.isValid() && !m_pumpClock.hasExpired(kPumpIntervalMs))
+        return;
+    QCoreApplication::processEvents();
+    m_pumpClock.start();
+}
+
+void CAnalyzerDlg::OnRunEnded()
+{
+    m_bStopHadFocus = m_btnStop.hasFocus();
+    m_progress.hide();
+    m_btnStop.setEnabled(false);
+    m_treeView.setEnabled(true);
+    m_btnAnalyze.setEnabled(true);
+    m_btnExit.setEnabled(true);
+    m_btnOptions.setEnabled(true);
+    if (m_bStopHadFocus || focusWidget() == nullptr)
+        m_btnAnalyze.setFocus();
+
+    if (m_model.IsFrozen())
+    {
+        m_model.Thaw();
+        ExpandMarkedLines();
+    }
+}
+
+void CAnalyzerDlg::ShowMessage(const std::string& text, const std::string& caption)
+{
+    MessageBox(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())),
+               QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size())));
+}
+
+// ---------------------------------------------------------------------------------
+// Tree
+// ---------------------------------------------------------------------------------
+
+void CAnalyzerDlg::ExpandMarkedLines()
+{
+    // Right after the reset the view has not laid itself out yet, so each expand only
+    // records the line; the layout happens once, however many lines there are.
+    m_bExpandingFromProgram = true;
+    const uint32_t count = m_resultTree.Count();
+    for (ItemId line = 1; line <= count && line != kNoItem; ++line)
+    {
+        if (m_resultTree.IsExpanded(line))
+            m_treeView.setExpanded(m_model.IndexOf(line), true);
+    }
+    m_bExpandingFromProgram = false;
+}
+
+void CAnalyzerDlg::OnItemExpanded(const QModelIndex& index)
+{
+    if (m_bExpandingFromProgram)
+        return;
+    m_model.IconSwitch(index, true);
+}
+
+void CAnalyzerDlg::OnItemCollapsed(const QModelIndex& index)
+{
+    if (m_bExpandingFromProgram)
+        return;
+    m_model.IconSwitch(index, false);
+}
