@@ -20,7 +20,9 @@ void CFile::SetFilePath(const std::string& path)
 
 bool CFile::Open(const std::string& path, uint32_t openFlags, int* error)
 {
-    Close();
+    // Not the virtual Close: a derived class releases its buffers there, and it has just
+    // set them up for this file.
+    CFile::Close();
     m_bReadError = m_bWriteError = false;
     m_nLastErrno = 0;
 

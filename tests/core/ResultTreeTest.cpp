@@ -1,0 +1,123 @@
+// The result tree store: structure queries, the error mark, the icon switch, and the
+// texts made on demand (printf details the displays rely on).
+
+#include "analysis/CResultTree.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TEST(ResultTree, InterleavedAppendsKeepEachParentsOrder)
+{
+    CResultTree t;
+    const ItemId a = t.AddText(kNoItem, "a", TreeImage::Plus);
+    const ItemId b = t.AddText(kNoItem, "b", TreeImage::Plus);
+    std::vector<ItemId> underA, underB;
+    for (int i = 0; i < 50; ++i)
+    {
+        underA.push_back(t.AddValue(a, LineFmt::PackNumber, static_cast<uint32_t>(i)));
+        if (i % 3 == 0)
+            underB.push_back(t.AddValue(b, LineFmt::PackNumber, static_cast<uint32_t>(100 + i)));
+    }
+    ASSERT_EQ(t.ChildCount(kNoItem), 2u);
+    EXPECT_EQ(t.Child(kNoItem, 1), b);
+    ASSERT_EQ(t.ChildCount(a), 50u);
+    ASSERT_EQ(t.ChildCount(b), underB.size());
+    for (uint32_t r = 0; r < underA.size(); ++r)
+    {
+        EXPECT_EQ(t.Child(a, r), underA[r]);
+        EXPECT_EQ(t.Row(underA[r]), r);
+        EXPECT_EQ(t.Parent(underA[r]), a);
+    }
+    EXPECT_EQ(t.Text(underB[2]), "PACK #106");
+    EXPECT_EQ(t.Child(a, 50), kNoItem);
+    EXPECT_EQ(t.ChildCount(underA[0]), 0u);
+
+    // Lines added after a query are seen by the next one.
+    const ItemId late = t.AddText(a, "late", TreeImage::Blank);
+    EXPECT_EQ(t.ChildCount(a), 51u);
+    EXPECT_EQ(t.Row(late), 50u);
+}
+
+TEST(ResultTree, GrowsAcrossChunksWithoutMovingLines)
+{
+    CResultTree t;
+    const ItemId root = t.AddText(kNoItem, "root", TreeImage::Plus);
+    ItemId last = kNoItem;
+    for (uint32_t i = 0; i < 200000; ++i)
+        last = t.AddValue(root, LineFmt::PackStuffing, i);
+    EXPECT_EQ(t.Count(), 200001u);
+    EXPECT_EQ(t.Text(last), "pack stuffing = 199999");
+    EXPECT_EQ(t.Row(last), 199999u);
+    EXPECT_EQ(t.Text(root), "root");
+    EXPECT_LT(t.MemoryBytes() / t.Count(), 40u);
+}
+
+TEST(ResultTree, ErrorMarkExpandsUpToTheTopAndKeepsTheImagesAbove)
+{
+    CResultTree t;
+    const ItemId root = t.AddText(kNoItem, "root", TreeImage::Plus);
+    const ItemId mid = t.AddText(root, "mid", TreeImage::Plus);
+    const ItemId other = t.AddText(root, "other", TreeImage::Plus);
+    const ItemId line = t.AddGroup(mid, LineFmt::AudioHeaderNext, 672);
+    t.MarkError(line, LineFmt::AudioHeaderNextErr, PackArgs(700, 672));
+
+    EXPECT_EQ(t.Text(line), "audio header @ 700 offs. ERR: ! 672");
+    EXPECT_EQ(t.Image(line), TreeImage::Error);
+    EXPECT_TRUE(t.IsExpanded(line));
+    EXPECT_TRUE(t.IsExpanded(mid));
+    EXPECT_TRUE(t.IsExpanded(root));
+    EXPECT_FALSE(t.IsExpanded(other));
+    EXPECT_EQ(t.Image(mid), TreeImage::Plus);
+    EXPECT_EQ(t.Image(root), TreeImage::Plus);
+
+    // The user's expand and collapse switch icons, the error icon included.
+    t.IconSwitch(line, false);
+    EXPECT_EQ(t.Image(line), TreeImage::Plus);
+    t.IconSwitch(line, true);
+    EXPECT_EQ(t.Image(line), TreeImage::Minus);
+}
+
+TEST(ResultTree, DeleteAllEmptiesAndQueriesOutsideAreHarmless)
+{
+    CResultTree t;
+    const ItemId a = t.AddText(kNoItem, "a", TreeImage::Plus);
+    t.DeleteAll();
+    EXPECT_EQ(t.Count(), 0u);
+    EXPECT_EQ(t.ChildCount(kNoItem), 0u);
+    EXPECT_EQ(t.Text(a), "");
+    EXPECT_EQ(t.Parent(a), kNoItem);
+    EXPECT_EQ(t.Child(12345, 0), kNoItem);
+    t.MarkError(99, LineFmt::Pack, 0);
+    EXPECT_EQ(t.AddText(kNoItem, "b", TreeImage::Plus), 1u);
+}
+
+TEST(LineText, PrintfDetailsOfTheDisplays)
+{
+    CResultTree t;
+    auto text = [&](LineFmt f, uint64_t arg) { return t.Text(t.AddValue(kNoItem, f, arg)); };
+    // Blank padding, not zeros, in the hexadecimal VBV delay.
+    EXPECT_EQ(text(LineFmt::VbvDelay, 0x1A), "VBV delay = 26 (0x  1A)");
+    EXPECT_EQ(text(LineFmt::VbvDelay, 65535), "VBV delay = 65535 (0xFFFF)");
+    // A 32-bit time stamp of 2^31 or more prints negative in the raw field.
+    EXPECT_EQ(text(LineFmt::Pts, 0x80000000u), "PTS = 23860929.42 ms (-2147483648)");
+    EXPECT_EQ(text(LineFmt::PackPts, 90000), "pack PTS = 1000.00 ms");
+    // Stream ids below 0x10 pad to two places with a blank; an unlabelled id keeps the blank after it.
+    EXPECT_EQ(text(LineFmt::StreamIdEntry, 0xBD), "Stream ID 0xBD ");
+    EXPECT_EQ(text(LineFmt::PesStreamPts, PackArgs(90000, 0xBF)), "Stream 0xBF , PTS: 1000.00 ms");
+    EXPECT_EQ(text(LineFmt::PesStream, 0xE1), "Stream 0xE1 (Video Stream 1)");
+    EXPECT_EQ(text(LineFmt::Marker01, 1), "Marker (01) = 01");
+    EXPECT_EQ(text(LineFmt::PesMarker, 2), "marker = 02");
+    EXPECT_EQ(text(LineFmt::Timecode, 0x04030201), "timecode :  01:02:03.04");
+    EXPECT_EQ(text(LineFmt::Picture, PackArgs(5, 6)), "picture (tref = 5, Reserved (= 6))");
+    EXPECT_EQ(text(LineFmt::AspectRatio, 7), "aspect ratio = Reserved (= 7)");
+    EXPECT_EQ(text(LineFmt::SamplingFreq, PackArgs(0, 2)), "Sampling Freq. idx = 0 (22.1 kHz)");
+    EXPECT_EQ(text(LineFmt::AudioHeaderFirstErr, PackArgs(26, 16)),
+              "audio header @ 26 offs. (expecting @ 16) ERR: ! 16");
+    const uint32_t name = t.StoreString("clip.mpg");
+    EXPECT_EQ(text(LineFmt::RootPackets, PackArgs(name, 100)), "clip.mpg [100 packets]");
+    EXPECT_EQ(text(LineFmt::RootAll, PackArgs(name)), "clip.mpg [all packets]");
+}
+
+}  // namespace

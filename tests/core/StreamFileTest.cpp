@@ -1,0 +1,273 @@
+// Buffered reading and writing, the start-code scanner and the audio sync search.
+
+#include "stream/CMpegStreamFile.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+// ---------------------------------------------------------------------------- reading
+
+class ReadTest : public ::testing::Test
+{
+protected:
+    std::string Make(size_t size)
+    {
+        Bytes b(size);
+        for (size_t i = 0; i < size; ++i)
+            b[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+        m_bytes = b;
+        return m_dir.Write("in.bin", b);
+    }
+    TempDir m_dir;
+    Bytes m_bytes;
+};
+
+TEST_F(ReadTest, DeliversWholeRequestsInFileOrderAcrossRefills)
+{
+    CMpegStreamFile f;
+    ASSERT_TRUE(f.Open(Make(700001), CFile::modeRead));
+    EXPECT_EQ(f.Read(nullptr, 0), 0u);
+    EXPECT_EQ(f.GetStreamPosition(), 0u);
+
+    // Reads of odd sizes walk over both refill boundaries (300000, 600000).
+    Bytes got;
+    uint8_t buf[1000];
+    size_t step = 1;
+    while (got.size() + step <= m_bytes.size())
+    {
+        ASSERT_EQ(f.Read(buf, static_cast<uint32_t>(step)), step);
+        got.insert(got.end(), buf, buf + step);
+        EXPECT_EQ(f.GetStreamPosition(), got.size());
+        step = step % 997 + 13;
+    }
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), m_bytes.begin()));
+}
+
+TEST_F(ReadTest, EndOfDataDeliversNothingAndDrains)
+{
+    CMpegStreamFile f;
+    ASSERT_TRUE(f.Open(Make(10), CFile::modeRead));
+    uint8_t buf[16] = {};
+    ASSERT_EQ(f.Read(buf, 7), 7u);
+    // Three bytes are left; asking for four consumes them without counting them.
+    EXPECT_EQ(f.Read(buf, 4), 0u);
+    EXPECT_EQ(f.GetStreamPosition(), 7u);
+    EXPECT_EQ(f.Read(buf, 1), 0u);
+    EXPECT_EQ(f.Read(buf, 3), 0u);
+    EXPECT_EQ(f.GetStreamPosition(), 7u);
+}
+
+TEST_F(ReadTest, RequestLargerThanTheBufferCanNeverBeMet)
+{
+    CMpegStreamFile f;
+    ASSERT_TRUE(f.Open(Make(400000), CFile::modeRead));
+    std::vector<uint8_t> big(300001);
+    EXPECT_EQ(f.Read(big.data(), 300001), 0u);
+    uint8_t b;
+    // The buffer was drained: the next read refills from where the system file stands.
+    ASSERT_EQ(f.Read(&b, 1), 1u);
+    EXPECT_EQ(b, m_bytes[300000]);
+}
+
+TEST_F(ReadTest, SeekDiscardsBufferedBytes)
+{
+    CMpegStreamFile f;
+    ASSERT_TRUE(f.Open(Make(5000), CFile::modeRead));
+    uint8_t b[4];
+    ASSERT_EQ(f.Read(b, 4), 4u);
+    EXPECT_EQ(f.Seek(0, CFile::end), 5000u);
+    EXPECT_EQ(f.Read(b, 1), 0u);
+    EXPECT_EQ(f.Seek(100, CFile::begin), 100u);
+    ASSERT_EQ(f.Read(b, 2), 2u);
+    EXPECT_EQ(b[0], m_bytes[100]);
+    EXPECT_EQ(b[1], m_bytes[101]);
+    // The counter counts deliveries, not positions.
+    EXPECT_EQ(f.GetStreamPosition(), 6u);
+}
+
+TEST(StreamFileOpen, RefusesWhatIsNotARegularFile)
+{
+    TempDir dir;
+    CMpegStreamFile f;
+    EXPECT_FALSE(f.Open(dir.Path(), CFile::modeRead));
+    EXPECT_FALSE(f.Open(dir.File("missing"), CFile::modeRead));
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Must not wait for a writer.
+    EXPECT_FALSE(f.Open(fifo, CFile::modeRead));
+}
+
+// ---------------------------------------------------------------------------- writing
+
+TEST(StreamFileWrite, BuffersSmallWritesAndKeepsTheirOrder)
+{
+    TempDir dir;
+    const std::string path = dir.File("out.bin");
+    CStreamFile f;
+    ASSERT_TRUE(f.Open(path, CFile::modeCreate | CFile::modeReadWrite));
+    Bytes expect;
+    auto put = [&](size_t n, uint8_t v) {
+        Bytes b(n, v);
+        ASSERT_TRUE(f.Write(b.data(), static_cast<uint32_t>(n)));
+        expect.insert(expect.end(), b.begin(), b.end());
+    };
+    put(100000, 1);
+    EXPECT_EQ(ReadWholeFile(path).size(), 0u);  // still buffered
+    put(60000, 2);  // does not fit behind: the first 100000 go out
+    EXPECT_EQ(ReadWholeFile(path).size(), 100000u);
+    put(200000, 3);  // larger than the buffer: the 60000 waiting, then this, directly
+    EXPECT_EQ(ReadWholeFile(path).size(), 360000u);
+    put(10, 4);
+    EXPECT_EQ(f.GetStreamPosition(), 360010u);
+    f.Close();
+    EXPECT_EQ(ReadWholeFile(path), expect);
+}
+
+// ---------------------------------------------------------------------------- start codes
+
+// The scanner's contract: what sliding a three-byte window one Read at a time returns.
+struct Found
+{
+    bool ok;
+    uint8_t code;
+    uint64_t position;
+    bool operator==(const Found&) const = default;
+};
+
+std::vector<Found> ReferenceScan(const Bytes& data)
+{
+    std::vector<Found> out;
+    size_t pos = 0;
+    uint64_t delivered = 0;
+    for (;;)
+    {
+        if (data.size() - pos < 3)
+        {
+            out.push_back({false, 0, delivered});
+            return out;
+        }
+        uint32_t w = (data[pos] << 16) | (data[pos + 1] << 8) | data[pos + 2];
+        pos += 3;
+        delivered += 3;
+        bool ended = false;
+        while (w != 0x000001)
+        {
+            if (pos == data.size())
+            {
+                ended = true;
+                break;
+            }
+            w = ((w << 8) | data[pos++]) & 0xFFFFFF;
+            ++delivered;
+        }
+        if (ended || pos == data.size())
+        {
+            out.push_back({false, 0, delivered});
+            return out;
+        }
+        const uint8_t code = data[pos++];
+        ++delivered;
+        out.push_back({true, code, delivered});
+    }
+}
+
+std::vector<Found> Scan(const std::string& path)
+{
+    std::vector<Found> out;
+    CMpegStreamFile f;
+    if (!f.Open(path, CFile::modeRead))
+        return out;
+    for (;;)
+    {
+        uint8_t code = 0xEE;
+        const bool ok = f.NextStartCode(code);
+        out.push_back({ok, ok ? code : uint8_t{0}, f.GetStreamPosition()});
+        if (!ok)
+            return out;
+    }
+}
+
+TEST(NextStartCode, WindowCases)
+{
+    TempDir dir;
+    auto codes = [&](const Bytes& b) { return Scan(dir.Write("s.bin", b)); };
+
+    auto r = codes({0x00, 0x00, 0x00, 0x00, 0x01, 0xB3, 0x77});
+    ASSERT_GE(r.size(), 1u);
+    EXPECT_EQ(r[0], (Found{true, 0xB3, 6}));
+
+    r = codes({0x12, 0x00, 0x00, 0x01});  // ends right after 00 00 01
+    EXPECT_EQ(r.size(), 1u);
+    EXPECT_FALSE(r[0].ok);
+
+    EXPECT_FALSE(codes({0x00, 0x01})[0].ok);
+    EXPECT_FALSE(codes({})[0].ok);
+
+    // The byte after 00 00 01 is the code whatever it is; the next search starts behind it.
+    r = codes({0x00, 0x00, 0x01, 0x00, 0x00, 0x01, 0xB3});
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[0], (Found{true, 0x00, 4}));
+    EXPECT_FALSE(r[1].ok);
+}
+
+TEST(NextStartCode, MatchesTheByteWindowEverywhere)
+{
+    TempDir dir;
+    std::mt19937 rng(7);
+    // Dense zeros and ones make codes, near-codes and codes split across the 300000-byte
+    // refill boundary; sizes put the end of data at every offset around it.
+    for (int round = 0; round < 12; ++round)
+    {
+        const size_t size = 299990 + rng() % 40 + (round % 3) * 300000;
+        Bytes data(size);
+        for (auto& b : data)
+        {
+            const unsigned v = rng() % 16;
+            b = v < 6 ? 0x00 : v < 9 ? 0x01 : static_cast<uint8_t>(rng());
+        }
+        // Start codes straddling the refill points at every split.
+        for (size_t edge : {size_t{300000}, size_t{600000}})
+            if (edge + 4 < size)
+            {
+                const size_t at = edge - static_cast<size_t>(round % 5);
+                data[at] = 0, data[at + 1] = 0, data[at + 2] = 1, data[at + 3] = 0xBA;
+            }
+        const std::string path = dir.Write("r.bin", data);
+        ASSERT_EQ(Scan(path), ReferenceScan(data)) << "round " << round;
+    }
+}
+
+TEST(NextStartCode, SparseCodesInLongRuns)
+{
+    TempDir dir;
+    Bytes data(1000000, 0xFF);
+    const size_t at[] = {0, 299997, 299998, 299999, 300000, 599999, 999996};
+    for (size_t p : at)
+        data[p] = 0, data[p + 1] = 0, data[p + 2] = 1, data[p + 3] = static_cast<uint8_t>(p);
+    const std::string path = dir.Write("sparse.bin", data);
+    EXPECT_EQ(Scan(path), ReferenceScan(data));
+}
+
+// ---------------------------------------------------------------------------- audio sync
+
+TEST(FindAudioSync, Cases)
+{
+    const uint8_t a[] = {0xFF, 0xF0};
+    EXPECT_EQ(CMpegStreamFile::FindAudioSync(a, 0), -1);
+    EXPECT_EQ(CMpegStreamFile::FindAudioSync(a, 1), -1);
+    EXPECT_EQ(CMpegStreamFile::FindAudioSync(a, 2), 0);
+    const uint8_t b[] = {0xFF, 0xEF, 0xFF, 0xF1};
+    EXPECT_EQ(CMpegStreamFile::FindAudioSync(b, 4), 2);
+    const uint8_t c[] = {0x12, 0xFF, 0xE0, 0x00, 0xFF};  // FF E0 is no sync; a last FF neither
+    EXPECT_EQ(CMpegStreamFile::FindAudioSync(c, 5), -1);
+    EXPECT_EQ(CMpegStreamFile::FindAudioSync(c, -3), -1);
+}
+
+}  // namespace
