@@ -7,6 +7,19 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace
+{
+// A shape filled "without an outline" covers one pixel less at its right and bottom
+// than the same shape drawn with a pen. The raised and the opaque looks depend on it:
+// the lower and right rings stay visible beside the filled face.
+CShape FilledWithoutPen(QSize canvas, const QRect& r, bool capsule)
+{
+    const QRect filled = r.adjusted(0, 0, -1, -1);
+    return capsule ? CShape::RoundRect(canvas, filled, r.height(), r.height())
+                   : CShape::Rectangle(canvas, filled);
+}
+}  // namespace
+
 CQuimbelButton::CQuimbelButton(QWidget* parent)
     : QPushButton(parent)
 {
@@ -67,15 +80,14 @@ QImage CQuimbelButton::Render() const
 
     // Face, inside the item rectangle shrunk by one pixel.
     const QRect inner = item.adjusted(1, 1, -1, -1);
-    const CShape innerShape = (m_nFrameStyle == 0 || m_nFrameStyle == 1)
-        ? CShape::Rectangle(size, inner)
-        : CShape::Capsule(size, inner);
+    const bool rounded = m_nFrameStyle != 0 && m_nFrameStyle != 1;
     if (m_bTransparent) {
         // Inside the shape, its outline excepted, the plain parent background; outside
         // it and on the outline, the background with the frame.
+        const CShape innerShape = rounded ? CShape::Capsule(size, inner) : CShape::Rectangle(size, inner);
         innerShape.Interior().CopyFrom(composition, background);
     } else {
-        innerShape.Fill(composition, palette().color(QPalette::Button).rgb());
+        FilledWithoutPen(size, inner, rounded).Fill(composition, palette().color(QPalette::Button).rgb());
     }
 
     {
@@ -106,7 +118,7 @@ void CQuimbelButton::DrawFrame(QImage& image, const QRect& rect) const
     const bool outlined = m_nFrameStyle == 2 || (m_nFrameStyle == 3 && !m_bHover && m_bIdleOutline);
 
     if (raised) {
-        CShape::Capsule(size, rect).Fill(image, light);
+        FilledWithoutPen(size, rect, true).Fill(image, light);
         // Four rings of equal size stepped one pixel down and right: lit top-left and
         // shaded bottom-right while up, the reverse while pressed.
         QRect r = rect.adjusted(0, 0, -4, -4);

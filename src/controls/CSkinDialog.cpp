@@ -8,7 +8,51 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QProxyStyle>
 #include <QRadioButton>
+#include <QStyleFactory>
+#include <QStyleOptionFrame>
+
+namespace
+{
+// Group boxes draw their frame as an etched line and nothing inside it; some styles
+// would tint the inside of the frame, which hides the dialog's tiles.
+class CGroupFrameStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element != PE_FrameGroupBox) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        QRect r = option->rect;
+        // Styles differ in whether the frame rectangle already starts below the title.
+        const auto* box = qobject_cast<const QGroupBox*>(widget);
+        if (box && r.top() == 0 && (box->isCheckable() || !box->title().isEmpty()))
+            r.setTop(option->fontMetrics.height() / 2);
+        if (r.width() < 2 || r.height() < 2)
+            return;
+        const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
+        const bool flat = frame && (frame->features & QStyleOptionFrame::Flat);
+        painter->save();
+        painter->setBrush(Qt::NoBrush);
+        if (flat) {
+            painter->setPen(option->palette.color(QPalette::Dark));
+            painter->drawRect(r.adjusted(0, 0, -1, -1));
+        } else {
+            painter->setPen(option->palette.color(QPalette::Light));
+            painter->drawRect(r.adjusted(1, 1, -1, -1));
+            painter->setPen(option->palette.color(QPalette::Dark));
+            painter->drawRect(r.adjusted(0, 0, -2, -2));
+        }
+        painter->restore();
+    }
+};
+}  // namespace
 
 CSkinDialog::CSkinDialog(QWidget* parent)
     : QDialog(parent)
@@ -140,6 +184,14 @@ void CSkinDialog::MakeTransparent(QWidget* widget)
         return;
     // Only the text and the marks are drawn; the text colour stays as it is.
     widget->setAutoFillBackground(false);
+    if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+        if (!dynamic_cast<CGroupFrameStyle*>(box->style())) {
+            // The group box owns its style; the widget only keeps a guarded pointer to it.
+            auto* style = new CGroupFrameStyle(QStyleFactory::create(box->style()->name()));
+            style->setParent(box);
+            box->setStyle(style);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------
