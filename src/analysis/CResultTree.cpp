@@ -117,14 +117,47 @@ void CResultTree::BuildIndex() const
         m_childStart[i] += m_childStart[i - 1];
     m_children.resize(n);
     m_rank.resize(static_cast<size_t>(n) + 1);
-    std::vector<uint32_t> next(m_childStart.begin(), m_childStart.end() - 1);
+    // Place each line at its parent's cursor, which runs in m_childStart[parent]: at the
+    // end that entry holds the next parent's start, so shifted up by one place the array
+    // is the starts again. No second array is needed for the cursors.
     for (ItemId id = 1; id <= n; ++id)
     {
-        const uint32_t pos = next[LineRef(id).parent]++;
+        const uint32_t pos = m_childStart[LineRef(id).parent]++;
         m_children[pos] = id;
         m_rank[id] = pos;
     }
+    for (size_t i = m_childStart.size() - 1; i > 0; --i)
+        m_childStart[i] = m_childStart[i - 1];
+    m_childStart[0] = 0;
     m_bIndexValid = true;
+}
+
+void CResultTree::ForEachPreOrder(const std::function<void(ItemId, uint32_t)>& visit) const
+{
+    if (!m_bIndexValid)
+        BuildIndex();
+    // Depth-first with an explicit stack of (next position, end position) in the child
+    // array: the tree is shallow but has millions of lines.
+    struct Frame
+    {
+        uint32_t next, end;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({m_childStart[0], m_childStart[1]});
+    while (!stack.empty())
+    {
+        Frame& f = stack.back();
+        if (f.next == f.end)
+        {
+            stack.pop_back();
+            continue;
+        }
+        const ItemId item = m_children[f.next++];
+        visit(item, static_cast<uint32_t>(stack.size() - 1));
+        const uint32_t begin = m_childStart[item], end = m_childStart[item + 1];
+        if (begin != end)
+            stack.push_back({begin, end});
+    }
 }
 
 uint32_t CResultTree::ChildCount(ItemId parent) const

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -87,6 +88,8 @@ public:
     ItemId Child(ItemId parent, uint32_t row) const;
     // Row of a line among its parent's children.
     uint32_t Row(ItemId item) const;
+    // Calls visit(line, depth) for every line in pre-order (depth 0 = top level).
+    void ForEachPreOrder(const std::function<void(ItemId, uint32_t)>& visit) const;
 
     // Bytes held by the store (lines, index, strings), for the benchmarks.
     size_t MemoryBytes() const;

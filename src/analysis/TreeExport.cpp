@@ -1,6 +1,5 @@
 #include "analysis/TreeExport.h"
 
-#include <vector>
 
 namespace
 {
@@ -72,31 +71,12 @@ bool WriteTreeText(const CResultTree& tree, std::FILE* out)
 {
     BlockWriter w(out);
     std::string& buf = w.Buffer();
-    // Depth-first with an explicit stack: the tree is shallow but has millions of lines.
-    struct Frame
-    {
-        ItemId parent;
-        uint32_t next;
-        uint32_t count;
-    };
-    std::vector<Frame> stack;
-    stack.push_back({kNoItem, 0, tree.ChildCount(kNoItem)});
-    while (!stack.empty())
-    {
-        Frame& f = stack.back();
-        if (f.next == f.count)
-        {
-            stack.pop_back();
-            continue;
-        }
-        const ItemId item = tree.Child(f.parent, f.next++);
-        buf.append(2 * (stack.size() - 1), ' ');
+    tree.ForEachPreOrder([&](ItemId item, uint32_t depth) {
+        buf.append(2 * static_cast<size_t>(depth), ' ');
         tree.AppendText(item, buf);
         buf.push_back('\n');
         w.MaybeFlush();
-        if (const uint32_t n = tree.ChildCount(item))
-            stack.push_back({item, 0, n});
-    }
+    });
     return w.Ok();
 }
 
@@ -105,27 +85,18 @@ bool WriteTreeJson(const CResultTree& tree, std::FILE* out)
     BlockWriter w(out);
     std::string& buf = w.Buffer();
     std::string text;
-    struct Frame
-    {
-        ItemId parent;
-        uint32_t next;
-        uint32_t count;
-    };
-    std::vector<Frame> stack;
+    // Lines are opened in pre-order; a line's children array and object close when the
+    // walk comes back to a depth at or above its own.
+    uint32_t open = 0;  // lines whose object is still open
     buf.push_back('[');
-    stack.push_back({kNoItem, 0, tree.ChildCount(kNoItem)});
-    while (!stack.empty())
-    {
-        Frame& f = stack.back();
-        if (f.next == f.count)
+    tree.ForEachPreOrder([&](ItemId item, uint32_t depth) {
+        if (depth < open)
         {
-            stack.pop_back();
-            buf.append(stack.empty() ? "]\n" : "]}");
-            continue;
+            for (; open > depth + 1; --open)
+                buf.append("]}");
+            buf.append("]},");
+            open = depth;
         }
-        if (f.next != 0)
-            buf.push_back(',');
-        const ItemId item = tree.Child(f.parent, f.next++);
         text.clear();
         tree.AppendText(item, text);
         buf.append("{\"text\":");
@@ -134,8 +105,11 @@ bool WriteTreeJson(const CResultTree& tree, std::FILE* out)
         buf.append(std::to_string(tree.Image(item)));
         buf.append(tree.IsExpanded(item) ? ",\"expanded\":true" : ",\"expanded\":false");
         buf.append(",\"children\":[");
+        open = depth + 1;
         w.MaybeFlush();
-        stack.push_back({item, 0, tree.ChildCount(item)});
-    }
+    });
+    for (; open > 0; --open)
+        buf.append("]}");
+    buf.append("]\n");
     return w.Ok();
 }

@@ -1,0 +1,234 @@
+#include "analysis/TextFormat.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace
+{
+
+struct Spec
+{
+    bool left = false, zero = false, plus = false, space = false, alt = false;
+    int width = 0;
+    int precision = -1;
+};
+
+void Pad(std::string& out, std::string_view body, const Spec& spec, std::string_view sign = {})
+{
+    const int len = static_cast<int>(body.size() + sign.size());
+    const int fill = spec.width > len ? spec.width - len : 0;
+    if (spec.left)
+    {
+        out.append(sign);
+        out.append(body);
+        out.append(static_cast<size_t>(fill), ' ');
+    }
+    else if (spec.zero)
+    {
+        out.append(sign);
+        out.append(static_cast<size_t>(fill), '0');
+        out.append(body);
+    }
+    else
+    {
+        out.append(static_cast<size_t>(fill), ' ');
+        out.append(sign);
+        out.append(body);
+    }
+}
+
+void FormatInteger(std::string& out, const Spec& spec, char conv, int64_t raw)
+{
+    char digits[40];
+    bool negative = false;
+    uint32_t magnitude;
+    int base = 10;
+    if (conv == 'd' || conv == 'i')
+    {
+        const auto v = static_cast<int32_t>(raw);
+        negative = v < 0;
+        magnitude = negative ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
+    }
+    else
+    {
+        magnitude = static_cast<uint32_t>(raw);
+        if (conv == 'x' || conv == 'X')
+            base = 16;
+    }
+    char* end = std::to_chars(digits, digits + sizeof digits, magnitude, base).ptr;
+    if (conv == 'X')
+        for (char* p = digits; p != end; ++p)
+            if (*p >= 'a' && *p <= 'f')
+                *p = static_cast<char>(*p - 'a' + 'A');
+    std::string_view body(digits, static_cast<size_t>(end - digits));
+    std::string widened;
+    if (spec.precision >= 0)
+    {
+        // A precision gives the least number of digits; 0 with precision 0 prints nothing.
+        if (spec.precision == 0 && magnitude == 0)
+            body = {};
+        else if (static_cast<int>(body.size()) < spec.precision)
+        {
+            widened.assign(static_cast<size_t>(spec.precision) - body.size(), '0');
+            widened.append(body);
+            body = widened;
+        }
+    }
+    std::string_view sign;
+    if (negative)
+        sign = "-";
+    else if (spec.plus && base == 10 && conv != 'u')
+        sign = "+";
+    else if (spec.space && base == 10 && conv != 'u')
+        sign = " ";
+    else if (spec.alt && base == 16 && magnitude != 0)
+        sign = conv == 'X' ? "0X" : "0x";
+    Spec s = spec;
+    if (spec.precision >= 0)
+        s.zero = false;  // printf ignores 0 when a precision is given
+    Pad(out, body, s, sign);
+}
+
+void FormatDouble(std::string& out, const Spec& spec, double v)
+{
+    const int precision = spec.precision < 0 ? 6 : spec.precision;
+    // Fast path: finite values of moderate size where rounding to the precision is not
+    // a near tie. Anything else goes to snprintf, which is exact.
+    static const double kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    if (std::isfinite(v) && precision <= 6 && std::fabs(v) < 1e9 && !spec.plus && !spec.space && !spec.alt)
+    {
+        const bool negative = std::signbit(v);
+        const double scaled = std::fabs(v) * kScale[precision];
+        const double whole = std::floor(scaled);
+        const double frac = scaled - whole;
+        if (std::fabs(frac - 0.5) > 1e-4)
+        {
+            const uint64_t units = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+            const uint64_t scale = static_cast<uint64_t>(kScale[precision]);
+            char digits[48];
+            char* p = std::to_chars(digits, digits + 24, units / scale).ptr;
+            if (precision > 0)
+            {
+                *p++ = '.';
+                uint64_t rest = units % scale;
+                for (int k = precision - 1; k >= 0; --k)
+                {
+                    p[k] = static_cast<char>('0' + rest % 10);
+                    rest /= 10;
+                }
+                p += precision;
+            }
+            // printf keeps the sign of a negative value that rounds to zero ("-0.00").
+            Pad(out, std::string_view(digits, static_cast<size_t>(p - digits)), spec, negative ? "-" : "");
+            return;
+        }
+    }
+    char fmt[32];
+    std::snprintf(fmt, sizeof fmt, "%%%s%s%s%s%s%d.%df", spec.left ? "-" : "", spec.zero ? "0" : "",
+                  spec.plus ? "+" : "", spec.space ? " " : "", spec.alt ? "#" : "", spec.width, precision);
+    char buf[512];
+    const int n = std::snprintf(buf, sizeof buf, fmt, v);
+    if (n > 0)
+        out.append(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
+}
+
+}  // namespace
+
+void AppendFormat(std::string& out, const char* format, std::initializer_list<FmtArg> args)
+{
+    const FmtArg* arg = args.begin();
+    const FmtArg* const argEnd = args.end();
+    const char* p = format;
+    while (*p)
+    {
+        const char* percent = std::strchr(p, '%');
+        if (!percent)
+        {
+            out.append(p);
+            break;
+        }
+        out.append(p, static_cast<size_t>(percent - p));
+        p = percent + 1;
+        // The common case, a plain %d, %x or %u: no flags, width or precision.
+        if ((*p == 'd' || *p == 'x' || *p == 'u') && arg != argEnd && arg->kind == FmtArg::Kind::Int)
+        {
+            char digits[16];
+            char* end;
+            if (*p == 'd')
+                end = std::to_chars(digits, digits + sizeof digits, static_cast<int32_t>(arg->i)).ptr;
+            else
+                end = std::to_chars(digits, digits + sizeof digits, static_cast<uint32_t>(arg->i), *p == 'x' ? 16 : 10).ptr;
+            out.append(digits, static_cast<size_t>(end - digits));
+            ++arg;
+            ++p;
+            continue;
+        }
+        if (*p == '%')
+        {
+            out.push_back('%');
+            ++p;
+            continue;
+        }
+        Spec spec;
+        for (;; ++p)
+        {
+            if (*p == '-')
+                spec.left = true;
+            else if (*p == '0')
+                spec.zero = true;
+            else if (*p == '+')
+                spec.plus = true;
+            else if (*p == ' ')
+                spec.space = true;
+            else if (*p == '#')
+                spec.alt = true;
+            else
+                break;
+        }
+        while (*p >= '0' && *p <= '9')
+            spec.width = spec.width * 10 + (*p++ - '0');
+        if (*p == '.')
+        {
+            ++p;
+            spec.precision = 0;
+            while (*p >= '0' && *p <= '9')
+                spec.precision = spec.precision * 10 + (*p++ - '0');
+        }
+        if (spec.left)
+            spec.zero = false;
+        const char conv = *p;
+        if (!conv)
+            break;
+        ++p;
+        if (arg == argEnd)
+            continue;  // a format asking for more than it was given prints nothing there
+        const FmtArg& a = *arg++;
+        switch (conv)
+        {
+        case 'd':
+        case 'i':
+        case 'u':
+        case 'x':
+        case 'X':
+            FormatInteger(out, spec, conv, a.kind == FmtArg::Kind::Double ? static_cast<int64_t>(a.d) : a.i);
+            break;
+        case 'f':
+            FormatDouble(out, spec, a.kind == FmtArg::Kind::Double ? a.d : static_cast<double>(a.i));
+            break;
+        case 's':
+        {
+            std::string_view s = a.kind == FmtArg::Kind::Str ? a.s : std::string_view{};
+            if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < s.size())
+                s = s.substr(0, static_cast<size_t>(spec.precision));
+            Spec st = spec;
+            st.zero = false;
+            Pad(out, s, st);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
