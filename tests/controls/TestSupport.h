@@ -46,7 +46,9 @@ inline QImage Grab(QWidget& widget)
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-// Sends one mouse event to the window of `over`, at `pos` in the coordinates of `over`.
+// Sends one mouse event to the window of `over`. Without a display the platform cannot
+// grab the pointer and says so ("does not support grabbing the mouse"); Qt still routes
+// the events to the widget holding the mouse, which is what the tests look at., at `pos` in the coordinates of `over`.
 class Mouse
 {
 public:
