@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth
+  time bc
 )
 if [ "${VARNODEL_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -1,11 +1,56 @@
 #include "analysis/CResultTree.h"
 
+#include <cstdlib>
+#include <new>
+#include <sys/mman.h>
+
 CResultTree::CResultTree() = default;
 CResultTree::~CResultTree() = default;
 
+void CResultTree::ChunkFree::operator()(Line* p) const
+{
+    std::free(p);
+}
+
+namespace
+{
+// Memory of at least bytes, 2 MB aligned and marked for huge pages.
+void* HugeAlloc(size_t bytes)
+{
+    constexpr size_t kHuge = 2u << 20;
+    const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+    void* p = std::aligned_alloc(kHuge, rounded);
+    if (!p)
+        throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    madvise(p, rounded, MADV_HUGEPAGE);
+#endif
+    return p;
+}
+}  // namespace
+
+void CResultTree::IndexArray::Reset(size_t count, bool zero)
+{
+    Release();
+    m_p = static_cast<uint32_t*>(HugeAlloc(count * sizeof(uint32_t)));
+    if (zero)
+        std::memset(m_p, 0, count * sizeof(uint32_t));
+    m_n = count;
+}
+
+void CResultTree::IndexArray::Release()
+{
+    std::free(m_p);
+    m_p = nullptr;
+    m_n = 0;
+}
+
 void CResultTree::Grow()
 {
-    m_chunks.emplace_back(new Line[kChunkSize]);
+    // Chunks aligned to 2 MB and marked for huge pages: a full analysis touches a few
+    // hundred megabytes of new memory, and faulting it in 4 kB pages is a large part of
+    // the run.
+    m_chunks.emplace_back(static_cast<Line*>(HugeAlloc(sizeof(Line) * kChunkSize)));
     // Id 0 is "no line": the first chunk gives one slot less.
     m_nCapacity = static_cast<uint32_t>(m_chunks.size() * kChunkSize - 1);
 }
@@ -84,9 +129,10 @@ void CResultTree::DeleteAll()
     m_strings.clear();
     m_strings.shrink_to_fit();
     m_bIndexValid = false;
-    std::vector<uint32_t>().swap(m_childStart);
-    std::vector<ItemId>().swap(m_children);
-    std::vector<uint32_t>().swap(m_rank);
+    m_bRankValid = false;
+    m_childStart.Release();
+    m_children.Release();
+    m_rank.Release();
 }
 
 std::string CResultTree::Text(ItemId item) const
@@ -110,13 +156,12 @@ void CResultTree::BuildIndex() const
     // parent, prefix sums, then place. Ids grow with insertion, so a stable pass over the
     // ids keeps every parent's children in the order they were added.
     const uint32_t n = m_nCount;
-    m_childStart.assign(static_cast<size_t>(n) + 2, 0);
+    m_childStart.Reset(static_cast<size_t>(n) + 2);
     for (ItemId id = 1; id <= n; ++id)
         ++m_childStart[LineRef(id).parent + 1];
-    for (size_t i = 1; i < m_childStart.size(); ++i)
+    for (size_t i = 1; i < m_childStart.Size(); ++i)
         m_childStart[i] += m_childStart[i - 1];
-    m_children.resize(n);
-    m_rank.resize(static_cast<size_t>(n) + 1);
+    m_children.Reset(n, false);
     // Place each line at its parent's cursor, which runs in m_childStart[parent]: at the
     // end that entry holds the next parent's start, so shifted up by one place the array
     // is the starts again. No second array is needed for the cursors.
@@ -124,11 +169,12 @@ void CResultTree::BuildIndex() const
     {
         const uint32_t pos = m_childStart[LineRef(id).parent]++;
         m_children[pos] = id;
-        m_rank[id] = pos;
     }
-    for (size_t i = m_childStart.size() - 1; i > 0; --i)
+    for (size_t i = m_childStart.Size() - 1; i > 0; --i)
         m_childStart[i] = m_childStart[i - 1];
     m_childStart[0] = 0;
+    m_rank.Release();
+    m_bRankValid = false;
     m_bIndexValid = true;
 }
 
@@ -187,12 +233,19 @@ uint32_t CResultTree::Row(ItemId item) const
         return 0;
     if (!m_bIndexValid)
         BuildIndex();
+    if (!m_bRankValid)
+    {
+        // Only a view asks for rows; writing a tree out never does, so this waits.
+        m_rank.Reset(static_cast<size_t>(m_nCount) + 1, false);
+        for (uint32_t pos = 0; pos < m_nCount; ++pos)
+            m_rank[m_children[pos]] = pos;
+        m_bRankValid = true;
+    }
     return m_rank[item] - m_childStart[LineRef(item).parent];
 }
 
 size_t CResultTree::MemoryBytes() const
 {
     return m_chunks.size() * kChunkSize * sizeof(Line) + m_chunks.capacity() * sizeof(void*)
-        + m_strings.capacity() + m_childStart.capacity() * sizeof(uint32_t)
-        + m_children.capacity() * sizeof(ItemId) + m_rank.capacity() * sizeof(uint32_t);
+        + m_strings.capacity() + m_childStart.Bytes() + m_children.Bytes() + m_rank.Bytes();
 }

@@ -10,6 +10,7 @@
 #include "analysis/LineFormat.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -105,7 +106,7 @@ private:
     };
     static_assert(sizeof(Line) == 16);
     static constexpr uint8_t kExpanded = 1;
-    static constexpr unsigned kChunkBits = 16;
+    static constexpr unsigned kChunkBits = 17;  // 2 MB of lines: one huge page each
     static constexpr uint32_t kChunkSize = 1u << kChunkBits;
 
     Line& LineRef(ItemId id) { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
@@ -114,14 +115,39 @@ private:
     void BuildIndex() const;
 
     // Lines live in fixed chunks, so growing never copies them. Slot 0 of chunk 0 is unused.
-    std::vector<std::unique_ptr<Line[]>> m_chunks;
+    struct ChunkFree
+    {
+        void operator()(Line* p) const;
+    };
+    std::vector<std::unique_ptr<Line[], ChunkFree>> m_chunks;
     uint32_t m_nCount = 0;
     uint32_t m_nCapacity = 0;
     std::string m_strings;
 
+    // A plain array of 32-bit values in memory marked for huge pages (see Grow).
+    class IndexArray
+    {
+    public:
+        IndexArray() = default;
+        ~IndexArray() { std::free(m_p); }
+        IndexArray(const IndexArray&) = delete;
+        IndexArray& operator=(const IndexArray&) = delete;
+        void Reset(size_t count, bool zero = true);  // count values, 0 when zero
+        void Release();
+        uint32_t& operator[](size_t i) { return m_p[i]; }
+        uint32_t operator[](size_t i) const { return m_p[i]; }
+        size_t Bytes() const { return m_n * sizeof(uint32_t); }
+        size_t Size() const { return m_n; }
+
+    private:
+        uint32_t* m_p = nullptr;
+        size_t m_n = 0;
+    };
+
     // Child index (children of each parent contiguous, in order), rebuilt when stale.
     mutable bool m_bIndexValid = false;
-    mutable std::vector<uint32_t> m_childStart;  // per parent id (0 = top level), size count + 2
-    mutable std::vector<ItemId> m_children;      // size count
-    mutable std::vector<uint32_t> m_rank;        // per line: position in m_children
+    mutable IndexArray m_childStart;  // per parent id (0 = top level), size count + 2
+    mutable IndexArray m_children;    // size count
+    mutable IndexArray m_rank;        // per line: position in m_children; built by Row
+    mutable bool m_bRankValid = false;
 };
