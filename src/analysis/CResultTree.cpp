@@ -178,34 +178,6 @@ void CResultTree::BuildIndex() const
     m_bIndexValid = true;
 }
 
-void CResultTree::ForEachPreOrder(const std::function<void(ItemId, uint32_t)>& visit) const
-{
-    if (!m_bIndexValid)
-        BuildIndex();
-    // Depth-first with an explicit stack of (next position, end position) in the child
-    // array: the tree is shallow but has millions of lines.
-    struct Frame
-    {
-        uint32_t next, end;
-    };
-    std::vector<Frame> stack;
-    stack.push_back({m_childStart[0], m_childStart[1]});
-    while (!stack.empty())
-    {
-        Frame& f = stack.back();
-        if (f.next == f.end)
-        {
-            stack.pop_back();
-            continue;
-        }
-        const ItemId item = m_children[f.next++];
-        visit(item, static_cast<uint32_t>(stack.size() - 1));
-        const uint32_t begin = m_childStart[item], end = m_childStart[item + 1];
-        if (begin != end)
-            stack.push_back({begin, end});
-    }
-}
-
 uint32_t CResultTree::ChildCount(ItemId parent) const
 {
     if (parent > m_nCount)

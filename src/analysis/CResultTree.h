@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -90,7 +89,8 @@ public:
     // Row of a line among its parent's children.
     uint32_t Row(ItemId item) const;
     // Calls visit(line, depth) for every line in pre-order (depth 0 = top level).
-    void ForEachPreOrder(const std::function<void(ItemId, uint32_t)>& visit) const;
+    template <class Visit>
+    void ForEachPreOrder(Visit&& visit) const;
 
     // Bytes held by the store (lines, index, strings), for the benchmarks.
     size_t MemoryBytes() const;
@@ -151,3 +151,32 @@ private:
     mutable IndexArray m_rank;        // per line: position in m_children; built by Row
     mutable bool m_bRankValid = false;
 };
+
+template <class Visit>
+void CResultTree::ForEachPreOrder(Visit&& visit) const
+{
+    if (!m_bIndexValid)
+        BuildIndex();
+    // Depth-first with an explicit stack of (next position, end position) in the child
+    // array: the tree is shallow but has millions of lines.
+    struct Frame
+    {
+        uint32_t next, end;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({m_childStart[0], m_childStart[1]});
+    while (!stack.empty())
+    {
+        Frame& f = stack.back();
+        if (f.next == f.end)
+        {
+            stack.pop_back();
+            continue;
+        }
+        const ItemId item = m_children[f.next++];
+        visit(item, static_cast<uint32_t>(stack.size() - 1));
+        const uint32_t begin = m_childStart[item], end = m_childStart[item + 1];
+        if (begin != end)
+            stack.push_back({begin, end});
+    }
+}

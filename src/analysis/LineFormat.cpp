@@ -38,112 +38,112 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::VideoSequence: out.append("Video sequence"); return;
     case LineFmt::PacketStructure: out.append("Packet structure"); return;
     case LineFmt::VideoInformation: out.append("Video Information"); return;
-    case LineFmt::PackNumber: AppendFormat(out, "PACK #%d", {I(lo)}); return;
+    case LineFmt::PackNumber: AppendOne<"PACK #%d">(out, I(lo)); return;
     case LineFmt::Header: out.append("HEADER"); return;
     case LineFmt::Data: out.append("DATA"); return;
     case LineFmt::ExtensionData: out.append("extension data (not parsed)"); return;
     case LineFmt::Padding: out.append("Padding"); return;
-    case LineFmt::AudioStream: AppendFormat(out, "(Audio Stream %d)", {I(lo)}); return;
-    case LineFmt::VideoStream: AppendFormat(out, "(Video Stream %d)", {I(lo)}); return;
-    case LineFmt::PackPts: AppendFormat(out, "pack PTS = %.2f ms", {TicksToMs(lo)}); return;
+    case LineFmt::AudioStream: AppendOne<"(Audio Stream %d)">(out, I(lo)); return;
+    case LineFmt::VideoStream: AppendOne<"(Video Stream %d)">(out, I(lo)); return;
+    case LineFmt::PackPts: AppendOne<"pack PTS = %.2f ms">(out, TicksToMs(lo)); return;
     case LineFmt::Pack: out.append("pack"); return;
     case LineFmt::AudioHeaderFirst: AppendFormat(out, "audio header @ %d offs. (expecting @ %d)", {I(lo), I(hi)}); return;
-    case LineFmt::AudioHeaderNext: AppendFormat(out, "audio header @ %d offs.", {I(lo)}); return;
+    case LineFmt::AudioHeaderNext: AppendOne<"audio header @ %d offs.">(out, I(lo)); return;
     case LineFmt::AudioHeaderFirstErr:
         AppendFormat(out, "audio header @ %d offs. (expecting @ %d) ERR: ! %d", {I(lo), I(hi), I(hi)});
         return;
     case LineFmt::AudioHeaderNextErr: AppendFormat(out, "audio header @ %d offs. ERR: ! %d", {I(lo), I(hi)}); return;
 
     // ---- pack header
-    case LineFmt::Scr: AppendFormat(out, "SCR = %.2f ms", {TicksToMs(lo)}); return;
-    case LineFmt::MuxrateBps: AppendFormat(out, "muxrate = %d bps", {I(lo)}); return;
+    case LineFmt::Scr: AppendOne<"SCR = %.2f ms">(out, TicksToMs(lo)); return;
+    case LineFmt::MuxrateBps: AppendOne<"muxrate = %d bps">(out, I(lo)); return;
     case LineFmt::Details: out.append("Details"); return;
     case LineFmt::Marker01: AppendFormat(out, "Marker (01) = %1d%1d", {I((lo >> 1) & 1), I(lo & 1)}); return;
-    case LineFmt::ScrBits32to30: AppendFormat(out, "SCR[32..30] = 0x%x", {lo}); return;
-    case LineFmt::Marker1: AppendFormat(out, "Marker (1) = %d", {I(lo)}); return;
-    case LineFmt::ScrBits29to15: AppendFormat(out, "SCR[29..15] = 0x%x", {lo}); return;
-    case LineFmt::ScrBits14to0: AppendFormat(out, "SCR[14..0] = 0x%x", {lo}); return;
-    case LineFmt::ScrExtension: AppendFormat(out, "SCR extension = 0x%x", {lo}); return;
-    case LineFmt::MuxrateRaw: AppendFormat(out, "muxrate = 0x%x", {lo}); return;
-    case LineFmt::ReservedHex: AppendFormat(out, "reserved = 0x%x", {lo}); return;
-    case LineFmt::PackStuffing: AppendFormat(out, "pack stuffing = %d", {I(lo)}); return;
+    case LineFmt::ScrBits32to30: AppendOne<"SCR[32..30] = 0x%x">(out, lo); return;
+    case LineFmt::Marker1: AppendOne<"Marker (1) = %d">(out, I(lo)); return;
+    case LineFmt::ScrBits29to15: AppendOne<"SCR[29..15] = 0x%x">(out, lo); return;
+    case LineFmt::ScrBits14to0: AppendOne<"SCR[14..0] = 0x%x">(out, lo); return;
+    case LineFmt::ScrExtension: AppendOne<"SCR extension = 0x%x">(out, lo); return;
+    case LineFmt::MuxrateRaw: AppendOne<"muxrate = 0x%x">(out, lo); return;
+    case LineFmt::ReservedHex: AppendOne<"reserved = 0x%x">(out, lo); return;
+    case LineFmt::PackStuffing: AppendOne<"pack stuffing = %d">(out, I(lo)); return;
 
     // ---- system header
     case LineFmt::SystemHeader: out.append("System Header"); return;
-    case LineFmt::HeaderLength: AppendFormat(out, "Header Length = %d", {I(lo)}); return;
+    case LineFmt::HeaderLength: AppendOne<"Header Length = %d">(out, I(lo)); return;
     case LineFmt::RateBound: AppendFormat(out, "Rate Bound = 0x%x (%d bps)", {lo, I(lo * 400u)}); return;
-    case LineFmt::AudioBound: AppendFormat(out, "Audio Bound = %d stream(s)", {I(lo)}); return;
-    case LineFmt::FixedFlagFbr: AppendFormat(out, "fixed flag = %d (FBR)", {I(lo)}); return;
-    case LineFmt::FixedFlagVbr: AppendFormat(out, "fixed flag = %d (VBR)", {I(lo)}); return;
-    case LineFmt::CspsConstrained: AppendFormat(out, "CSPS flag = %d (constrained parms)", {I(lo)}); return;
-    case LineFmt::CspsUnconstrained: AppendFormat(out, "CSPS flag = %d (unconstrained)", {I(lo)}); return;
-    case LineFmt::SystemAudioLock: AppendFormat(out, "system audio lock = %d", {I(lo)}); return;
-    case LineFmt::SystemVideoLock: AppendFormat(out, "system video lock = %d", {I(lo)}); return;
-    case LineFmt::VideoBound: AppendFormat(out, "Video Bound = %d stream(s)", {I(lo)}); return;
+    case LineFmt::AudioBound: AppendOne<"Audio Bound = %d stream(s)">(out, I(lo)); return;
+    case LineFmt::FixedFlagFbr: AppendOne<"fixed flag = %d (FBR)">(out, I(lo)); return;
+    case LineFmt::FixedFlagVbr: AppendOne<"fixed flag = %d (VBR)">(out, I(lo)); return;
+    case LineFmt::CspsConstrained: AppendOne<"CSPS flag = %d (constrained parms)">(out, I(lo)); return;
+    case LineFmt::CspsUnconstrained: AppendOne<"CSPS flag = %d (unconstrained)">(out, I(lo)); return;
+    case LineFmt::SystemAudioLock: AppendOne<"system audio lock = %d">(out, I(lo)); return;
+    case LineFmt::SystemVideoLock: AppendOne<"system video lock = %d">(out, I(lo)); return;
+    case LineFmt::VideoBound: AppendOne<"Video Bound = %d stream(s)">(out, I(lo)); return;
     case LineFmt::StreamIdEntry:
         AppendFormat(out, "Stream ID 0x%2X ", {lo});
         AppendStreamLabel(lo, out);
         return;
-    case LineFmt::PstdBoundScale: AppendFormat(out, "   P-STD bound scale: %d ", {I(lo)}); return;
-    case LineFmt::PstdBoundSize: AppendFormat(out, "   P-STD bound size: %d ", {I(lo)}); return;
+    case LineFmt::PstdBoundScale: AppendOne<"   P-STD bound scale: %d ">(out, I(lo)); return;
+    case LineFmt::PstdBoundSize: AppendOne<"   P-STD bound size: %d ">(out, I(lo)); return;
     case LineFmt::PstdBound: AppendFormat(out, "   [P-STD bound: %d (%d kB)]", {I(lo), I(lo) / 1024}); return;
 
     // ---- PES header
     case LineFmt::PesStreamPts:
         AppendFormat(out, "Stream 0x%2X ", {hi});
         AppendStreamLabel(hi, out);
-        AppendFormat(out, ", PTS: %.2f ms", {TicksToMs(lo)});
+        AppendOne<", PTS: %.2f ms">(out, TicksToMs(lo));
         return;
     case LineFmt::PesStream:
         AppendFormat(out, "Stream 0x%2X ", {lo});
         AppendStreamLabel(lo, out);
         return;
     case LineFmt::PesHeader: out.append("PES HEADER"); return;
-    case LineFmt::PacketLength: AppendFormat(out, "Packet length = %d", {I(lo)}); return;
+    case LineFmt::PacketLength: AppendOne<"Packet length = %d">(out, I(lo)); return;
     case LineFmt::PesMarker: AppendFormat(out, "marker = %2.2d", {I(lo)}); return;
-    case LineFmt::ScramblingControl: AppendFormat(out, "scrambling control = 0x%x", {lo}); return;
-    case LineFmt::Prio: AppendFormat(out, "prio = %d", {I(lo)}); return;
-    case LineFmt::DataAlignment: AppendFormat(out, "data alignment = %d", {I(lo)}); return;
-    case LineFmt::Copyright: AppendFormat(out, "copyright = %d", {I(lo)}); return;
-    case LineFmt::OriginalCopy: AppendFormat(out, "original/copy = %d", {I(lo)}); return;
-    case LineFmt::PtsDtsFlags: AppendFormat(out, "PTS/DTS flags = %d", {I(lo)}); return;
-    case LineFmt::Escr: AppendFormat(out, "ESCR = %d", {I(lo)}); return;
-    case LineFmt::EsRate: AppendFormat(out, "ESRATE = %d", {I(lo)}); return;
-    case LineFmt::DsmTrickMode: AppendFormat(out, "DSM trickmode = %d", {I(lo)}); return;
-    case LineFmt::AddCopyInfo: AppendFormat(out, "add. copy info = %d", {I(lo)}); return;
-    case LineFmt::CrcFlag: AppendFormat(out, "CRC flag = %d", {I(lo)}); return;
-    case LineFmt::PesExtension: AppendFormat(out, "PES extension = %d", {I(lo)}); return;
-    case LineFmt::PesPrivateData: AppendFormat(out, "PES private data = %d", {I(lo)}); return;
-    case LineFmt::PackHeaderField: AppendFormat(out, "pack header field = %d", {I(lo)}); return;
-    case LineFmt::SequenceCounter: AppendFormat(out, "sequence counter = %d", {I(lo)}); return;
-    case LineFmt::PstdBufferFlag: AppendFormat(out, "P-STD buffer flag = %d", {I(lo)}); return;
+    case LineFmt::ScramblingControl: AppendOne<"scrambling control = 0x%x">(out, lo); return;
+    case LineFmt::Prio: AppendOne<"prio = %d">(out, I(lo)); return;
+    case LineFmt::DataAlignment: AppendOne<"data alignment = %d">(out, I(lo)); return;
+    case LineFmt::Copyright: AppendOne<"copyright = %d">(out, I(lo)); return;
+    case LineFmt::OriginalCopy: AppendOne<"original/copy = %d">(out, I(lo)); return;
+    case LineFmt::PtsDtsFlags: AppendOne<"PTS/DTS flags = %d">(out, I(lo)); return;
+    case LineFmt::Escr: AppendOne<"ESCR = %d">(out, I(lo)); return;
+    case LineFmt::EsRate: AppendOne<"ESRATE = %d">(out, I(lo)); return;
+    case LineFmt::DsmTrickMode: AppendOne<"DSM trickmode = %d">(out, I(lo)); return;
+    case LineFmt::AddCopyInfo: AppendOne<"add. copy info = %d">(out, I(lo)); return;
+    case LineFmt::CrcFlag: AppendOne<"CRC flag = %d">(out, I(lo)); return;
+    case LineFmt::PesExtension: AppendOne<"PES extension = %d">(out, I(lo)); return;
+    case LineFmt::PesPrivateData: AppendOne<"PES private data = %d">(out, I(lo)); return;
+    case LineFmt::PackHeaderField: AppendOne<"pack header field = %d">(out, I(lo)); return;
+    case LineFmt::SequenceCounter: AppendOne<"sequence counter = %d">(out, I(lo)); return;
+    case LineFmt::PstdBufferFlag: AppendOne<"P-STD buffer flag = %d">(out, I(lo)); return;
     case LineFmt::PstdBuffer: AppendFormat(out, "P-STD buffer: %d (%d kB)", {I(lo), I(lo) / 1024}); return;
-    case LineFmt::ReservedDec: AppendFormat(out, "reserved = %d", {I(lo)}); return;
-    case LineFmt::PesExtensionField: AppendFormat(out, "PES extension field = %d", {I(lo)}); return;
-    case LineFmt::HeaderDataLength: AppendFormat(out, "header data length = %d", {I(lo)}); return;
+    case LineFmt::ReservedDec: AppendOne<"reserved = %d">(out, I(lo)); return;
+    case LineFmt::PesExtensionField: AppendOne<"PES extension field = %d">(out, I(lo)); return;
+    case LineFmt::HeaderDataLength: AppendOne<"header data length = %d">(out, I(lo)); return;
     case LineFmt::Pts: AppendFormat(out, "PTS = %.2f ms (%d)", {TicksToMs(lo), I(lo)}); return;
     case LineFmt::Dts: AppendFormat(out, "DTS = %.2f ms (%d)", {TicksToMs(lo), I(lo)}); return;
 
     // ---- video
     case LineFmt::SequenceHeader: out.append("sequence header"); return;
-    case LineFmt::HorizontalSize: AppendFormat(out, "horizontal size = %d", {I(lo)}); return;
-    case LineFmt::VerticalSize: AppendFormat(out, "vertical size = %d", {I(lo)}); return;
+    case LineFmt::HorizontalSize: AppendOne<"horizontal size = %d">(out, I(lo)); return;
+    case LineFmt::VerticalSize: AppendOne<"vertical size = %d">(out, I(lo)); return;
     case LineFmt::AspectRatio:
         out.append("aspect ratio = ");
         CSequenceHeader::AppendAspectRatioText(I(lo), out);
         return;
-    case LineFmt::Bitrate: AppendFormat(out, "bitrate = %d", {I(lo)}); return;
+    case LineFmt::Bitrate: AppendOne<"bitrate = %d">(out, I(lo)); return;
     case LineFmt::VbvBufferSize: AppendFormat(out, "VBV buffer size = %d (== %d KB)", {I(lo), I(lo * 2u)}); return;
     case LineFmt::GroupOfPictures: out.append("group of pictures"); return;
-    case LineFmt::DropFlag: AppendFormat(out, "drop flag = %d", {I(lo)}); return;
+    case LineFmt::DropFlag: AppendOne<"drop flag = %d">(out, I(lo)); return;
     case LineFmt::Timecode:
         AppendFormat(out, "timecode :  %2.2d:%2.2d:%2.2d.%2.2d", {I(lo & 0xFF), I((lo >> 8) & 0xFF),
                I((lo >> 16) & 0xFF), I(lo >> 24)});
         return;
-    case LineFmt::ClosedGop: AppendFormat(out, "closed gop = %d", {I(lo)}); return;
-    case LineFmt::BrokenLink: AppendFormat(out, "broken link = %d", {I(lo)}); return;
+    case LineFmt::ClosedGop: AppendOne<"closed gop = %d">(out, I(lo)); return;
+    case LineFmt::BrokenLink: AppendOne<"broken link = %d">(out, I(lo)); return;
     case LineFmt::Picture:
-        AppendFormat(out, "picture (tref = %d, ", {I(lo)});
+        AppendOne<"picture (tref = %d, ">(out, I(lo));
         CPictureHeader::AppendCodingTypeText(hi, out);
         out.push_back(')');
         return;
@@ -157,7 +157,7 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::SamplingFreq:
         AppendFormat(out, "Sampling Freq. idx = %d (%.1f kHz)", {I(lo), CAudioHeader::SamplingFrequencyFor(hi, lo)});
         return;
-    case LineFmt::AudioPadding: AppendFormat(out, "padding = %d ", {I(lo)}); return;
+    case LineFmt::AudioPadding: AppendOne<"padding = %d ">(out, I(lo)); return;
     case LineFmt::FrameSize:
         AppendFormat(out, "Frame Size = %d bytes (%.2f ms)", {I(lo),
                CAudioHeader::DurationFor(static_cast<uint8_t>(hi), static_cast<uint8_t>(hi >> 8))});

@@ -232,3 +232,27 @@ void AppendFormat(std::string& out, const char* format, std::initializer_list<Fm
         }
     }
 }
+
+void AppendInt32(std::string& out, int32_t v)
+{
+    char digits[16];
+    out.append(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, v).ptr - digits));
+}
+
+void AppendHex32(std::string& out, uint32_t v, bool upper)
+{
+    char digits[16];
+    char* end = std::to_chars(digits, digits + sizeof digits, v, 16).ptr;
+    if (upper)
+        for (char* p = digits; p != end; ++p)
+            if (*p >= 'a')
+                *p = static_cast<char>(*p - 'a' + 'A');
+    out.append(digits, static_cast<size_t>(end - digits));
+}
+
+void AppendFixed(std::string& out, double v, int precision)
+{
+    Spec spec;
+    spec.precision = precision;
+    FormatDouble(out, spec, v);
+}

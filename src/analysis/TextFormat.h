@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 struct FmtArg
 {
@@ -31,3 +32,74 @@ struct FmtArg
 // Appends the formatted text. %d and %i print the argument as a signed 32-bit value,
 // %u, %x and %X as an unsigned 32-bit one, as printf does with an int argument.
 void AppendFormat(std::string& out, const char* format, std::initializer_list<FmtArg> args);
+
+// ---- compile-time checked single-conversion formats --------------------------------
+// Most tree texts are a literal with one %d, %x or %.Nf in it. AppendOne<"text %d">(out, v)
+// splits such a format while compiling and appends its pieces directly: the same text as
+// printf, without looking at the format at run time. Any other format does not compile.
+
+template <size_t N>
+struct FormatLiteral
+{
+    char text[N];
+    consteval FormatLiteral(const char (&s)[N])
+    {
+        for (size_t i = 0; i < N; ++i)
+            text[i] = s[i];
+    }
+    constexpr std::string_view View() const { return std::string_view(text, N - 1); }
+};
+
+struct SimpleFormat
+{
+    size_t prefixEnd;    // the literal before '%'
+    size_t suffixBegin;  // the literal after the conversion
+    char conv;           // 'd', 'x', 'X' or 'f'
+    int precision;       // for 'f'
+};
+
+consteval SimpleFormat ParseSimpleFormat(std::string_view f)
+{
+    const size_t pct = f.find('%');
+    if (pct == std::string_view::npos || pct + 1 >= f.size())
+        throw "a single conversion is required";
+    size_t i = pct + 1;
+    int precision = -1;
+    if (f[i] == '.')
+    {
+        precision = 0;
+        for (++i; i < f.size() && f[i] >= '0' && f[i] <= '9'; ++i)
+            precision = precision * 10 + (f[i] - '0');
+    }
+    const char conv = i < f.size() ? f[i] : '\0';
+    if (conv == 'f' ? precision < 0 || precision > 6 : (precision >= 0 || (conv != 'd' && conv != 'x' && conv != 'X')))
+        throw "only %d, %x, %X and %.Nf are taken here";
+    if (f.find('%', i + 1) != std::string_view::npos)
+        throw "a single conversion is required";
+    return SimpleFormat{pct, i + 1, conv, precision};
+}
+
+void AppendInt32(std::string& out, int32_t v);
+void AppendHex32(std::string& out, uint32_t v, bool upper);
+void AppendFixed(std::string& out, double v, int precision);
+
+template <FormatLiteral F, class T>
+void AppendOne(std::string& out, T value)
+{
+    constexpr SimpleFormat s = ParseSimpleFormat(F.View());
+    out.append(F.text, s.prefixEnd);
+    if constexpr (s.conv == 'f')
+    {
+        static_assert(std::is_floating_point_v<T>, "%f takes a double");
+        AppendFixed(out, value, s.precision);
+    }
+    else
+    {
+        static_assert(std::is_integral_v<T>, "%d and %x take an integer");
+        if constexpr (s.conv == 'd')
+            AppendInt32(out, static_cast<int32_t>(value));
+        else
+            AppendHex32(out, static_cast<uint32_t>(value), s.conv == 'X');
+    }
+    out.append(F.text + s.suffixBegin, sizeof(F.text) - 1 - s.suffixBegin);
+}

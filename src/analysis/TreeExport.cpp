@@ -72,7 +72,12 @@ bool WriteTreeText(const CResultTree& tree, std::FILE* out)
     BlockWriter w(out);
     std::string& buf = w.Buffer();
     tree.ForEachPreOrder([&](ItemId item, uint32_t depth) {
-        buf.append(2 * static_cast<size_t>(depth), ' ');
+        static const std::string kIndent(256, ' ');
+        const size_t indent = 2 * static_cast<size_t>(depth);
+        if (indent <= kIndent.size())
+            buf.append(kIndent.data(), indent);
+        else
+            buf.append(indent, ' ');
         tree.AppendText(item, buf);
         buf.push_back('\n');
         w.MaybeFlush();
