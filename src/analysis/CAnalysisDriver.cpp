@@ -1,5 +1,6 @@
 #include "analysis/CAnalysisDriver.h"
 
+#include <algorithm>
 #include <new>
 
 CAnalysisDriver::CAnalysisDriver(CResultTree& tree, IAnalysisHost& host)
@@ -183,9 +184,21 @@ void CAnalysisDriver::OnSystemHeader()
 void CAnalysisDriver::RebuildStreamFilter()
 {
     m_listed.fill(false);
-    if (m_pSystemHeaderCopy)
-        for (const CSystemHeader::StreamEntry& e : m_pSystemHeaderCopy->m_streams)
-            m_listed[e.streamId & 0xFF] = true;
+    if (!m_pSystemHeaderCopy)
+        return;
+    for (const CSystemHeader::StreamEntry& e : m_pSystemHeaderCopy->m_streams)
+    {
+        const uint32_t id = e.streamId & 0xFF;
+        // In a system header 0xB8 stands for every audio stream and 0xB9 for every video
+        // stream. DVD muxers list nothing else, so taking them literally would leave
+        // every audio and video packet of a VOB unread.
+        if (id == 0xB8)
+            std::fill(m_listed.begin() + 0xC0, m_listed.begin() + 0xE0, true);
+        else if (id == 0xB9)
+            std::fill(m_listed.begin() + 0xE0, m_listed.begin() + 0xF0, true);
+        else
+            m_listed[id] = true;
+    }
 }
 
 void CAnalysisDriver::OnPesPacket(uint8_t code)
