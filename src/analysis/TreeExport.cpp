@@ -1,5 +1,12 @@
 #include "analysis/TreeExport.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 
 namespace
 {
@@ -67,19 +74,152 @@ void AppendJsonString(std::string& out, const std::string& text, size_t from)
 
 }  // namespace
 
+namespace
+{
+
+void AppendIndentedLine(const CResultTree& tree, ItemId item, uint32_t depth, std::string& buf)
+{
+    static const std::string kIndent(256, ' ');
+    const size_t indent = 2 * static_cast<size_t>(depth);
+    if (indent <= kIndent.size())
+        buf.append(kIndent.data(), indent);
+    else
+        buf.append(indent, ' ');
+    tree.AppendText(item, buf);
+    buf.push_back('\n');
+}
+
+// Writing a whole tree is mostly making texts. On a large tree the walk hands blocks of
+// lines to two formatting threads and writes their results back in order, so the texts
+// are made on both cores.
+class ParallelTextWriter
+{
+public:
+    static constexpr size_t kBlockLines = 1 << 15;
+    static constexpr size_t kMaxBlocksInFlight = 8;
+
+    ParallelTextWriter(const CResultTree& tree, std::FILE* out) : m_tree(tree), m_out(out) {}
+
+    bool Run(unsigned workers)
+    {
+        for (unsigned i = 0; i < workers; ++i)
+            m_threads.emplace_back([this] { Work(); });
+        Block block;
+        m_tree.ForEachPreOrder([&](ItemId item, uint32_t depth) {
+            block.lines.push_back({item, depth});
+            if (block.lines.size() == kBlockLines)
+            {
+                Submit(std::move(block));
+                block = Block();
+            }
+        });
+        if (!block.lines.empty())
+            Submit(std::move(block));
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bDone = true;
+        }
+        m_cvWork.notify_all();
+        WriteReady(true);
+        for (std::thread& t : m_threads)
+            t.join();
+        return !m_bFailed && std::fflush(m_out) == 0 && !std::ferror(m_out);
+    }
+
+private:
+    struct Block
+    {
+        std::vector<std::pair<ItemId, uint32_t>> lines;
+        std::string text;
+        bool formatted = false;
+    };
+
+    void Submit(Block&& block)
+    {
+        block.lines.shrink_to_fit();
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_cvRoom.wait(lock, [&] { return m_blocks.size() < kMaxBlocksInFlight || m_blocks.front().formatted; });
+            m_blocks.push_back(std::move(block));
+            ++m_nQueued;
+        }
+        m_cvWork.notify_one();
+        WriteReady(false);
+    }
+
+    void Work()
+    {
+        for (;;)
+        {
+            Block* block = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_cvWork.wait(lock, [&] { return m_nTaken < m_nQueued || m_bDone; });
+                if (m_nTaken == m_nQueued)
+                    return;
+                block = &m_blocks[m_nTaken - m_nWritten];
+                ++m_nTaken;
+            }
+            std::string text;
+            text.reserve(block->lines.size() * 32);
+            for (const auto& [item, depth] : block->lines)
+                AppendIndentedLine(m_tree, item, depth, text);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                block->text = std::move(text);
+                block->formatted = true;
+            }
+            m_cvRoom.notify_all();
+        }
+    }
+
+    // Writes the blocks that are formatted, in order; with wait, until all are written.
+    void WriteReady(bool wait)
+    {
+        for (;;)
+        {
+            std::string text;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                if (wait)
+                    m_cvRoom.wait(lock, [&] { return m_blocks.empty() || m_blocks.front().formatted; });
+                if (m_blocks.empty() || !m_blocks.front().formatted)
+                    return;
+                text = std::move(m_blocks.front().text);
+                m_blocks.pop_front();
+                ++m_nWritten;
+            }
+            m_cvRoom.notify_all();
+            if (!m_bFailed && std::fwrite(text.data(), 1, text.size(), m_out) != text.size())
+                m_bFailed = true;
+        }
+    }
+
+    const CResultTree& m_tree;
+    std::FILE* m_out;
+    std::vector<std::thread> m_threads;
+    std::mutex m_mutex;
+    std::condition_variable m_cvWork, m_cvRoom;
+    std::deque<Block> m_blocks;  // not yet written, in order; deque keeps addresses stable
+    size_t m_nQueued = 0, m_nTaken = 0, m_nWritten = 0;
+    bool m_bDone = false;
+    bool m_bFailed = false;
+};
+
+}  // namespace
+
 bool WriteTreeText(const CResultTree& tree, std::FILE* out)
 {
+    const unsigned cores = std::thread::hardware_concurrency();
+    if (tree.Count() > 4 * ParallelTextWriter::kBlockLines && cores >= 2)
+    {
+        ParallelTextWriter writer(tree, out);
+        return writer.Run(std::min(cores, 4u));
+    }
     BlockWriter w(out);
     std::string& buf = w.Buffer();
     tree.ForEachPreOrder([&](ItemId item, uint32_t depth) {
-        static const std::string kIndent(256, ' ');
-        const size_t indent = 2 * static_cast<size_t>(depth);
-        if (indent <= kIndent.size())
-            buf.append(kIndent.data(), indent);
-        else
-            buf.append(indent, ' ');
-        tree.AppendText(item, buf);
-        buf.push_back('\n');
+        AppendIndentedLine(tree, item, depth, buf);
         w.MaybeFlush();
     });
     return w.Ok();

@@ -121,3 +121,45 @@ TEST(LineText, PrintfDetailsOfTheDisplays)
 }
 
 }  // namespace
+
+#include "analysis/TreeExport.h"
+
+#include <cstdio>
+#include <random>
+
+namespace
+{
+
+std::string WrittenText(const CResultTree& t)
+{
+    std::FILE* f = std::tmpfile();
+    EXPECT_TRUE(WriteTreeText(t, f));
+    std::string s(static_cast<size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    EXPECT_EQ(std::fread(s.data(), 1, s.size(), f), s.size());
+    std::fclose(f);
+    return s;
+}
+
+TEST(TreeExport, LargeTreeWrittenInBlocksKeepsPreOrder)
+{
+    // Large enough for the blocks handed to the formatting threads; lines land under
+    // random earlier lines, so parents' children interleave everywhere.
+    CResultTree t;
+    std::mt19937 rng(3);
+    t.AddText(kNoItem, "root", TreeImage::Plus);
+    for (uint32_t i = 0; i < 400000; ++i)
+    {
+        const ItemId parent = rng() % 8 == 0 ? kNoItem : static_cast<ItemId>(1 + rng() % t.Count());
+        t.AddValue(parent, LineFmt::PackNumber, i);
+    }
+    std::string expected;
+    t.ForEachPreOrder([&](ItemId item, uint32_t depth) {
+        expected.append(2 * depth, ' ');
+        expected += t.Text(item);
+        expected.push_back('\n');
+    });
+    EXPECT_EQ(WrittenText(t), expected);
+}
+
+}  // namespace
