@@ -5,8 +5,8 @@
 #
 #   tests/real/compare.sh [--cli PATH] [STREAM_DIR]
 #
-# PATH defaults to $VARNODEL_CLI, then to build*/src/cli/varnodel-cli under the
-# source tree; STREAM_DIR to tests/real/streams. Exit status 1 when anything disagrees.
+# PATH defaults to $VARNODEL_CLI, then to the newest build*/src/cli/varnodel-cli under
+# the source tree; STREAM_DIR to tests/real/streams. Exit status 1 when anything disagrees.
 #
 # What is compared, and from where on the ffmpeg side:
 #   sequence headers  horizontal/vertical size, aspect ratio code, bit rate value × 400,
@@ -39,9 +39,8 @@ if [ "${1:-}" = "--cli" ]; then
 fi
 dir=${1:-$here/streams}
 if [ -z "$cli" ]; then
-    for c in "$root"/build*/src/cli/varnodel-cli; do
-        if [ -x "$c" ]; then cli=$c; break; fi
-    done
+    # The most recently built one: several build folders may sit side by side.
+    cli=$(ls -t "$root"/build*/src/cli/varnodel-cli 2>/dev/null | head -1)
 fi
 if [ -z "$cli" ] || [ ! -x "$cli" ]; then
     echo "compare.sh: no varnodel-cli found; pass --cli PATH" >&2
