@@ -1,0 +1,580 @@
+// The main dialog: its states around a run, the tree it shows, and its commands.
+
+#include "AppTestSupport.h"
+
+#include "app/CAboutDlg.h"
+#include "app/CAnalyzerApp.h"
+#include "app/CAnalyzerDlg.h"
+#include "app/COptionsDlg.h"
+#include "support/TestFiles.h"
+
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QtTest>
+
+namespace
+{
+const QString kSection = QStringLiteral("progopts");
+
+// A main dialog whose event pump the test supplies: it runs after every start code.
+class PumpedDlg : public CAnalyzerDlg
+{
+public:
+    std::function<void(PumpedDlg&)> onPump;
+    int pumps = 0;
+    void Pump() override
+    {
+        ++pumps;
+        if (onPump)
+            onPump(*this);
+    }
+};
+
+struct ControlStates
+{
+    bool analyze, exit, options, stop, tree, browse, field, progress;
+    int rows;
+};
+
+ControlStates StatesOf(CAnalyzerDlg& dlg)
+{
+    return {dlg.m_btnAnalyze.isEnabled(), dlg.m_btnExit.isEnabled(),  dlg.m_btnOptions.isEnabled(),
+            dlg.m_btnStop.isEnabled(),    dlg.m_treeView.isEnabled(),  dlg.m_btnBrowse.isEnabled(),
+            dlg.m_editFileName.isEnabled(), dlg.m_progress.isVisible(), dlg.Model().rowCount()};
+}
+
+void VerifyIdle(CAnalyzerDlg& dlg)
+{
+    const ControlStates s = StatesOf(dlg);
+    QVERIFY(s.analyze && s.exit && s.options && s.tree && s.browse && s.field);
+    QVERIFY(!s.stop);
+    QVERIFY(!s.progress);
+    QVERIFY(!dlg.IsRunning());
+}
+
+QString Text(const QModelIndex& index)
+{
+    return index.data(Qt::DisplayRole).toString();
+}
+
+// The child of parent whose text starts with prefix.
+QModelIndex ChildStartingWith(const QAbstractItemModel& model, const QModelIndex& parent, const QString& prefix)
+{
+    for (int row = 0; row < model.rowCount(parent); ++row)
+    {
+        const QModelIndex child = model.index(row, 0, parent);
+        if (Text(child).startsWith(prefix))
+            return child;
+    }
+    return QModelIndex();
+}
+
+void Analyze(CAnalyzerDlg& dlg, const std::string& path)
+{
+    dlg.m_editFileName.setText(QString::fromStdString(path));
+    QTest::mouseClick(&dlg.m_btnAnalyze, Qt::LeftButton);
+}
+
+// The widgets Tab visits, starting at the first one.
+QList<QWidget*> TabStops(QWidget& dialog)
+{
+    QList<QWidget*> stops;
+    QWidget* w = &dialog;
+    while ((w = w->nextInFocusChain()) != &dialog)
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&dialog) && w->isEnabled())
+            stops << w;
+    return stops;
+}
+
+uint8_t ImageOf(CAnalyzerDlg& dlg, const QModelIndex& index)
+{
+    return dlg.ResultTree().Image(dlg.Model().LineOf(index));
+}
+}  // namespace
+
+class AnalyzerDlgTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { ClearSettings(); }
+
+    void opensIdleWithTheTemplatesControls()
+    {
+        CAnalyzerDlg dlg;
+        dlg.show();
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Varnodel     V1.1.2a"));
+        VerifyIdle(dlg);
+        QCOMPARE(dlg.Model().rowCount(), 0);
+        QVERIFY(!dlg.m_btnSave.isVisible());
+        QCOMPARE(dlg.m_pLabelFile->text(), QStringLiteral("MPEG2 PS:"));
+        QCOMPARE(dlg.m_btnExit.text(), QStringLiteral("exit"));
+        QCOMPARE(dlg.m_btnBrowse.text(), QStringLiteral("..."));
+        QVERIFY(!dlg.windowIcon().isNull());
+        // Every control lies inside the dialog.
+        for (QWidget* w : dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (!qobject_cast<QMenu*>(w))
+                QVERIFY2(dlg.rect().contains(w->geometry()), w->metaObject()->className());
+        // Tab stops in template order (the save button is hidden, "stop" disabled).
+        dlg.m_btnStop.setEnabled(true);
+        QCOMPARE(TabStops(dlg), (QList<QWidget*>{&dlg.m_btnExit, &dlg.m_treeView, &dlg.m_editFileName, &dlg.m_btnBrowse,
+                                                 &dlg.m_btnAnalyze, &dlg.m_btnStop, &dlg.m_btnOptions}));
+    }
+
+    void windowMenuEndsWithSeparatorAndAbout()
+    {
+        CAnalyzerDlg dlg;
+        dlg.show();
+        const QList<QAction*> actions = dlg.WindowMenu()->actions();
+        QVERIFY(actions.size() >= 3);
+        QCOMPARE(actions.last()->text(), QStringLiteral("&About Varnodel "));
+        QVERIFY(actions[actions.size() - 2]->isSeparator());
+        bool hasSave = false;
+        for (QAction* a : actions)
+            hasSave = hasSave || a->text() == QStringLiteral("&Save analysis...");
+        QVERIFY(hasSave);
+
+        // The entry opens the about box; so does any command equal to it but for its low four bits.
+        for (unsigned id : {0u, 0x10u, 0x1Fu})
+        {
+            QString opened;
+            auto seen = OnNextModal([&opened](QWidget* w) {
+                opened = QString::fromLatin1(w->metaObject()->className());
+                w->close();
+            });
+            if (id == 0)
+                actions.last()->trigger();
+            else
+                dlg.OnSysCommand(id);
+            QVERIFY(*seen);
+            QCOMPARE(opened, QStringLiteral("CAboutDlg"));
+        }
+        QVERIFY(dlg.isVisible());
+    }
+
+    void rightClickOnTheBackgroundOpensTheWindowMenu()
+    {
+        CAnalyzerDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        const QPoint background(dlg.width() - 3, 3);
+        QVERIFY(dlg.childAt(background) == nullptr);
+        QContextMenuEvent onBackground(QContextMenuEvent::Mouse, background, dlg.mapToGlobal(background));
+        QCoreApplication::sendEvent(&dlg, &onBackground);
+        QVERIFY(dlg.WindowMenu()->isVisible());
+        dlg.WindowMenu()->hide();
+
+        const QPoint onButton = dlg.m_btnAnalyze.geometry().center();
+        QContextMenuEvent onControl(QContextMenuEvent::Mouse, onButton, dlg.mapToGlobal(onButton));
+        QCoreApplication::sendEvent(&dlg, &onControl);
+        QVERIFY(!dlg.WindowMenu()->isVisible());
+    }
+
+    void statesBeforeDuringAndAfterAStoppedRun()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("clip.mpg", MakeSmallDvdStream(400000));
+        PumpedDlg dlg;
+        dlg.show();
+        dlg.m_nMaxPackets = 0;
+        ControlStates during{};
+        dlg.onPump = [&during](PumpedDlg& d) {
+            if (d.pumps == 3)
+            {
+                during = StatesOf(d);
+                QTest::mouseClick(&d.m_btnStop, Qt::LeftButton);
+            }
+        };
+        // A name typed into the field is what the run uses.
+        QTest::keyClicks(&dlg.m_editFileName, QString::fromStdString(path));
+        QTest::mouseClick(&dlg.m_btnAnalyze, Qt::LeftButton);
+
+        QVERIFY(!during.analyze && !during.exit && !during.options && !during.tree);
+        QVERIFY(during.stop && during.progress);
+        QVERIFY(during.browse && during.field);
+        QCOMPARE(during.rows, 0);  // the view never sees the tree being built
+
+        // The run ended after the start code in hand; the tree so far stays.
+        QCOMPARE(dlg.pumps, 3);
+        QCOMPARE(dlg.Driver().StartCodeCount(), uint64_t{3});
+        VerifyIdle(dlg);
+        QCOMPARE(dlg.Model().rowCount(), 1);
+        QCOMPARE(Text(dlg.Model().index(0, 0)), QString::fromStdString(path) + QStringLiteral(" [all packets]"));
+        QVERIFY(dlg.Driver().Records() != nullptr);
+    }
+
+    void closingDuringARunStopsItThenEnds_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Escape") << true;
+        QTest::newRow("close box") << false;
+    }
+    void closingDuringARunStopsItThenEnds()
+    {
+        QFETCH(bool, escape);
+        TempDir dir;
+        const std::string path = dir.Write("clip.mpg", MakeSmallDvdStream(200000));
+        PumpedDlg dlg;
+        dlg.show();
+        dlg.m_nMaxPackets = 0;
+        bool visibleDuringRun = false;
+        dlg.onPump = [&](PumpedDlg& d) {
+            if (d.pumps == 2)
+            {
+                if (escape)
+                    QTest::keyClick(&d, Qt::Key_Escape);
+                else
+                    d.close();
+                visibleDuringRun = d.isVisible();
+            }
+        };
+        Analyze(dlg, path);
+        // The window waited for the run to unwind, and the run did not go on.
+        QVERIFY(visibleDuringRun);
+        QCOMPARE(dlg.pumps, 2);
+        QVERIFY(!dlg.IsRunning());
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+    }
+
+    void modelOverARealAnalysis()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("dvd.mpg", MakeSmallDvdStream(120000));
+        CAnalyzerDlg dlg;
+        dlg.show();
+        // Watches every signal of the model through both runs.
+        QAbstractItemModelTester tester(&dlg.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+        dlg.m_nMaxPackets = 0;
+        Analyze(dlg, path);
+        const QAbstractItemModel& model = dlg.Model();
+        QCOMPARE(model.rowCount(), 1);
+        const QModelIndex root = model.index(0, 0);
+        QCOMPARE(model.rowCount(root), 4);
+        QCOMPARE(Text(model.index(0, 0, root)), QStringLiteral("Essentials"));
+        QCOMPARE(Text(model.index(3, 0, root)), QStringLiteral("Packet structure"));
+        const QModelIndex packs = model.index(3, 0, root);
+        const int allPacks = model.rowCount(packs);
+        QVERIFY(allPacks > 10);
+        QCOMPARE(Text(model.index(0, 0, packs)), QStringLiteral("PACK #1"));
+        QCOMPARE(model.parent(model.index(0, 0, packs)), packs);
+        QCOMPARE(model.index(0, 0, packs).flags() & Qt::ItemIsEditable, Qt::ItemFlags());
+        // Group lines carry the plus sign, value lines the blank image.
+        QCOMPARE(ImageOf(dlg, packs), uint8_t{0});
+        QVERIFY(!model.index(0, 0, packs).data(Qt::DecorationRole).isNull());
+        QCOMPARE(model.index(allPacks, 0, packs), QModelIndex());
+
+        // A second run starts from an empty tree.
+        dlg.m_nMaxPackets = 2;
+        Analyze(dlg, path);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(Text(model.index(0, 0)), QString::fromStdString(path) + QStringLiteral(" [2 packets]"));
+        QCOMPARE(model.rowCount(model.index(3, 0, model.index(0, 0))), 2);
+    }
+
+    void errorMarkShowsExpandedAndUserActionsSwitchIcons()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("gap.mpg", MakeMisplacedAudioStream(5));
+        CAnalyzerDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        Analyze(dlg, path);
+
+        const QAbstractItemModel& model = dlg.Model();
+        const QModelIndex root = model.index(0, 0);
+        const QModelIndex streams = ChildStartingWith(model, root, QStringLiteral("Elementary streams"));
+        const QModelIndex audio = ChildStartingWith(model, streams, QStringLiteral("(Audio Stream 0)"));
+        const QModelIndex packet = ChildStartingWith(model, audio, QStringLiteral("pack PTS = 1000.00 ms"));
+        const QModelIndex marked = ChildStartingWith(model, packet, QStringLiteral("audio header @ 5 offs."));
+        QVERIFY(marked.isValid());
+        QVERIFY(Text(marked).endsWith(QStringLiteral(" ERR: ! 0")));
+
+        // Expanded from the marked line up, images untouched; everything else collapsed.
+        for (const QModelIndex& i : {root, streams, audio, packet, marked})
+            QVERIFY2(dlg.m_treeView.isExpanded(i), qPrintable(Text(i)));
+        QVERIFY(!dlg.m_treeView.isExpanded(ChildStartingWith(model, root, QStringLiteral("Essentials"))));
+        QCOMPARE(ImageOf(dlg, root), uint8_t{0});
+        QCOMPARE(ImageOf(dlg, packet), uint8_t{0});
+        QCOMPARE(ImageOf(dlg, marked), uint8_t{4});
+
+        // The user closes and opens lines: the images follow; the mark is lost on the way.
+        dlg.m_treeView.setFocus();
+        dlg.m_treeView.setCurrentIndex(marked);
+        QTest::keyClick(&dlg.m_treeView, Qt::Key_Left);
+        QVERIFY(!dlg.m_treeView.isExpanded(marked));
+        QCOMPARE(ImageOf(dlg, marked), uint8_t{0});
+        QTest::keyClick(&dlg.m_treeView, Qt::Key_Right);
+        QVERIFY(dlg.m_treeView.isExpanded(marked));
+        QCOMPARE(ImageOf(dlg, marked), uint8_t{1});
+
+        const QModelIndex essentials = ChildStartingWith(model, root, QStringLiteral("Essentials"));
+        // Through the window, so the view gets the whole press-release-double-click sequence.
+        const QPoint at = dlg.m_treeView.viewport()->mapTo(&dlg, dlg.m_treeView.visualRect(essentials).center());
+        QTest::mouseDClick(dlg.windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+        QVERIFY(dlg.m_treeView.isExpanded(essentials));
+        QCOMPARE(ImageOf(dlg, essentials), uint8_t{1});
+        QTest::mouseDClick(dlg.windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+        QVERIFY(!dlg.m_treeView.isExpanded(essentials));
+        QCOMPARE(ImageOf(dlg, essentials), uint8_t{0});
+    }
+
+    void ctrlCCopiesTheSelectedLine()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("gap.mpg", MakeMisplacedAudioStream(0));
+        CAnalyzerDlg dlg;
+        dlg.show();
+        QApplication::setActiveWindow(&dlg);
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        Analyze(dlg, path);
+        QGuiApplication::clipboard()->clear();
+        const QModelIndex line = dlg.Model().index(1, 0, dlg.Model().index(0, 0));
+        dlg.m_treeView.setFocus();
+        dlg.m_treeView.setCurrentIndex(line);
+        QTest::keyClick(&dlg.m_treeView, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Elementary streams"));
+    }
+
+    void aFileThatDoesNotOpenLeavesTheTreeAlone()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("gap.mpg", MakeMisplacedAudioStream(0));
+        CAnalyzerDlg dlg;
+        dlg.show();
+        Analyze(dlg, path);
+        const QString before = Text(dlg.Model().index(0, 0));
+
+        QString text, caption;
+        auto seen = OnNextModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (box)
+            {
+                text = box->text();
+                caption = box->windowTitle();
+            }
+            w->close();
+        });
+        Analyze(dlg, dir.File("missing.mpg"));
+        QVERIFY(*seen);
+        QCOMPARE(text, QStringLiteral("Cannot open input file"));
+        QCOMPARE(caption, QStringLiteral("Error !"));
+        VerifyIdle(dlg);
+        QCOMPARE(Text(dlg.Model().index(0, 0)), before);
+    }
+
+    void anEmptyNameIsIgnored()
+    {
+        CAnalyzerDlg dlg;
+        dlg.show();
+        auto seen = OnNextModal([](QWidget* w) { w->close(); }, 200);
+        Analyze(dlg, std::string());
+        QTest::qWait(250);
+        QVERIFY(!*seen);
+        QVERIFY(dlg.Driver().Records() == nullptr);
+        QCOMPARE(dlg.Model().rowCount(), 0);
+    }
+
+    void optionsAreStoredOnlyAfterSaveOptions()
+    {
+        CAnalyzerDlg dlg;
+        dlg.show();
+        QString shownCount;
+        bool shownSaveIn = true;
+        auto saved = OnNextModal([&](QWidget* w) {
+            auto* options = qobject_cast<COptionsDlg*>(w);
+            if (!options)
+                return (void)w->close();
+            shownCount = options->m_editCount.text();
+            shownSaveIn = options->m_pCheckSaveIn->isChecked();
+            options->m_editCount.setText(QStringLiteral("33"));
+            options->m_pCheckSaveIn->setChecked(true);
+            QTest::mouseClick(&options->m_btnOK, Qt::LeftButton);
+        });
+        QTest::mouseClick(&dlg.m_btnOptions, Qt::LeftButton);
+        QVERIFY(*saved);
+        // First run with an empty store: 100 packets, folder not remembered.
+        QCOMPARE(shownCount, QStringLiteral("100"));
+        QVERIFY(!shownSaveIn);
+        QCOMPARE(dlg.m_nMaxPackets, 33u);
+        QCOMPARE(dlg.m_bSaveIn, uint8_t{1});
+        QCOMPARE(CAnalyzerApp::GetProfileInt(kSection, QStringLiteral("maxpackets"), -1), 33);
+        QCOMPARE(CAnalyzerApp::GetProfileInt(kSection, QStringLiteral("savein"), -1), 1);
+
+        // "set defaults" then "cancel": neither the members nor the store change.
+        CAnalyzerApp::WriteProfileInt(kSection, QStringLiteral("maxpackets"), 7);
+        auto cancelled = OnNextModal([](QWidget* w) {
+            auto* options = qobject_cast<COptionsDlg*>(w);
+            if (!options)
+                return (void)w->close();
+            QTest::mouseClick(&options->m_btnDefaults, Qt::LeftButton);
+            QTest::mouseClick(&options->m_btnCancel, Qt::LeftButton);
+        });
+        QTest::mouseClick(&dlg.m_btnOptions, Qt::LeftButton);
+        QVERIFY(*cancelled);
+        QCOMPARE(dlg.m_nMaxPackets, 33u);
+        QCOMPARE(CAnalyzerApp::GetProfileInt(kSection, QStringLiteral("maxpackets"), -1), 7);
+    }
+
+    void browseRemembersTheFolderOnlyWhenAskedTo()
+    {
+        TempDir dir;
+        QDir(QString::fromStdString(dir.Path())).mkpath(QStringLiteral("start"));
+        QDir(QString::fromStdString(dir.Path())).mkpath(QStringLiteral("other"));
+        const QString startDir = QString::fromStdString(dir.File("start"));
+        const QString chosen = QString::fromStdString(dir.Write("other/clip.mpg", MakeMisplacedAudioStream(0)));
+
+        CAnalyzerApp::WriteProfileInt(kSection, QStringLiteral("savein"), 1);
+        CAnalyzerApp::WriteProfileString(kSection, QStringLiteral("initialdir"), startDir);
+        {
+            CAnalyzerDlg dlg;
+            dlg.show();
+            QString title, startedIn;
+            QStringList filters;
+            auto seen = OnNextModal([&](QWidget* w) {
+                auto* fd = qobject_cast<QFileDialog*>(w);
+                if (!fd)
+                    return (void)ChooseInFileDialog(w, QString());
+                title = fd->windowTitle();
+                startedIn = fd->directory().absolutePath();
+                filters = fd->nameFilters();
+                QVERIFY(ChooseInFileDialog(fd, chosen));
+            });
+            QTest::mouseClick(&dlg.m_btnBrowse, Qt::LeftButton);
+            QVERIFY(*seen);
+            QCOMPARE(title, QStringLiteral("Open MPEG PS"));
+            QCOMPARE(startedIn, startDir);
+            QCOMPARE(filters.size(), 2);
+            QCOMPARE(dlg.m_editFileName.text(), chosen);
+            QCOMPARE(CAnalyzerApp::GetProfileString(kSection, QStringLiteral("initialdir")),
+                     QString::fromStdString(dir.File("other")));
+
+            // Cancelling changes nothing.
+            auto cancelled = OnNextModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+            dlg.m_editFileName.setText(QStringLiteral("typed.mpg"));
+            QTest::mouseClick(&dlg.m_btnBrowse, Qt::LeftButton);
+            QVERIFY(*cancelled);
+            QCOMPARE(dlg.m_editFileName.text(), QStringLiteral("typed.mpg"));
+            QCOMPARE(CAnalyzerApp::GetProfileString(kSection, QStringLiteral("initialdir")),
+                     QString::fromStdString(dir.File("other")));
+        }
+
+        // With the flag off the stored folder is neither used nor replaced.
+        CAnalyzerApp::WriteProfileInt(kSection, QStringLiteral("savein"), 0);
+        CAnalyzerApp::WriteProfileString(kSection, QStringLiteral("initialdir"), startDir);
+        CAnalyzerDlg dlg;
+        dlg.show();
+        QString startedIn;
+        auto seen = OnNextModal([&](QWidget* w) {
+            auto* fd = qobject_cast<QFileDialog*>(w);
+            if (!fd)
+                return (void)ChooseInFileDialog(w, QString());
+            startedIn = fd->directory().absolutePath();
+            QVERIFY(ChooseInFileDialog(fd, chosen));
+        });
+        QTest::mouseClick(&dlg.m_btnBrowse, Qt::LeftButton);
+        QVERIFY(*seen);
+        QVERIFY(startedIn != startDir);
+        QCOMPARE(dlg.m_editFileName.text(), chosen);
+        QCOMPARE(CAnalyzerApp::GetProfileString(kSection, QStringLiteral("initialdir")), startDir);
+    }
+
+    void saveWithoutAnAnalysisSaysSo()
+    {
+        CAnalyzerDlg dlg;
+        dlg.show();
+        QApplication::setActiveWindow(&dlg);
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        QString text;
+        auto seen = OnNextModal([&](QWidget* w) {
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                text = box->text();
+            w->close();
+        });
+        QTest::keyClick(&dlg, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(*seen);
+        QCOMPARE(text, QStringLiteral("No analysis done"));
+    }
+
+    void saveWritesTheAnalysisFileUnderTheChosenName()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("clip.mpg", MakeMisplacedAudioStream(0));
+        const QString target = QString::fromStdString(dir.File("saved.aaf"));
+        CAnalyzerDlg dlg;
+        dlg.show();
+        Analyze(dlg, path);
+
+        QString proposed;
+        auto cancelled = OnNextModal([&](QWidget* w) {
+            auto* fd = qobject_cast<QFileDialog*>(w);
+            if (fd)
+                proposed = fd->selectedFiles().value(0);
+            w->close();
+        });
+        dlg.OnSaveAnalysis();
+        QVERIFY(*cancelled);
+        QCOMPARE(proposed, QString::fromStdString(path) + QStringLiteral(".aaf"));
+        QVERIFY(!QFile::exists(proposed));
+
+        // The window menu's entry reaches the same command.
+        auto saved = OnNextModal([&](QWidget* w) {
+            QVERIFY(ChooseInFileDialog(w, target));  // QFileDialog::accept, which checks the name
+        });
+        for (QAction* a : dlg.WindowMenu()->actions())
+            if (a->text() == QStringLiteral("&Save analysis..."))
+                a->trigger();
+        QVERIFY(*saved);
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith(QByteArray("\x21\0\0\0Workers of hand and fist unite !", 37)));
+        // The path inside is that of the analysed file.
+        QVERIFY(bytes.contains(QByteArray::fromStdString(path)));
+    }
+
+    void aDroppedFileNamesTheInput()
+    {
+        CAnalyzerDlg dlg;
+        dlg.show();
+        for (QWidget* target : {static_cast<QWidget*>(&dlg), static_cast<QWidget*>(&dlg.m_editFileName)})
+        {
+            dlg.m_editFileName.clear();
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/media/clips/a b.vob"))});
+            mime.setText(QStringLiteral("file:///media/clips/a%20b.vob"));
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &drop);
+            QCOMPARE(dlg.m_editFileName.text(), QStringLiteral("/media/clips/a b.vob"));
+        }
+    }
+
+    void enterInTheFieldDoesNotEndTheProgram()
+    {
+        CAnalyzerDlg dlg;
+        dlg.show();
+        QApplication::setActiveWindow(&dlg);
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        dlg.m_editFileName.setFocus();
+        QTest::keyClick(&dlg.m_editFileName, Qt::Key_Return);
+        QVERIFY(dlg.isVisible());
+        // On a button, Enter presses it: here "exit", which has the focus at start.
+        dlg.m_btnExit.setFocus();
+        QTest::keyClick(&dlg.m_btnExit, Qt::Key_Return);
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    }
+};
+VARNODEL_TEST_CLASS(AnalyzerDlgTest);
+
+#include "AnalyzerDlgTest.moc"
