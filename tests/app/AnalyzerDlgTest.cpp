@@ -174,6 +174,13 @@ private slots:
         QContextMenuEvent onControl(QContextMenuEvent::Mouse, onButton, dlg.mapToGlobal(onButton));
         QCoreApplication::sendEvent(&dlg, &onControl);
         QVERIFY(!dlg.WindowMenu()->isVisible());
+
+        // The keyboard way in.
+        QApplication::setActiveWindow(&dlg);
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        QTest::keyClick(&dlg.m_editFileName, Qt::Key_Space, Qt::AltModifier);
+        QVERIFY(dlg.WindowMenu()->isVisible());
+        dlg.WindowMenu()->hide();
     }
 
     void statesBeforeDuringAndAfterAStoppedRun()
@@ -438,6 +445,7 @@ private slots:
             dlg.show();
             QString title, startedIn;
             QStringList filters;
+            bool mustExist = false;
             auto seen = OnNextModal([&](QWidget* w) {
                 auto* fd = qobject_cast<QFileDialog*>(w);
                 if (!fd)
@@ -445,6 +453,7 @@ private slots:
                 title = fd->windowTitle();
                 startedIn = fd->directory().absolutePath();
                 filters = fd->nameFilters();
+                mustExist = fd->fileMode() == QFileDialog::ExistingFile;
                 QVERIFY(ChooseInFileDialog(fd, chosen));
             });
             QTest::mouseClick(&dlg.m_btnBrowse, Qt::LeftButton);
@@ -452,6 +461,7 @@ private slots:
             QCOMPARE(title, QStringLiteral("Open MPEG PS"));
             QCOMPARE(startedIn, startDir);
             QCOMPARE(filters.size(), 2);
+            QVERIFY(mustExist);
             QCOMPARE(dlg.m_editFileName.text(), chosen);
             QCOMPARE(CAnalyzerApp::GetProfileString(kSection, QStringLiteral("initialdir")),
                      QString::fromStdString(dir.File("other")));
@@ -513,15 +523,21 @@ private slots:
         Analyze(dlg, path);
 
         QString proposed;
+        bool asksBeforeOverwriting = false;
         auto cancelled = OnNextModal([&](QWidget* w) {
             auto* fd = qobject_cast<QFileDialog*>(w);
             if (fd)
+            {
                 proposed = fd->selectedFiles().value(0);
+                asksBeforeOverwriting = fd->acceptMode() == QFileDialog::AcceptSave &&
+                                        !fd->testOption(QFileDialog::DontConfirmOverwrite);
+            }
             w->close();
         });
         dlg.OnSaveAnalysis();
         QVERIFY(*cancelled);
         QCOMPARE(proposed, QString::fromStdString(path) + QStringLiteral(".aaf"));
+        QVERIFY(asksBeforeOverwriting);
         QVERIFY(!QFile::exists(proposed));
 
         // The window menu's entry reaches the same command.
