@@ -75,6 +75,9 @@ public:
     CResultTreeModel& Model() { return m_model; }
     QMenu* WindowMenu() const { return m_pWindowMenu; }
 
+    // A message box with the platform's default caption when none is given.
+    void MessageBox(const QString& text, const QString& caption = QString());
+
     // ---- state -------------------------------------------------------------------------
     QString m_strFileName;
     QIcon m_hIcon;
@@ -82,12 +85,13 @@ public:
     uint32_t m_nMaxPackets = 100;   // "maxpackets", 0 = whole file
 
 private:
+    // Declared before the controls: the view must never outlive the store it shows.
     CResultTree m_resultTree;
     CAnalysisDriver m_driver;
     CResultTreeModel m_model;
 
 public:
-    // ---- controls ----------------------------------------------------------------------
+    // ---- controls, in the order the dialog binds them ------------------------------------
     CMaskedPicture m_picLogo;        // 1016
     CHoverEdit m_editFileName;       // 1001
     CQuimbelButton m_btnSave;        // 1015, hidden
@@ -99,9 +103,6 @@ public:
     CQuimbelButton m_btnAnalyze;     // 1003
     CResultView m_treeView;          // 1000
     QLabel* m_pLabelFile = nullptr;  // "MPEG2 PS:"
-
-    // A message box with the platform's default caption when none is given.
-    void MessageBox(const QString& text, const QString& caption = QString());
 
 public slots:
     void accept() override;
