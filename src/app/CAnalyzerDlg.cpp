@@ -337,7 +337,7 @@ void CAnalyzerDlg::OnSaveAnalysis()
     // analysed; the path inside the file is always the analysed one.
     const QString proposed = m_editFileName.text() + QStringLiteral(".aaf");
 
-    const CPackList* records = m_driver.Records();
+    CPackList* records = m_driver.Records();
     if (records == nullptr)
     {
         MessageBox(QString::fromLocal8Bit(AnalysisFile::MessageFor(AnalysisFile::SaveResult::NoAnalysis, std::string())));
@@ -357,7 +357,7 @@ void CAnalyzerDlg::OnSaveAnalysis()
 
     const std::string path = QFile::encodeName(chosen.first()).toStdString();
     // Saving stamps the list with the date of the save; nothing else in it changes.
-    const AnalysisFile::SaveResult result = AnalysisFile::Save(const_cast<CPackList*>(records), path);
+    const AnalysisFile::SaveResult result = AnalysisFile::Save(records, path);
     if (result != AnalysisFile::SaveResult::Ok)
         MessageBox(QString::fromLocal8Bit(AnalysisFile::MessageFor(result, path)));
 }

@@ -19,6 +19,8 @@
 #include <QMimeData>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace
 {
 const QString kSection = QStringLiteral("progopts");
@@ -375,6 +377,56 @@ private slots:
         QCOMPARE(caption, QStringLiteral("Error !"));
         VerifyIdle(dlg);
         QCOMPARE(Text(dlg.Model().index(0, 0)), before);
+    }
+
+    void badInputsLeaveTheDialogUsable()
+    {
+        TempDir dir;
+        const std::string fifo = dir.File("pipe.mpg");
+        QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
+        Bytes codes;
+        for (int i = 0; i < 20000; ++i)
+            codes.insert(codes.end(), {0x00, 0x00, 0x01});
+        struct Case
+        {
+            std::string path;
+            bool opens;
+        } cases[] = {
+            {dir.Path(), false},
+            {fifo, false},
+            {dir.Write("empty.mpg", {}), true},
+            {dir.Write("zeros.mpg", Bytes(100000, 0)), true},
+            {dir.Write("codes.mpg", codes), true},
+        };
+        CAnalyzerDlg dlg;
+        dlg.show();
+        for (const Case& c : cases)
+        {
+            if (c.opens)
+            {
+                Analyze(dlg, c.path);
+                QCOMPARE(Text(dlg.Model().index(0, 0)), QString::fromStdString(c.path) + " [100 packets]");
+            }
+            else
+            {
+                QString text;
+                auto seen = OnNextModal([&](QWidget* w) {
+                    if (auto* box = qobject_cast<QMessageBox*>(w))
+                        text = box->text();
+                    w->close();
+                });
+                Analyze(dlg, c.path);
+                QVERIFY(*seen);
+                QCOMPARE(text, QStringLiteral("Cannot open input file"));
+            }
+            VerifyIdle(dlg);
+        }
+        // And a proper stream still analyses after all of them.
+        const std::string good = dir.Write("gap.mpg", MakeMisplacedAudioStream(0));
+        Analyze(dlg, good);
+        VerifyIdle(dlg);
+        QVERIFY(dlg.Model().rowCount(dlg.Model().index(0, 0)) == 4);
+        QCOMPARE(dlg.Driver().Records()->m_strInputPath, good);
     }
 
     void anEmptyNameIsIgnored()

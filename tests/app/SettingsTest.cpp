@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QtTest>
 
@@ -56,6 +57,44 @@ private slots:
     {
         CAnalyzerApp::WriteProfileString(kSection, QStringLiteral("maxpackets"), QStringLiteral("many"));
         QCOMPARE(CAnalyzerApp::GetProfileInt(kSection, QStringLiteral("maxpackets"), 100), 100);
+    }
+
+    void damagedStoreGivesTheDefaultsAndTheProgramRuns()
+    {
+        // Binary garbage where the store's file should be: nothing is readable in it.
+        const QString path = SettingsFilePath();
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QByteArray junk;
+        for (int i = 0; i < 4096; ++i)
+            junk.append(static_cast<char>((i * 131 + 7) & 0xFF));
+        junk.append("\n[progopts\nmaxpackets==\x01\x02\nsavein=\xff\xfe\n");
+        file.write(junk);
+        file.close();
+
+        CAnalyzerDlg dlg;
+        dlg.show();
+        QCOMPARE(dlg.m_nMaxPackets, 100u);
+        QCOMPARE(dlg.m_bSaveIn, uint8_t{0});
+        QCOMPARE(CAnalyzerApp::GetProfileString(kSection, QStringLiteral("initialdir")), QString());
+    }
+
+    void unwritableStoreFailsQuietlyAndReadsDefaults()
+    {
+        // A plain file where the store's folder should be: no write can succeed.
+        const QString dir = QFileInfo(SettingsFilePath()).absolutePath();
+        QDir(dir).removeRecursively();
+        QFile blocker(dir);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+
+        CAnalyzerApp::WriteProfileInt(kSection, QStringLiteral("maxpackets"), 250);
+        QCOMPARE(CAnalyzerApp::GetProfileInt(kSection, QStringLiteral("maxpackets"), 100), 100);
+        CAnalyzerDlg dlg;
+        dlg.show();
+        QCOMPARE(dlg.m_nMaxPackets, 100u);
+        QFile::remove(dir);
     }
 
     void storeLivesUnderTheOrganisationAndTheExecutableName()
