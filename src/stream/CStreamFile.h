@@ -24,6 +24,9 @@ public:
     // is drained and every later Read returns 0.
     uint32_t Read(void* buffer, uint32_t count) override
     {
+        // Nothing asked, nothing done (and no copy to a destination that may be null).
+        if (count == 0)
+            return 0;
         if (m_pReadBuffer && m_nReadFill - m_nReadCursor >= count)
         {
             std::memcpy(buffer, m_pReadBuffer.get() + m_nReadCursor, count);
