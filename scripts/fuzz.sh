@@ -46,7 +46,7 @@ echo "fuzz: running for ${seconds}s, corpus $corpus"
 # enough for a few packs of every kind; the huge-file paths have tests of their own.
 set +e
 "$build/varnodel-fuzz" "$corpus" "$seeds" \
-  -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+  -dict=fuzz/varnodel.dict -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$findings/" 2>&1 | tee "$build/fuzz.log" | grep -E "^#[0-9]+.*(NEW|REDUCE|pulse)|ERROR|SUMMARY|^stat::|Done" 
 status=${PIPESTATUS[0]}
 set -e
