@@ -312,42 +312,44 @@ void CAnalysisDriver::ScanAudioPayload(uint8_t code, const CPesHeader& pes)
 
 // ---------------------------------------------------------------------------- video
 
-void CAnalysisDriver::OnSequenceHeader()
+// A video element: put in the record, parsed, shown under the current stream item when
+// there is one and always under "Video sequence".
+template <class Element>
+void CAnalysisDriver::VideoElement(std::unique_ptr<Element> CPackNode::*slot, bool isSequenceHeader)
 {
     CPackNode& node = EnsureRecord();
-    node.m_pSequenceHeader = std::make_unique<CSequenceHeader>();
-    CSequenceHeader& header = *node.m_pSequenceHeader;
-    header.Parse(m_file);
-    if (!m_bVideoInfoShown)
-    {
-        if (m_hVideoInformation == kNoItem)
-            m_hVideoInformation = m_tree.AddGroup(m_hEssentials, LineFmt::VideoInformation);
-        header.Display(m_tree, m_hVideoInformation);
-        m_bVideoInfoShown = true;
-    }
+    node.*slot = std::make_unique<Element>();
+    Element& element = *(node.*slot);
+    element.Parse(m_file);
+    if (isSequenceHeader)
+        ShowVideoInformation(node);
     if (m_hCurrentStream != kNoItem)
-        header.Display(m_tree, m_hCurrentStream);
-    header.Display(m_tree, m_hVideoSequence);
+        element.Display(m_tree, m_hCurrentStream);
+    element.Display(m_tree, m_hVideoSequence);
+}
+
+void CAnalysisDriver::ShowVideoInformation(const CPackNode& node)
+{
+    // The first sequence header of a run also goes under "Essentials".
+    if (m_bVideoInfoShown)
+        return;
+    if (m_hVideoInformation == kNoItem)
+        m_hVideoInformation = m_tree.AddGroup(m_hEssentials, LineFmt::VideoInformation);
+    node.m_pSequenceHeader->Display(m_tree, m_hVideoInformation);
+    m_bVideoInfoShown = true;
+}
+
+void CAnalysisDriver::OnSequenceHeader()
+{
+    VideoElement(&CPackNode::m_pSequenceHeader, true);
 }
 
 void CAnalysisDriver::OnGopHeader()
 {
-    CPackNode& node = EnsureRecord();
-    node.m_pGopHeader = std::make_unique<CGopHeader>();
-    CGopHeader& header = *node.m_pGopHeader;
-    header.Parse(m_file);
-    if (m_hCurrentStream != kNoItem)
-        header.Display(m_tree, m_hCurrentStream);
-    header.Display(m_tree, m_hVideoSequence);
+    VideoElement(&CPackNode::m_pGopHeader, false);
 }
 
 void CAnalysisDriver::OnPictureHeader()
 {
-    CPackNode& node = EnsureRecord();
-    node.m_pPictureHeader = std::make_unique<CPictureHeader>();
-    CPictureHeader& header = *node.m_pPictureHeader;
-    header.Parse(m_file);
-    if (m_hCurrentStream != kNoItem)
-        header.Display(m_tree, m_hCurrentStream);
-    header.Display(m_tree, m_hVideoSequence);
+    VideoElement(&CPackNode::m_pPictureHeader, false);
 }

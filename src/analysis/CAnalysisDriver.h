@@ -63,6 +63,9 @@ private:
     void OnSequenceHeader();
     void OnGopHeader();
     void OnPictureHeader();
+    template <class Element>
+    void VideoElement(std::unique_ptr<Element> CPackNode::*slot, bool isSequenceHeader);
+    void ShowVideoInformation(const CPackNode& node);
     void ScanAudioPayload(uint8_t code, const CPesHeader& pes);
     void RebuildStreamFilter();
 
