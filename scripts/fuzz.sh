@@ -47,9 +47,11 @@ echo "fuzz: running for ${seconds}s, corpus $corpus"
 set +e
 "$build/varnodel-fuzz" "$corpus" "$seeds" \
   -dict=fuzz/varnodel.dict -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
-  -print_final_stats=1 -artifact_prefix="$findings/" 2>&1 | tee "$build/fuzz.log" | grep -E "^#[0-9]+.*(NEW|REDUCE|pulse)|ERROR|SUMMARY|^stat::|Done" 
+  -print_final_stats=1 -artifact_prefix="$findings/" 2>&1 | tee "$build/fuzz.log" | grep -E "pulse|DONE|ERROR|SUMMARY|^stat::"
 status=${PIPESTATUS[0]}
 set -e
-grep -E "^stat::|^#[0-9]+" "$build/fuzz.log" | tail -12
-ls -l "$findings"
+if [ -n "$(ls -A "$findings")" ]; then
+  echo "fuzz: findings in $findings (replay one with: $build/varnodel-fuzz FILE)"
+  ls -l "$findings"
+fi
 exit "$status"
