@@ -1,5 +1,7 @@
-// Inputs kept from fuzzing (cases/): each is analysed whole, written out as text and as
-// an analysis file, and what the run left behind must hold together.
+// Inputs kept from fuzzing (cases/): every input that ever made the fuzz target fail, and
+// a dozen small corpus inputs that between them reach most kinds of tree line (picked
+// greedily by the kinds of line they show). Each is analysed whole, written out as text,
+// as JSON and as an analysis file, and what the run left behind must hold together.
 
 #include "RobustSupport.h"
 
