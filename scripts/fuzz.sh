@@ -7,7 +7,9 @@
 #   scripts/fuzz.sh [SECONDS]
 #
 # Findings (crash-*, leak-*, timeout-*, oom-*) land in build-fuzz/findings; the log of
-# the run in build-fuzz/fuzz.log. Set FUZZ_CORPUS to use another corpus folder.
+# the run in build-fuzz/fuzz.log. Set FUZZ_CORPUS to use another corpus folder, and
+# FUZZ_ARGS for more libFuzzer options (e.g. FUZZ_ARGS=-len_control=0 to try long inputs
+# from the start).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-600}"
@@ -36,10 +38,8 @@ head -c 2100 "$samples/sample.mpg" > "$seeds/sample-1pack.mpg"
 head -c 600 "$samples/video.m2v" > "$seeds/video-head.m2v"
 head -c 2000 "$samples/audio-check.mpg" > "$seeds/audio-check-head.mpg"
 tail -c 1500 "$samples/audio-check.mpg" > "$seeds/audio-check-tail.mpg"
-# Seeds kept in the repository (inputs that once found a fault among them).
-if [ -d fuzz/seeds ]; then
-  cp fuzz/seeds/* "$seeds/" 2>/dev/null || true
-fi
+# The inputs the robustness tests replay: every finding so far and a small covering set.
+cp tests/robustness/cases/* "$seeds/" 2>/dev/null || true
 
 echo "fuzz: running for ${seconds}s, corpus $corpus"
 # One process, so that the machine stays usable for everyone else. Inputs up to 64 KiB:
@@ -47,7 +47,8 @@ echo "fuzz: running for ${seconds}s, corpus $corpus"
 set +e
 "$build/varnodel-fuzz" "$corpus" "$seeds" \
   -dict=fuzz/varnodel.dict -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
-  -print_final_stats=1 -artifact_prefix="$findings/" 2>&1 | tee "$build/fuzz.log" | grep -E "pulse|DONE|ERROR|SUMMARY|^stat::"
+  -print_final_stats=1 -artifact_prefix="$findings/" ${FUZZ_ARGS:-} 2>&1 | tee "$build/fuzz.log" |
+  grep --line-buffered -E "pulse|DONE|ERROR|SUMMARY|^stat::"
 status=${PIPESTATUS[0]}
 set -e
 if [ -n "$(ls -A "$findings")" ]; then
