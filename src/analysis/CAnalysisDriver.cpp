@@ -64,6 +64,13 @@ CAnalysisDriver::Outcome CAnalysisDriver::Analyze(const std::string& fileName, u
     m_bVideoInfoShown = false;
     m_nStartCodes = 0;
 
+    // Long stretches without a start code still move the bar and keep the window alive.
+    m_file.SetScanHook([this] {
+        UpdateProgress();
+        m_host.Pump();
+        return !m_bStopRequested;
+    });
+
     Outcome outcome = Outcome::EndOfInput;
     while (!m_bStopRequested)
     {
@@ -100,17 +107,13 @@ CAnalysisDriver::Outcome CAnalysisDriver::Analyze(const std::string& fileName, u
             break;
         }
 
-        const uint64_t percent = m_file.GetStreamPosition() / m_nProgressStep;
-        if (percent > m_nProgressShown)
-        {
-            m_nProgressShown = percent;
-            m_host.OnProgress(static_cast<uint32_t>(percent > 0xFFFFFFFFu ? 0xFFFFFFFFu : percent));
-        }
+        UpdateProgress();
         m_host.Pump();
     }
     if (m_bStopRequested)
         outcome = Outcome::Stopped;
 
+    m_file.SetScanHook(nullptr);
     m_nBytesConsumed = m_file.GetStreamPosition();
     const bool readError = m_file.HadReadError();
     m_pPayload.reset();
@@ -127,6 +130,16 @@ CAnalysisDriver::Outcome CAnalysisDriver::Analyze(const std::string& fileName, u
         outcome = Outcome::ReadError;
     }
     return outcome;
+}
+
+void CAnalysisDriver::UpdateProgress()
+{
+    const uint64_t percent = m_file.GetStreamPosition() / m_nProgressStep;
+    if (percent > m_nProgressShown)
+    {
+        m_nProgressShown = percent;
+        m_host.OnProgress(static_cast<uint32_t>(percent > 0xFFFFFFFFu ? 0xFFFFFFFFu : percent));
+    }
 }
 
 // ---------------------------------------------------------------------------- records

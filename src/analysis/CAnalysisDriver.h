@@ -55,6 +55,7 @@ public:
     uint64_t StartCodeCount() const { return m_nStartCodes; }
 
 private:
+    void UpdateProgress();
     CPackNode& EnsureRecord();
     ItemId EnsureDataItem();
     void OnPack();

@@ -35,6 +35,8 @@ bool CMpegStreamFile::NextStartCode(uint8_t& code)
         if (m_nReadCursor == m_nReadFill)
         {
             // What a one-byte Read on an empty buffer does: refill, or drain and fail.
+            if (m_scanHook && !m_scanHook())
+                return false;
             Refill();
             if (m_nReadFill == 0)
                 return false;

@@ -4,6 +4,8 @@
 
 #include "stream/CStreamFile.h"
 
+#include <functional>
+
 // Fourth bytes of the start codes that the analysis tells apart.
 namespace StartCode
 {
@@ -37,4 +39,12 @@ public:
 
     // Offset of the first 0xFF followed by a byte with the top nibble 0xF, or -1.
     static int32_t FindAudioSync(const uint8_t* bytes, int32_t length);
+
+    // Called by NextStartCode each time a long search refills the buffer, so that a
+    // window stays alive through megabytes without a start code. Returning false ends
+    // the search as if the input had ended.
+    void SetScanHook(std::function<bool()> hook) { m_scanHook = std::move(hook); }
+
+private:
+    std::function<bool()> m_scanHook;
 };

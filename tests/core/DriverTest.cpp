@@ -231,12 +231,34 @@ TEST_F(DriverTest, ProgressSteps)
     EXPECT_EQ(m_host.progress.front(), 0u);
     for (size_t i = 1; i < m_host.progress.size(); ++i)
         EXPECT_EQ(m_host.progress[i], m_host.progress[i - 1] + 1);
-    EXPECT_EQ(m_host.progress.back(), 99u);  // the last code stands at 995 004 bytes
+    // The last code stands at 995 004 bytes; the scan on to the end fills the bar.
+    EXPECT_EQ(m_host.progress.back(), 100u);
 
     // A file under 100 bytes: step 1, percent = bytes consumed.
     m_host.progress.clear();
     ASSERT_EQ(Run({0x00, 0x00, 0x01, 0xB2, 0x00, 0x00, 0x01, 0xB2}), Outcome::EndOfInput);
     EXPECT_EQ(m_host.progress, (std::vector<uint32_t>{0, 4, 8}));
+}
+
+TEST_F(DriverTest, LongStretchWithoutStartCodesKeepsTheWindowAlive)
+{
+    // Three megabytes without a single start code: the scan still moves the bar and
+    // lets the window run, and "stop" ends it in the middle.
+    const Bytes zeros(3000000, 0x00);
+    ASSERT_EQ(Run(zeros), Outcome::EndOfInput);
+    EXPECT_GE(m_host.pumps, 9);
+    EXPECT_EQ(m_host.progress.back(), 100u);
+    EXPECT_EQ(m_driver.StartCodeCount(), 0u);
+
+    m_host.pumps = 0;
+    m_host.onPump = [&] {
+        if (m_host.pumps == 3)
+            m_driver.RequestStop();
+    };
+    ASSERT_EQ(Run(zeros), Outcome::Stopped);
+    EXPECT_EQ(m_host.pumps, 3);
+    EXPECT_LT(m_driver.BytesConsumed(), 1000000u);
+    EXPECT_EQ(m_host.ended, 2);
 }
 
 TEST_F(DriverTest, ReadErrorIsNotTheEndOfTheFile)

@@ -49,7 +49,9 @@ TEST_P(FuzzCaseTest, AnalysesWholeAndSavesAConsistentAnalysisFile)
     const RunFigures f = Figures(driver, tree, outcome);
     ASSERT_EQ(outcome, Outcome::EndOfInput);
     EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(host.pumps, f.startCodes);
+    // One pump per start code, and more while long stretches without one are scanned.
+    EXPECT_GE(host.pumps, f.startCodes);
+    EXPECT_LE(host.pumps, f.startCodes + input.size() / 300000 + 1);
     ExpectLinearWork(f, input.size(), path);
     for (size_t i = 1; i < host.progress.size(); ++i)
         EXPECT_GT(host.progress[i], host.progress[i - 1]);
