@@ -109,8 +109,13 @@ CAnalysisDriver::Outcome CAnalysisDriver::Analyze(const std::string& fileName, u
 
         UpdateProgress();
         m_host.Pump();
+        if (m_tree.IsFull())
+        {
+            outcome = Outcome::TreeFull;
+            break;
+        }
     }
-    if (m_bStopRequested)
+    if (m_bStopRequested && outcome != Outcome::TreeFull)
         outcome = Outcome::Stopped;
 
     m_file.SetScanHook(nullptr);
@@ -128,6 +133,10 @@ CAnalysisDriver::Outcome CAnalysisDriver::Analyze(const std::string& fileName, u
         // The end of what could be read is not the end of the file: say so.
         m_host.ShowMessage(kReadErrorText, kErrorCaption);
         outcome = Outcome::ReadError;
+    }
+    else if (outcome == Outcome::TreeFull)
+    {
+        m_host.ShowMessage(kTreeFullText, kErrorCaption);
     }
     return outcome;
 }

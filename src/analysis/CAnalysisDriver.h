@@ -26,10 +26,12 @@ public:
         PackLimit,   // the pack limit was reached
         Stopped,     // RequestStop ended the run
         ReadError,   // the system reported a read error; the tree so far stays
+        TreeFull,    // no memory for more lines: the run stopped, the tree so far stays
     };
 
     static constexpr const char* kOpenErrorText = "Cannot open input file";
     static constexpr const char* kReadErrorText = "Read error in input file";
+    static constexpr const char* kTreeFullText = "Not enough memory for the whole analysis: it stops here";
     static constexpr const char* kErrorCaption = "Error !";
 
     CAnalysisDriver(CResultTree& tree, IAnalysisHost& host);

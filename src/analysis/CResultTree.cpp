@@ -1,8 +1,8 @@
 #include "analysis/CResultTree.h"
 
 #include <cstdlib>
-#include <new>
 #include <sys/mman.h>
+#include <unistd.h>
 
 CResultTree::CResultTree() = default;
 CResultTree::~CResultTree() = default;
@@ -14,28 +14,42 @@ void CResultTree::ChunkFree::operator()(Line* p) const
 
 namespace
 {
-// Memory of at least bytes, 2 MB aligned and marked for huge pages.
+// Memory of at least bytes, 2 MB aligned and marked for huge pages; null without memory.
 void* HugeAlloc(size_t bytes)
 {
     constexpr size_t kHuge = 2u << 20;
     const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
     void* p = std::aligned_alloc(kHuge, rounded);
-    if (!p)
-        throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
-    madvise(p, rounded, MADV_HUGEPAGE);
+    if (p)
+        madvise(p, rounded, MADV_HUGEPAGE);
 #endif
     return p;
 }
 }  // namespace
 
-void CResultTree::IndexArray::Reset(size_t count, bool zero)
+bool CResultTree::IndexArray::Reset(size_t count, bool zero)
 {
     Release();
     m_p = static_cast<uint32_t*>(HugeAlloc(count * sizeof(uint32_t)));
+    if (!m_p)
+        return false;
     if (zero)
         std::memset(m_p, 0, count * sizeof(uint32_t));
     m_n = count;
+    return true;
+}
+
+uint32_t CResultTree::DefaultLineLimit()
+{
+    // A line costs 16 bytes and its share of the child index 12 more; the records and
+    // the rest of the program live in the other half of the memory.
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return kMaxLines;
+    const unsigned long long lines = static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize) / 2 / 28;
+    return lines < kMaxLines ? static_cast<uint32_t>(lines) : kMaxLines;
 }
 
 void CResultTree::IndexArray::Release()
@@ -45,14 +59,27 @@ void CResultTree::IndexArray::Release()
     m_n = 0;
 }
 
-void CResultTree::Grow()
+bool CResultTree::Grow()
 {
+    if (m_bFull || m_nCount >= m_nLimit)
+    {
+        m_bFull = true;
+        return false;
+    }
     // Chunks aligned to 2 MB and marked for huge pages: a full analysis touches a few
     // hundred megabytes of new memory, and faulting it in 4 kB pages is a large part of
     // the run.
-    m_chunks.emplace_back(static_cast<Line*>(HugeAlloc(sizeof(Line) * kChunkSize)));
+    auto* chunk = static_cast<Line*>(HugeAlloc(sizeof(Line) * kChunkSize));
+    if (!chunk)
+    {
+        m_bFull = true;
+        return false;
+    }
+    m_chunks.emplace_back(chunk);
     // Id 0 is "no line": the first chunk gives one slot less.
-    m_nCapacity = static_cast<uint32_t>(m_chunks.size() * kChunkSize - 1);
+    const uint64_t capacity = m_chunks.size() * uint64_t{kChunkSize} - 1;
+    m_nCapacity = static_cast<uint32_t>(capacity < m_nLimit ? capacity : m_nLimit);
+    return true;
 }
 
 uint32_t CResultTree::StoreString(std::string_view text)
@@ -126,6 +153,7 @@ void CResultTree::DeleteAll()
     m_chunks.shrink_to_fit();
     m_nCount = 0;
     m_nCapacity = 0;
+    m_bFull = false;
     m_strings.clear();
     m_strings.shrink_to_fit();
     m_bIndexValid = false;
@@ -150,18 +178,25 @@ void CResultTree::AppendText(ItemId item, std::string& out) const
     FormatLine(static_cast<LineFmt>(l.fmt), l.arg, *this, out);
 }
 
-void CResultTree::BuildIndex() const
+bool CResultTree::EnsureIndex() const
 {
+    if (m_bIndexValid)
+        return true;
     // Children of each parent laid out contiguously in insertion (= id) order: count per
     // parent, prefix sums, then place. Ids grow with insertion, so a stable pass over the
     // ids keeps every parent's children in the order they were added.
     const uint32_t n = m_nCount;
-    m_childStart.Reset(static_cast<size_t>(n) + 2);
+    if (!m_childStart.Reset(static_cast<size_t>(n) + 2))
+        return false;
     for (ItemId id = 1; id <= n; ++id)
         ++m_childStart[LineRef(id).parent + 1];
     for (size_t i = 1; i < m_childStart.Size(); ++i)
         m_childStart[i] += m_childStart[i - 1];
-    m_children.Reset(n, false);
+    if (!m_children.Reset(n, false))
+    {
+        m_childStart.Release();
+        return false;
+    }
     // Place each line at its parent's cursor, which runs in m_childStart[parent]: at the
     // end that entry holds the next parent's start, so shifted up by one place the array
     // is the starts again. No second array is needed for the cursors.
@@ -176,23 +211,20 @@ void CResultTree::BuildIndex() const
     m_rank.Release();
     m_bRankValid = false;
     m_bIndexValid = true;
+    return true;
 }
 
 uint32_t CResultTree::ChildCount(ItemId parent) const
 {
-    if (parent > m_nCount)
+    if (parent > m_nCount || !EnsureIndex())
         return 0;
-    if (!m_bIndexValid)
-        BuildIndex();
     return m_childStart[parent + 1] - m_childStart[parent];
 }
 
 ItemId CResultTree::Child(ItemId parent, uint32_t row) const
 {
-    if (parent > m_nCount)
+    if (parent > m_nCount || !EnsureIndex())
         return kNoItem;
-    if (!m_bIndexValid)
-        BuildIndex();
     const uint32_t start = m_childStart[parent];
     if (row >= m_childStart[parent + 1] - start)
         return kNoItem;
@@ -201,14 +233,13 @@ ItemId CResultTree::Child(ItemId parent, uint32_t row) const
 
 uint32_t CResultTree::Row(ItemId item) const
 {
-    if (!IsValid(item))
+    if (!IsValid(item) || !EnsureIndex())
         return 0;
-    if (!m_bIndexValid)
-        BuildIndex();
     if (!m_bRankValid)
     {
         // Only a view asks for rows; writing a tree out never does, so this waits.
-        m_rank.Reset(static_cast<size_t>(m_nCount) + 1, false);
+        if (!m_rank.Reset(static_cast<size_t>(m_nCount) + 1, false))
+            return 0;
         for (uint32_t pos = 0; pos < m_nCount; ++pos)
             m_rank[m_children[pos]] = pos;
         m_bRankValid = true;

@@ -41,8 +41,8 @@ public:
     // ---- building ------------------------------------------------------------------
     ItemId AddLine(ItemId parent, LineFmt fmt, uint64_t arg, uint8_t image)
     {
-        if (m_nCount == m_nCapacity)
-            Grow();
+        if (m_nCount == m_nCapacity && !Grow())
+            return kNoItem;
         Line& l = LineRef(++m_nCount);
         l.parent = parent;
         l.fmt = static_cast<uint16_t>(fmt);
@@ -68,6 +68,12 @@ public:
     // The expand/collapse icon switch for a line the user opens or closes.
     void IconSwitch(ItemId item, bool expanding);
     void DeleteAll();
+
+    // The store takes at most this many lines (by default what fits in about half of
+    // the machine's memory). Once full, or when memory cannot be had, AddLine adds
+    // nothing and returns kNoItem, and IsFull says so.
+    void SetLineLimit(uint32_t limit) { m_nLimit = limit < kMaxLines ? limit : kMaxLines; }
+    bool IsFull() const { return m_bFull; }
 
     // ---- reading -------------------------------------------------------------------
     uint32_t Count() const { return m_nCount; }
@@ -109,10 +115,15 @@ private:
     static constexpr unsigned kChunkBits = 17;  // 2 MB of lines: one huge page each
     static constexpr uint32_t kChunkSize = 1u << kChunkBits;
 
+    static constexpr uint32_t kMaxLines = 0xFFFFFF00u;  // ids are 32-bit
+    static uint32_t DefaultLineLimit();
+
     Line& LineRef(ItemId id) { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
     const Line& LineRef(ItemId id) const { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
-    void Grow();
-    void BuildIndex() const;
+    bool Grow();
+    // Builds the child index when it is stale; false when memory for it cannot be had
+    // (the tree then shows no children).
+    bool EnsureIndex() const;
 
     // Lines live in fixed chunks, so growing never copies them. Slot 0 of chunk 0 is unused.
     struct ChunkFree
@@ -122,6 +133,8 @@ private:
     std::vector<std::unique_ptr<Line[], ChunkFree>> m_chunks;
     uint32_t m_nCount = 0;
     uint32_t m_nCapacity = 0;
+    uint32_t m_nLimit = DefaultLineLimit();
+    bool m_bFull = false;
     std::string m_strings;
 
     // A plain array of 32-bit values in memory marked for huge pages (see Grow).
@@ -132,7 +145,7 @@ private:
         ~IndexArray() { std::free(m_p); }
         IndexArray(const IndexArray&) = delete;
         IndexArray& operator=(const IndexArray&) = delete;
-        void Reset(size_t count, bool zero = true);  // count values, 0 when zero
+        bool Reset(size_t count, bool zero = true);  // count values, 0 when zero; false without memory
         void Release();
         uint32_t& operator[](size_t i) { return m_p[i]; }
         uint32_t operator[](size_t i) const { return m_p[i]; }
@@ -155,8 +168,8 @@ private:
 template <class Visit>
 void CResultTree::ForEachPreOrder(Visit&& visit) const
 {
-    if (!m_bIndexValid)
-        BuildIndex();
+    if (!EnsureIndex())
+        return;
     // Depth-first with an explicit stack of (next position, end position) in the child
     // array: the tree is shallow but has millions of lines.
     struct Frame

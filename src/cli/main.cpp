@@ -107,7 +107,7 @@ int main(int argc, char** argv)
     if (outcome == CAnalysisDriver::Outcome::OpenFailed || outcome == CAnalysisDriver::Outcome::NotStarted)
         return 1;
 
-    int status = outcome == CAnalysisDriver::Outcome::ReadError ? 1 : 0;
+    int status = outcome == CAnalysisDriver::Outcome::ReadError || outcome == CAnalysisDriver::Outcome::TreeFull ? 1 : 0;
     bool written;
     if (summary)
     {

@@ -399,4 +399,30 @@ TEST_F(DriverTest, FrameLongerThanItsPacketsCarriesOver)
         EXPECT_NE(m_tree.Image(id), TreeImage::Error) << m_tree.Text(id);
 }
 
+TEST_F(DriverTest, TreeWithoutRoomEndsTheRunWithWhatItHas)
+{
+    // Audio payloads full of sync words make seven lines per byte: a tree that cannot
+    // grow must end the run cleanly, not take the program down.
+    AudioRun a({0xC0});
+    a.es.assign(60000, 0xFF);
+    for (int i = 0; i < 10; ++i)
+    {
+        a.w.PackHeader(static_cast<uint64_t>(i));
+        a.Packet(0xC0, 6000);
+    }
+    m_tree.SetLineLimit(5000);
+    ASSERT_EQ(Run(a.w.bytes), Outcome::TreeFull);
+    EXPECT_EQ(m_tree.Count(), 5000u);
+    EXPECT_TRUE(m_tree.IsFull());
+    ASSERT_FALSE(m_host.messages.empty());
+    EXPECT_EQ(m_host.messages.back().first, "Not enough memory for the whole analysis: it stops here");
+    EXPECT_EQ(m_driver.PackCount(), 2u);  // the run ended in the first audio packet
+    EXPECT_EQ(m_host.ended, 1);
+    // The store stays usable: the lines it holds read as before, a new run starts afresh.
+    EXPECT_EQ(m_tree.ChildCount(kNoItem), 1u);
+    m_tree.SetLineLimit(1u << 30);
+    ASSERT_EQ(Run(ThreePacks()), Outcome::EndOfInput);
+    EXPECT_FALSE(m_tree.IsFull());
+}
+
 }  // namespace
