@@ -155,8 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Fail("whole-file run did not end at the end of the input");
     if (host.started != 1 || host.ended != 1 || host.messages != 0)
         Fail("host calls");
-    if (host.pumps != driver.StartCodeCount())
-        Fail("one pump per start code");
+    // One pump per start code, and one more per buffer of a long stretch without one.
+    if (host.pumps < driver.StartCodeCount() || host.pumps > driver.StartCodeCount() + size / 300000 + 1)
+        Fail("pumps per start code");
     if (driver.BytesConsumed() > size)
         Fail("consumed more than the file holds");
     // Every start code takes four bytes of the input.
