@@ -1,6 +1,7 @@
 # Runs varnodel-cli on the streams varnodel-mksample writes and compares each whole
-# output with its golden file. With VARNODEL_UPDATE_GOLDEN=1 in the environment the
-# golden files are written instead (review the difference before committing it).
+# output with its golden file (see CheckCliCases.cmake).
+
+include(${CMAKE_CURRENT_LIST_DIR}/CheckCliCases.cmake)
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}")
@@ -36,40 +37,7 @@ set(cases
   "usage|2|--packs"
 )
 
-foreach(case IN LISTS cases)
-  string(REPLACE "|" ";" parts "${case}")
-  list(GET parts 0 name)
-  list(GET parts 1 want_rc)
-  list(SUBLIST parts 2 -1 args)
-  string(REPLACE "," ";" args "${args}")
-  execute_process(COMMAND "${CLI}" ${args}
-    WORKING_DIRECTORY "${WORK_DIR}"
-    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE got_rc)
-  set(actual "${out}")
-  if(NOT "${err}" STREQUAL "")
-    string(APPEND actual "--- stderr\n${err}")
-  endif()
-  set(golden "${GOLDEN_DIR}/${name}.txt")
-  if(NOT got_rc EQUAL want_rc)
-    message(SEND_ERROR "${name}: exit status ${got_rc}, expected ${want_rc}")
-    math(EXPR failures "${failures} + 1")
-  endif()
-  if("$ENV{VARNODEL_UPDATE_GOLDEN}" STREQUAL "1")
-    file(WRITE "${golden}" "${actual}")
-    continue()
-  endif()
-  if(NOT EXISTS "${golden}")
-    message(SEND_ERROR "${name}: no golden file ${golden}")
-    math(EXPR failures "${failures} + 1")
-    continue()
-  endif()
-  file(READ "${golden}" expected)
-  if(NOT "${actual}" STREQUAL "${expected}")
-    file(WRITE "${WORK_DIR}/${name}.actual" "${actual}")
-    message(SEND_ERROR "${name}: output differs from ${golden}; see ${WORK_DIR}/${name}.actual")
-    math(EXPR failures "${failures} + 1")
-  endif()
-endforeach()
+check_cli_cases("${WORK_DIR}" "${GOLDEN_DIR}" "${WORK_DIR}" ${cases})
 
 if(failures GREATER 0)
   message(FATAL_ERROR "${failures} golden case(s) failed")

@@ -3,6 +3,8 @@
 # With VARNODEL_UPDATE_GOLDEN=1 in the environment the golden trees are written instead;
 # review the difference (and run compare.sh) before committing it.
 
+include(${CMAKE_CURRENT_LIST_DIR}/../golden/CheckCliCases.cmake)
+
 set(failures 0)
 
 # The golden trees belong to these exact bytes: a regenerated stream needs new ones.
@@ -29,50 +31,17 @@ foreach(entry IN LISTS streams)
   endif()
 endforeach()
 
-# name | arguments (the input is relative to STREAM_DIR)
+# name | expected exit status | arguments (the input is relative to STREAM_DIR)
 set(cases
-  "dvd-all|--all,dvd.vob"
-  "dvd-json-2|--json,--packs,2,dvd.vob"
-  "program-all|--all,program.vob"
-  "video-m2v-all|--all,video.m2v"
-  "mpeg1-all|--all,mpeg1.mpg"
-  "audio-mp2-all|--all,audio.mp2"
+  "dvd-all|0|--all,dvd.vob"
+  "dvd-json-2|0|--json,--packs,2,dvd.vob"
+  "program-all|0|--all,program.vob"
+  "video-m2v-all|0|--all,video.m2v"
+  "mpeg1-all|0|--all,mpeg1.mpg"
+  "audio-mp2-all|0|--all,audio.mp2"
 )
 
-foreach(case IN LISTS cases)
-  string(REPLACE "|" ";" parts "${case}")
-  list(GET parts 0 name)
-  list(GET parts 1 args)
-  string(REPLACE "," ";" args "${args}")
-  execute_process(COMMAND "${CLI}" ${args}
-    WORKING_DIRECTORY "${STREAM_DIR}"
-    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
-  set(actual "${out}")
-  if(NOT "${err}" STREQUAL "")
-    string(APPEND actual "--- stderr\n${err}")
-  endif()
-  if(NOT rc EQUAL 0)
-    message(SEND_ERROR "${name}: exit status ${rc}, expected 0")
-    math(EXPR failures "${failures} + 1")
-  endif()
-  set(golden "${GOLDEN_DIR}/${name}.txt")
-  if("$ENV{VARNODEL_UPDATE_GOLDEN}" STREQUAL "1")
-    file(WRITE "${golden}" "${actual}")
-    continue()
-  endif()
-  if(NOT EXISTS "${golden}")
-    message(SEND_ERROR "${name}: no golden file ${golden}")
-    math(EXPR failures "${failures} + 1")
-    continue()
-  endif()
-  file(READ "${golden}" expected)
-  if(NOT "${actual}" STREQUAL "${expected}")
-    file(MAKE_DIRECTORY "${WORK_DIR}")
-    file(WRITE "${WORK_DIR}/${name}.actual" "${actual}")
-    message(SEND_ERROR "${name}: output differs from ${golden}; see ${WORK_DIR}/${name}.actual")
-    math(EXPR failures "${failures} + 1")
-  endif()
-endforeach()
+check_cli_cases("${STREAM_DIR}" "${GOLDEN_DIR}" "${WORK_DIR}" ${cases})
 
 if(failures GREATER 0)
   message(FATAL_ERROR "${failures} real-stream case(s) failed")
