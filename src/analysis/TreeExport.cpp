@@ -1,6 +1,7 @@
 #include "analysis/TreeExport.h"
 
 #include <algorithm>
+#include <cstring>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -77,7 +78,55 @@ void AppendJsonString(std::string& out, const std::string& text, size_t from)
 namespace
 {
 
-void AppendIndentedLine(const CResultTree& tree, ItemId item, uint32_t depth, std::string& buf)
+// Most lines of a large tree repeat texts made before ("Marker (1) = 1", "prio = 0",
+// "PES HEADER" ...). A line's text follows from its format and argument alone, so a
+// small direct-mapped cache of recent texts saves making most of them again.
+class TextCache
+{
+public:
+    void Append(const CResultTree& tree, ItemId item, std::string& out)
+    {
+        const LineFmt fmt = tree.Format(item);
+        const uint64_t arg = tree.Arg(item);
+        // Texts from the tree's string store may be long; they are rare anyway.
+        if (fmt == LineFmt::Text || fmt == LineFmt::RootPackets || fmt == LineFmt::RootAll)
+        {
+            tree.AppendText(item, out);
+            return;
+        }
+        const uint64_t key = (arg * 0x9E3779B97F4A7C15ull) ^ (static_cast<uint64_t>(fmt) * 0xC2B2AE3D27D4EB4Full);
+        Entry& e = m_entries[(key >> 40) & (kEntries - 1)];
+        if (e.length != kEmpty && e.fmt == fmt && e.arg == arg)
+        {
+            out.append(e.text, e.length);
+            return;
+        }
+        const size_t before = out.size();
+        tree.AppendText(item, out);
+        const size_t length = out.size() - before;
+        if (length <= sizeof e.text)
+        {
+            e.fmt = fmt;
+            e.arg = arg;
+            e.length = static_cast<uint8_t>(length);
+            std::memcpy(e.text, out.data() + before, length);
+        }
+    }
+
+private:
+    static constexpr size_t kEntries = 4096;
+    static constexpr uint8_t kEmpty = 0xFF;
+    struct Entry
+    {
+        uint64_t arg = 0;
+        LineFmt fmt = LineFmt::Text;
+        uint8_t length = kEmpty;
+        char text[53];
+    };
+    std::vector<Entry> m_entries = std::vector<Entry>(kEntries);
+};
+
+void AppendIndentedLine(const CResultTree& tree, ItemId item, uint32_t depth, std::string& buf, TextCache& cache)
 {
     static const std::string kIndent(256, ' ');
     const size_t indent = 2 * static_cast<size_t>(depth);
@@ -85,7 +134,7 @@ void AppendIndentedLine(const CResultTree& tree, ItemId item, uint32_t depth, st
         buf.append(kIndent.data(), indent);
     else
         buf.append(indent, ' ');
-    tree.AppendText(item, buf);
+    cache.Append(tree, item, buf);
     buf.push_back('\n');
 }
 
@@ -149,6 +198,7 @@ private:
 
     void Work()
     {
+        TextCache cache;
         for (;;)
         {
             Block* block = nullptr;
@@ -163,7 +213,7 @@ private:
             std::string text;
             text.reserve(block->lines.size() * 32);
             for (const auto& [item, depth] : block->lines)
-                AppendIndentedLine(m_tree, item, depth, text);
+                AppendIndentedLine(m_tree, item, depth, text, cache);
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 block->text = std::move(text);
@@ -218,8 +268,9 @@ bool WriteTreeText(const CResultTree& tree, std::FILE* out)
     }
     BlockWriter w(out);
     std::string& buf = w.Buffer();
+    TextCache cache;
     tree.ForEachPreOrder([&](ItemId item, uint32_t depth) {
-        AppendIndentedLine(tree, item, depth, buf);
+        AppendIndentedLine(tree, item, depth, buf, cache);
         w.MaybeFlush();
     });
     return w.Ok();
