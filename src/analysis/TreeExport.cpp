@@ -154,12 +154,14 @@ public:
         for (unsigned i = 0; i < workers; ++i)
             m_threads.emplace_back([this] { Work(); });
         Block block;
+        block.lines = TakeLines();
         m_tree.ForEachPreOrder([&](ItemId item, uint32_t depth) {
             block.lines.push_back({item, depth});
             if (block.lines.size() == kBlockLines)
             {
                 Submit(std::move(block));
                 block = Block();
+                block.lines = TakeLines();
             }
         });
         if (!block.lines.empty())
@@ -176,16 +178,34 @@ public:
     }
 
 private:
+    using Lines = std::vector<std::pair<ItemId, uint32_t>>;
     struct Block
     {
-        std::vector<std::pair<ItemId, uint32_t>> lines;
+        Lines lines;
         std::string text;
         bool formatted = false;
     };
 
+    // Blocks are a few hundred kilobytes; fresh ones would come from the system each
+    // time, and having it clear their pages cost as much as making the texts. So the
+    // buffers go round: lines back to the walk, texts back to the formatters.
+    Lines TakeLines()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_freeLines.empty())
+        {
+            Lines lines;
+            lines.reserve(kBlockLines);
+            return lines;
+        }
+        Lines lines = std::move(m_freeLines.back());
+        m_freeLines.pop_back();
+        lines.clear();
+        return lines;
+    }
+
     void Submit(Block&& block)
     {
-        block.lines.shrink_to_fit();
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_cvRoom.wait(lock, [&] { return m_blocks.size() < kMaxBlocksInFlight || m_blocks.front().formatted; });
@@ -211,12 +231,22 @@ private:
                 ++m_nTaken;
             }
             std::string text;
-            text.reserve(block->lines.size() * 32);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (!m_freeTexts.empty())
+                {
+                    text = std::move(m_freeTexts.back());
+                    m_freeTexts.pop_back();
+                }
+            }
+            text.clear();
+            text.reserve(block->lines.size() * 40);
             for (const auto& [item, depth] : block->lines)
                 AppendIndentedLine(m_tree, item, depth, text, cache);
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 block->text = std::move(text);
+                m_freeLines.push_back(std::move(block->lines));
                 block->formatted = true;
             }
             m_cvRoom.notify_all();
@@ -242,6 +272,8 @@ private:
             m_cvRoom.notify_all();
             if (!m_bFailed && std::fwrite(text.data(), 1, text.size(), m_out) != text.size())
                 m_bFailed = true;
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_freeTexts.push_back(std::move(text));
         }
     }
 
@@ -251,6 +283,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_cvWork, m_cvRoom;
     std::deque<Block> m_blocks;  // not yet written, in order; deque keeps addresses stable
+    std::vector<Lines> m_freeLines;
+    std::vector<std::string> m_freeTexts;
     size_t m_nQueued = 0, m_nTaken = 0, m_nWritten = 0;
     bool m_bDone = false;
     bool m_bFailed = false;
