@@ -5,11 +5,27 @@
 #include "syntax/TimeStamp.h"
 #include "syntax/audio/CAudioHeader.h"
 
+#include <charconv>
+
 
 namespace
 {
 
 int I(uint32_t v) { return static_cast<int>(v); }
+
+// The milliseconds of a 33-bit time stamp.
+double Ms(uint64_t arg) { return TicksToMs(arg & kTimeStampMask); }
+
+// "<label> = %.2f ms (<ticks>)": the time stamp and its raw value, unsigned.
+template <FormatLiteral Label>
+void AppendTimeStamp(std::string& out, uint64_t arg)
+{
+    AppendOne<Label>(out, Ms(arg));
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, arg & kTimeStampMask).ptr;
+    out.append(digits, static_cast<size_t>(end - digits));
+    out.push_back(')');
+}
 
 // "(Audio Stream %d)" for ids 0xC0..0xDF, "(Video Stream %d)" for 0xE0..0xEF, else nothing.
 void AppendStreamLabel(uint32_t streamId, std::string& out)
@@ -84,7 +100,7 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::Padding: out.append("Padding"); return;
     case LineFmt::AudioStream: AppendOne<"(Audio Stream %d)">(out, I(lo)); return;
     case LineFmt::VideoStream: AppendOne<"(Video Stream %d)">(out, I(lo)); return;
-    case LineFmt::PackPts: AppendOne<"pack PTS = %.2f ms">(out, TicksToMs(lo)); return;
+    case LineFmt::PackPts: AppendOne<"pack PTS = %.2f ms">(out, Ms(arg)); return;
     case LineFmt::Pack: out.append("pack"); return;
     case LineFmt::AudioHeaderFirst: AppendFormat(out, "audio header @ %d offs. (expecting @ %d)", {I(lo), I(hi)}); return;
     case LineFmt::AudioHeaderNext: AppendOne<"audio header @ %d offs.">(out, I(lo)); return;
@@ -94,7 +110,7 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::AudioHeaderNextErr: AppendFormat(out, "audio header @ %d offs. ERR: ! %d", {I(lo), I(hi)}); return;
 
     // ---- pack header
-    case LineFmt::Scr: AppendOne<"SCR = %.2f ms">(out, TicksToMs(lo)); return;
+    case LineFmt::Scr: AppendOne<"SCR = %.2f ms">(out, Ms(arg)); return;
     case LineFmt::MuxrateBps: AppendOne<"muxrate = %d bps">(out, I(lo)); return;
     case LineFmt::Details: out.append("Details"); return;
     case LineFmt::Marker01: AppendFormat(out, "Marker (01) = %1d%1d", {I((lo >> 1) & 1), I(lo & 1)}); return;
@@ -129,10 +145,13 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
 
     // ---- PES header
     case LineFmt::PesStreamPts:
-        AppendFormat(out, "Stream 0x%2X ", {hi});
-        AppendStreamLabel(hi, out);
-        AppendOne<", PTS: %.2f ms">(out, TicksToMs(lo));
+    {
+        const auto id = static_cast<uint32_t>(arg >> 40);
+        AppendFormat(out, "Stream 0x%2X ", {id});
+        AppendStreamLabel(id, out);
+        AppendOne<", PTS: %.2f ms">(out, Ms(arg));
         return;
+    }
     case LineFmt::PesStream:
         AppendFormat(out, "Stream 0x%2X ", {lo});
         AppendStreamLabel(lo, out);
@@ -160,8 +179,8 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::ReservedDec: AppendOne<"reserved = %d">(out, I(lo)); return;
     case LineFmt::PesExtensionField: AppendOne<"PES extension field = %d">(out, I(lo)); return;
     case LineFmt::HeaderDataLength: AppendOne<"header data length = %d">(out, I(lo)); return;
-    case LineFmt::Pts: AppendFormat(out, "PTS = %.2f ms (%d)", {TicksToMs(lo), I(lo)}); return;
-    case LineFmt::Dts: AppendFormat(out, "DTS = %.2f ms (%d)", {TicksToMs(lo), I(lo)}); return;
+    case LineFmt::Pts: AppendTimeStamp<"PTS = %.2f ms (">(out, arg); return;
+    case LineFmt::Dts: AppendTimeStamp<"DTS = %.2f ms (">(out, arg); return;
 
     // ---- video
     case LineFmt::SequenceHeader: out.append("sequence header"); return;
