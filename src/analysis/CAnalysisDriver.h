@@ -40,6 +40,15 @@ public:
     // Runs one analysis of fileName; maxPacks 0 = the whole file.
     Outcome Analyze(const std::string& fileName, uint32_t maxPacks);
 
+    // Why the input did not open (the open's errno, 0 when it opened), and that reason
+    // in words: "no such file", "a directory", "permission denied", "not a regular file".
+    int OpenError() const { return m_nOpenError; }
+    static std::string OpenErrorReason(int error);
+
+    // What the root line and the window title add for a run that ended early
+    // (" - stopped at PACK #n" and the like); empty for a complete run.
+    static std::string EarlyEndNote(Outcome outcome, uint32_t packNumber);
+
     // Asks a running analysis to end after the start code in hand.
     void RequestStop() { m_bStopRequested = true; }
     bool StopRequested() const { return m_bStopRequested; }
@@ -58,6 +67,7 @@ public:
 
 private:
     void UpdateProgress();
+    void MarkEarlyEnd(Outcome outcome);
     CPackNode& EnsureRecord();
     ItemId EnsureDataItem();
     void OnPack();
@@ -76,6 +86,7 @@ private:
     IAnalysisHost& m_host;
     CMpegStreamFile m_file;
 
+    int m_nOpenError = 0;
     bool m_bStopRequested = false;
     bool m_bRunning = false;
     uint8_t m_nStartCode = 0;
