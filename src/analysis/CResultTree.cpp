@@ -223,22 +223,29 @@ void CResultTree::RefreshLazy() const
     m_chunkIndex.clear();
     m_nChunkIndexes = 0;
     m_outerParents.clear();
+    m_hasChildren.clear();
+    m_spreadParents.clear();
     m_nLazyCount = m_nCount;
     m_bLazyValid = true;
     if (m_nCount == 0)
         return;
 
-    // One pass: for each chunk, the parents that lie before it.
+    // One pass: which lines have children, and for each chunk the parents that lie
+    // before it.
     const uint32_t chunks = ChunkOf(m_nCount) + 1;
     m_outerParents.resize(chunks);
     m_chunkIndex.resize(chunks);
-    for (uint32_t c = 1; c < chunks; ++c)
+    m_hasChildren.assign(m_nCount / 64 + 1, 0);
+    for (uint32_t c = 0; c < chunks; ++c)
     {
         std::vector<ItemId>& outer = m_outerParents[c];
         const ItemId first = ChunkFirst(c), last = ChunkLast(c);
         for (ItemId id = first; id <= last; ++id)
         {
             const ItemId p = LineRef(id).parent;
+            m_hasChildren[p / 64] |= uint64_t{1} << (p % 64);
+            if (c == 0)
+                continue;
             // The same few parents come again and again: a look at the latest ones keeps
             // the list short before it is sorted.
             if (p >= first || std::find(outer.end() - std::min<size_t>(outer.size(), 8), outer.end(), p) != outer.end())
@@ -248,7 +255,10 @@ void CResultTree::RefreshLazy() const
         std::sort(outer.begin(), outer.end());
         outer.erase(std::unique(outer.begin(), outer.end()), outer.end());
         outer.shrink_to_fit();
+        m_spreadParents.insert(m_spreadParents.end(), outer.begin(), outer.end());
     }
+    std::sort(m_spreadParents.begin(), m_spreadParents.end());
+    m_spreadParents.erase(std::unique(m_spreadParents.begin(), m_spreadParents.end()), m_spreadParents.end());
 }
 
 const CResultTree::ChunkIndex& CResultTree::ChunkIndexOf(uint32_t chunk) const
@@ -256,9 +266,9 @@ const CResultTree::ChunkIndex& CResultTree::ChunkIndexOf(uint32_t chunk) const
     std::unique_ptr<ChunkIndex>& slot = m_chunkIndex[chunk];
     if (slot)
         return *slot;
-    // A view looks at a few places of the tree at a time: past a few dozen chunk indexes
-    // (a megabyte each) they all go and are made again as needed.
-    if (++m_nChunkIndexes > 64)
+    // A view looks at a few places of the tree at a time: past a dozen or so chunk
+    // indexes (a megabyte each) they all go and are made again as needed.
+    if (++m_nChunkIndexes > 16)
     {
         for (auto& other : m_chunkIndex)
             other.reset();
@@ -305,13 +315,14 @@ CResultTree::ChildSpan CResultTree::Children(ItemId parent) const
     const ItemId base = home << kChunkBits;
     const uint32_t begin = local.start[parent - base], end = local.start[parent - base + 1];
     ChildSpan span{local.children.data() + begin, end - begin};
+    // Most lines have all their children in their own chunk.
+    if (!std::binary_search(m_spreadParents.begin(), m_spreadParents.end(), parent))
+        return span;
 
     std::vector<uint32_t> later;
     for (uint32_t c = home + 1; c < m_outerParents.size(); ++c)
         if (std::binary_search(m_outerParents[c].begin(), m_outerParents[c].end(), parent))
             later.push_back(c);
-    if (later.empty())
-        return span;
 
     // Children in later chunks too: one list, kept while the tree stays as it is.
     std::vector<ItemId> all(span.begin, span.begin + span.size);
@@ -325,6 +336,14 @@ CResultTree::ChildSpan CResultTree::Children(ItemId parent) const
     all.shrink_to_fit();
     std::vector<ItemId>& kept = m_spreadChildren[parent] = std::move(all);
     return {kept.data(), static_cast<uint32_t>(kept.size())};
+}
+
+bool CResultTree::HasChildren(ItemId parent) const
+{
+    if (parent > m_nCount)
+        return false;
+    RefreshLazy();
+    return m_nCount != 0 && (m_hasChildren[parent / 64] >> (parent % 64) & 1) != 0;
 }
 
 uint32_t CResultTree::ChildCount(ItemId parent) const

@@ -96,6 +96,9 @@ public:
     // structure lines) get a list of their own, from one pass over the chunks that hold
     // any. Nothing here costs memory in proportion to the whole tree.
     uint32_t ChildCount(ItemId parent) const;
+    // Whether the line has children, without making its list (a view asks this of every
+    // line it lays out).
+    bool HasChildren(ItemId parent) const;
     ItemId Child(ItemId parent, uint32_t row) const;
     // Row of a line among its parent's children.
     uint32_t Row(ItemId item) const;
@@ -198,6 +201,8 @@ private:
     // Per chunk, the lines before the chunk that have children in it, sorted: mostly the
     // few long-lived group lines.
     mutable std::vector<std::vector<ItemId>> m_outerParents;
+    mutable std::vector<uint64_t> m_hasChildren;  // a bit per line, 0 = the top level
+    mutable std::vector<ItemId> m_spreadParents;  // every chunk's outer parents, sorted
     mutable std::vector<std::unique_ptr<ChunkIndex>> m_chunkIndex;
     mutable uint32_t m_nChunkIndexes = 0;
     // Lines with children in more than their own chunk: their whole list.

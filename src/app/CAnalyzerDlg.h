@@ -151,6 +151,7 @@ private:
 
     QMenu* m_pWindowMenu = nullptr;
     QElapsedTimer m_pumpClock;
+    uint32_t m_nPumpCalls = 0;
     bool m_bInitDone = false;
     bool m_bEndAfterRun = false;         // closing was asked for during a run
     bool m_bExpandingFromProgram = false;

@@ -128,7 +128,12 @@ int CResultTreeModel::columnCount(const QModelIndex&) const
 
 bool CResultTreeModel::hasChildren(const QModelIndex& parent) const
 {
-    return rowCount(parent) > 0;
+    if (m_bFrozen || parent.column() > 0)
+        return false;
+    const ItemId p = parent.isValid() ? LineOf(parent) : kNoItem;
+    if (parent.isValid() && p == kNoItem)
+        return false;
+    return m_tree.HasChildren(p);
 }
 
 QVariant CResultTreeModel::data(const QModelIndex& index, int role) const

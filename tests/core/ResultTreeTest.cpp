@@ -86,6 +86,7 @@ TEST(ResultTree, ChildListsAcrossChunksFollowTheParents)
     for (ItemId p = 0; p <= t.Count(); ++p)
     {
         ASSERT_EQ(t.ChildCount(p), expected[p].size()) << p;
+        ASSERT_EQ(t.HasChildren(p), !expected[p].empty()) << p;
         for (uint32_t r = 0; r < expected[p].size(); r += (p == packs ? 997 : 1))
         {
             ASSERT_EQ(t.Child(p, r), expected[p][r]) << p << " row " << r;
