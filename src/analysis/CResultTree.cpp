@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -133,6 +134,14 @@ void CResultTree::MarkError(ItemId item, LineFmt fmt, uint64_t arg)
 {
     if (!IsValid(item))
         return;
+    try
+    {
+        m_marked.push_back(item);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // The mark itself stands; only a view's shortcut to it is lost.
+    }
     SetText(item, fmt, arg);
     SetImage(item, TreeImage::Error);
     // Expanding from the program does not switch icons: the lines above keep theirs.
@@ -157,6 +166,8 @@ void CResultTree::DeleteAll()
     m_bFull = false;
     m_strings.clear();
     m_strings.shrink_to_fit();
+    m_marked.clear();
+    m_marked.shrink_to_fit();
     m_bIndexValid = false;
     m_childStart.Release();
     m_children.Release();
@@ -239,18 +250,21 @@ void CResultTree::RefreshLazy() const
     for (uint32_t c = 0; c < chunks; ++c)
     {
         std::vector<ItemId>& outer = m_outerParents[c];
+        // Chunk 0 has nothing before it (its top-level lines are found from its own index).
         const ItemId first = ChunkFirst(c), last = ChunkLast(c);
+        const ItemId outside = c == 0 ? 0 : first;
+        ItemId lastOuter = ~ItemId{0};
         for (ItemId id = first; id <= last; ++id)
         {
             const ItemId p = LineRef(id).parent;
             m_hasChildren[p / 64] |= uint64_t{1} << (p % 64);
-            if (c == 0)
+            if (p >= outside || p == lastOuter)
                 continue;
             // The same few parents come again and again: a look at the latest ones keeps
             // the list short before it is sorted.
-            if (p >= first || std::find(outer.end() - std::min<size_t>(outer.size(), 8), outer.end(), p) != outer.end())
-                continue;
-            outer.push_back(p);
+            lastOuter = p;
+            if (std::find(outer.end() - std::min<size_t>(outer.size(), 8), outer.end(), p) == outer.end())
+                outer.push_back(p);
         }
         std::sort(outer.begin(), outer.end());
         outer.erase(std::unique(outer.begin(), outer.end()), outer.end());

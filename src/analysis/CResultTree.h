@@ -66,6 +66,9 @@ public:
     // The error mark: new text, the error image, and the line and every line above it
     // expanded up to the top level. Images of the lines above are not changed.
     void MarkError(ItemId item, LineFmt fmt, uint64_t arg);
+    // The lines marked since the last DeleteAll, in the order they were marked: a view
+    // opens them (and the lines above them) without looking through the whole tree.
+    const std::vector<ItemId>& MarkedLines() const { return m_marked; }
     // The expand/collapse icon switch for a line the user opens or closes.
     void IconSwitch(ItemId item, bool expanding);
     void DeleteAll();
@@ -145,6 +148,7 @@ private:
     uint32_t m_nLimit = DefaultLineLimit();
     bool m_bFull = false;
     std::string m_strings;
+    std::vector<ItemId> m_marked;
 
     // A plain array of 32-bit values in memory marked for huge pages (see Grow).
     class IndexArray

@@ -686,12 +686,18 @@ void CAnalyzerDlg::ExpandMarkedLines()
 {
     // Right after the reset the view has not laid itself out yet, so each expand only
     // records the line; the layout happens once, however many lines there are.
+    // The run expands a marked line and every line above it; the climb stops at a line
+    // already open.
     m_bExpandingFromProgram = true;
-    const uint32_t count = m_resultTree.Count();
-    for (ItemId line = 1; line <= count && line != kNoItem; ++line)
+    for (const ItemId marked : m_resultTree.MarkedLines())
     {
-        if (m_resultTree.IsExpanded(line))
-            m_treeView.setExpanded(m_model.IndexOf(line), true);
+        for (ItemId line = marked; line != kNoItem && m_resultTree.IsExpanded(line); line = m_resultTree.Parent(line))
+        {
+            const QModelIndex index = m_model.IndexOf(line);
+            if (m_treeView.isExpanded(index))
+                break;
+            m_treeView.setExpanded(index, true);
+        }
     }
     m_bExpandingFromProgram = false;
 }

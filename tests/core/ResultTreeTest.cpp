@@ -114,6 +114,7 @@ TEST(ResultTree, ErrorMarkExpandsUpToTheTopAndKeepsTheImagesAbove)
     t.MarkError(line, LineFmt::AudioHeaderNextErr, PackArgs(700, 672));
 
     EXPECT_EQ(t.Text(line), "audio header @ 700 offs. ERR: ! 672");
+    EXPECT_EQ(t.MarkedLines(), std::vector<ItemId>{line});
     EXPECT_EQ(t.Image(line), TreeImage::Error);
     EXPECT_TRUE(t.IsExpanded(line));
     EXPECT_TRUE(t.IsExpanded(mid));
@@ -133,13 +134,17 @@ TEST(ResultTree, DeleteAllEmptiesAndQueriesOutsideAreHarmless)
 {
     CResultTree t;
     const ItemId a = t.AddText(kNoItem, "a", TreeImage::Plus);
+    t.MarkError(a, LineFmt::Pack, 0);
     t.DeleteAll();
     EXPECT_EQ(t.Count(), 0u);
+    EXPECT_TRUE(t.MarkedLines().empty());
+    EXPECT_FALSE(t.HasChildren(kNoItem));
     EXPECT_EQ(t.ChildCount(kNoItem), 0u);
     EXPECT_EQ(t.Text(a), "");
     EXPECT_EQ(t.Parent(a), kNoItem);
     EXPECT_EQ(t.Child(12345, 0), kNoItem);
     t.MarkError(99, LineFmt::Pack, 0);
+    EXPECT_TRUE(t.MarkedLines().empty());
     EXPECT_EQ(t.AddText(kNoItem, "b", TreeImage::Plus), 1u);
 }
 
