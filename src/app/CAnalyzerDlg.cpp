@@ -131,11 +131,11 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
     connect(&m_btnOptions, &QPushButton::clicked, this, &CAnalyzerDlg::OnOptions);
     connect(&m_btnSave, &QPushButton::clicked, this, &CAnalyzerDlg::OnSaveAnalysis);
     connect(&m_treeView, &QTreeView::expanded, this, &CAnalyzerDlg::OnItemExpanded);
+    connect(&m_treeView, &QTreeView::collapsed, this, &CAnalyzerDlg::OnItemCollapsed);
     connect(&m_editFileName, &QLineEdit::returnPressed, this, [this] {
         if (m_btnAnalyze.isEnabled())
             OnAnalyze();
     });
-    connect(&m_treeView, &QTreeView::collapsed, this, &CAnalyzerDlg::OnItemCollapsed);
 
     auto* copy = new QAction(&m_treeView);
     copy->setShortcut(QKeySequence::Copy);
@@ -623,8 +623,9 @@ void CAnalyzerDlg::OnRunStarted()
     m_treeView.setEnabled(false);
 
     // The run is about to clear the store and rebuild it: until it ends the view sees
-    // an empty tree.
+    // an empty tree, and the title no note about the tree that was.
     m_model.Freeze();
+    setWindowTitle(QString::fromLatin1(kCaption));
 
     m_progress.setValue(0);
     m_progress.show();
