@@ -145,6 +145,9 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
 
     auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
     connect(save, &QShortcut::activated, this, &CAnalyzerDlg::OnSaveAnalysis);
+    // Alt+F4 closes the window even where no window manager does it for us.
+    auto* closing = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), this);
+    connect(closing, &QShortcut::activated, this, &QWidget::close);
     auto* menu = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(menu, &QShortcut::activated, this, [this] { ShowWindowMenu(mapToGlobal(QPoint(0, 0))); });
 }

@@ -672,6 +672,14 @@ private slots:
         QTest::keyClick(&dlg.m_btnExit, Qt::Key_Return);
         QVERIFY(!dlg.isVisible());
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
+
+        // Alt+F4 ends it too.
+        CAnalyzerDlg other;
+        other.show();
+        QApplication::setActiveWindow(&other);
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QTest::keyClick(&other.m_treeView, Qt::Key_F4, Qt::AltModifier);
+        QVERIFY(!other.isVisible());
     }
 
     void starOpensABranchButOnlyOneLevelOfAHugeOne()
