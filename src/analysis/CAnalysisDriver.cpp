@@ -8,6 +8,8 @@
 #include "syntax/video/CSequenceHeader.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <new>
 
 namespace
@@ -31,7 +33,8 @@ CAnalysisDriver::Outcome CAnalysisDriver::Analyze(const std::string& fileName, u
 {
     if (fileName.empty() || m_bRunning)
         return Outcome::NotStarted;
-    if (!m_file.Open(fileName, CFile::modeRead))
+    m_nOpenError = 0;
+    if (!m_file.Open(fileName, CFile::modeRead, &m_nOpenError))
     {
         m_host.ShowMessage(kOpenErrorText, kErrorCaption);
         return Outcome::OpenFailed;
@@ -92,14 +95,16 @@ CAnalysisDriver::Outcome CAnalysisDriver::Finish(Outcome outcome)
     const bool readError = m_file.HadReadError();
     m_pPayload.reset();
     m_file.Close();
+    // The end of what could be read is not the end of the file.
+    if (readError)
+        outcome = Outcome::ReadError;
+    MarkEarlyEnd(outcome);
     m_bRunning = false;
     m_host.OnRunEnded();
 
-    if (readError)
+    if (outcome == Outcome::ReadError)
     {
-        // The end of what could be read is not the end of the file: say so.
         m_host.ShowMessage(kReadErrorText, kErrorCaption);
-        return Outcome::ReadError;
     }
     if (outcome == Outcome::TreeFull)
         m_host.ShowMessage(kTreeFullText, kErrorCaption);
@@ -126,6 +131,52 @@ void CAnalysisDriver::OnStartCode(uint8_t code)
         if (m_run.listed[code])
             OnPesPacket(code);
         break;
+    }
+}
+
+std::string CAnalysisDriver::OpenErrorReason(int error)
+{
+    switch (error)
+    {
+    case ENOENT:
+    case ENOTDIR: return "no such file";
+    case EISDIR: return "a directory";
+    case EACCES:
+    case EPERM: return "permission denied";
+    case EINVAL: return "not a regular file";  // what CFile reports for FIFOs and devices
+    default: return std::strerror(error);
+    }
+}
+
+std::string CAnalysisDriver::EarlyEndNote(Outcome outcome, uint32_t packNumber)
+{
+    const char* what = nullptr;
+    switch (outcome)
+    {
+    case Outcome::Stopped: what = " - stopped at PACK #"; break;
+    case Outcome::ReadError: what = " - read error at PACK #"; break;
+    case Outcome::TreeFull: what = " - out of memory at PACK #"; break;
+    default: return std::string();
+    }
+    return what + std::to_string(packNumber);
+}
+
+void CAnalysisDriver::MarkEarlyEnd(Outcome outcome)
+{
+    // The root line keeps its text ("[all packets]", "[N packets]") and says where the
+    // run ended, so a partial tree is never taken for a whole one.
+    const std::string note = EarlyEndNote(outcome, m_run.packCount);
+    const ItemId root = m_display.Root();
+    if (note.empty() || root == kNoItem)
+        return;
+    try
+    {
+        const uint32_t text = m_tree.StoreString(LineText(m_tree, root) + note);
+        m_tree.SetText(root, LineFmt::Text, text);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Without memory for the note the root keeps its plain text; the message says why.
     }
 }
 

@@ -41,6 +41,15 @@ public:
     // Runs one analysis of fileName; maxPacks 0 = the whole file.
     Outcome Analyze(const std::string& fileName, uint32_t maxPacks);
 
+    // Why the input did not open (the open's errno, 0 when it opened), and that reason
+    // in words: "no such file", "a directory", "permission denied", "not a regular file".
+    int OpenError() const { return m_nOpenError; }
+    static std::string OpenErrorReason(int error);
+
+    // What the root line and the window title add for a run that ended early
+    // (" - stopped at PACK #n" and the like); empty for a complete run.
+    static std::string EarlyEndNote(Outcome outcome, uint32_t packNumber);
+
     // Asks a running analysis to end after the start code in hand.
     void RequestStop() { m_bStopRequested = true; }
     bool StopRequested() const { return m_bStopRequested; }
@@ -64,6 +73,7 @@ private:
     void OnStartCode(uint8_t code);
     void UpdateProgress();
     CPackNode& Record();
+    void MarkEarlyEnd(Outcome outcome);
     void OnPack();
     void OnSystemHeader();
     void OnPesPacket(uint8_t code);
@@ -79,6 +89,7 @@ private:
     std::unique_ptr<CPackList> m_pRecords;
     std::unique_ptr<uint8_t[]> m_pPayload;  // one audio payload, at most 64 KiB; made once
 
+    int m_nOpenError = 0;
     bool m_bStopRequested = false;
     bool m_bRunning = false;
 

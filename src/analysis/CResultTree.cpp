@@ -1,6 +1,8 @@
 #include "analysis/CResultTree.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -132,6 +134,14 @@ void CResultTree::MarkError(ItemId item, LineFmt fmt, uint64_t arg)
 {
     if (!IsValid(item))
         return;
+    try
+    {
+        m_marked.push_back(item);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // The mark itself stands; only a view's shortcut to it is lost.
+    }
     SetText(item, fmt, arg);
     SetImage(item, TreeImage::Error);
     // Expanding from the program does not switch icons: the lines above keep theirs.
@@ -156,11 +166,13 @@ void CResultTree::DeleteAll()
     m_bFull = false;
     m_strings.clear();
     m_strings.shrink_to_fit();
+    m_marked.clear();
+    m_marked.shrink_to_fit();
     m_bIndexValid = false;
-    m_bRankValid = false;
     m_childStart.Release();
     m_children.Release();
-    m_rank.Release();
+    m_bLazyValid = false;
+    RefreshLazy();
 }
 
 bool CResultTree::EnsureIndex() const
@@ -193,47 +205,168 @@ bool CResultTree::EnsureIndex() const
     for (size_t i = m_childStart.Size() - 1; i > 0; --i)
         m_childStart[i] = m_childStart[i - 1];
     m_childStart[0] = 0;
-    m_rank.Release();
-    m_bRankValid = false;
     m_bIndexValid = true;
     return true;
 }
 
+// ---------------------------------------------------------------------------- child lists
+
+void CResultTree::RefreshLazy() const
+{
+    if (m_bLazyValid && m_nLazyCount == m_nCount)
+        return;
+    m_spreadChildren.clear();
+    m_chunkIndex.clear();
+    m_nChunkIndexes = 0;
+    m_outerParents.clear();
+    m_hasChildren.clear();
+    m_spreadParents.clear();
+    m_nLazyCount = m_nCount;
+    m_bLazyValid = true;
+    if (m_nCount == 0)
+        return;
+
+    // One pass: which lines have children, and for each chunk the parents that lie
+    // before it.
+    const uint32_t chunks = ChunkOf(m_nCount) + 1;
+    m_outerParents.resize(chunks);
+    m_chunkIndex.resize(chunks);
+    m_hasChildren.assign(m_nCount / 64 + 1, 0);
+    for (uint32_t c = 0; c < chunks; ++c)
+    {
+        std::vector<ItemId>& outer = m_outerParents[c];
+        // Chunk 0 has nothing before it (its top-level lines are found from its own index).
+        const ItemId first = ChunkFirst(c), last = ChunkLast(c);
+        const ItemId outside = c == 0 ? 0 : first;
+        ItemId lastOuter = ~ItemId{0};
+        for (ItemId id = first; id <= last; ++id)
+        {
+            const ItemId p = LineRef(id).parent;
+            m_hasChildren[p / 64] |= uint64_t{1} << (p % 64);
+            if (p >= outside || p == lastOuter)
+                continue;
+            // The same few parents come again and again: a look at the latest ones keeps
+            // the list short before it is sorted.
+            lastOuter = p;
+            if (std::find(outer.end() - std::min<size_t>(outer.size(), 8), outer.end(), p) == outer.end())
+                outer.push_back(p);
+        }
+        std::sort(outer.begin(), outer.end());
+        outer.erase(std::unique(outer.begin(), outer.end()), outer.end());
+        outer.shrink_to_fit();
+        m_spreadParents.insert(m_spreadParents.end(), outer.begin(), outer.end());
+    }
+    std::sort(m_spreadParents.begin(), m_spreadParents.end());
+    m_spreadParents.erase(std::unique(m_spreadParents.begin(), m_spreadParents.end()), m_spreadParents.end());
+}
+
+const CResultTree::ChunkIndex& CResultTree::ChunkIndexOf(uint32_t chunk) const
+{
+    std::unique_ptr<ChunkIndex>& slot = m_chunkIndex[chunk];
+    if (slot)
+        return *slot;
+    // A view looks at a few places of the tree at a time: past a dozen or so chunk
+    // indexes (a megabyte each) they all go and are made again as needed.
+    if (++m_nChunkIndexes > 16)
+    {
+        for (auto& other : m_chunkIndex)
+            other.reset();
+        m_nChunkIndexes = 1;
+    }
+    slot = std::make_unique<ChunkIndex>();
+    ChunkIndex& index = *slot;
+    const ItemId base = chunk << kChunkBits;  // local number 0 is the chunk's first id (or the top level)
+    const ItemId first = ChunkFirst(chunk), last = ChunkLast(chunk);
+    const uint32_t lines = last - base + 1;
+    index.start.assign(static_cast<size_t>(lines) + 1, 0);
+    for (ItemId id = first; id <= last; ++id)
+    {
+        const ItemId p = LineRef(id).parent;
+        if (p >= base && (p != 0 || chunk == 0))
+            ++index.start[p - base + 1];
+    }
+    for (size_t i = 1; i < index.start.size(); ++i)
+        index.start[i] += index.start[i - 1];
+    index.children.resize(index.start.back());
+    std::vector<uint32_t> cursor(index.start.begin(), index.start.end() - 1);
+    for (ItemId id = first; id <= last; ++id)
+    {
+        const ItemId p = LineRef(id).parent;
+        if (p >= base && (p != 0 || chunk == 0))
+            index.children[cursor[p - base]++] = id;
+    }
+    return index;
+}
+
+CResultTree::ChildSpan CResultTree::Children(ItemId parent) const
+{
+    if (parent > m_nCount)
+        return {};
+    RefreshLazy();
+    if (m_nCount == 0)
+        return {};
+    if (const auto found = m_spreadChildren.find(parent); found != m_spreadChildren.end())
+        return {found->second.data(), static_cast<uint32_t>(found->second.size())};
+
+    // The top level counts as part of chunk 0.
+    const uint32_t home = ChunkOf(parent);
+    const ChunkIndex& local = ChunkIndexOf(home);
+    const ItemId base = home << kChunkBits;
+    const uint32_t begin = local.start[parent - base], end = local.start[parent - base + 1];
+    ChildSpan span{local.children.data() + begin, end - begin};
+    // Most lines have all their children in their own chunk.
+    if (!std::binary_search(m_spreadParents.begin(), m_spreadParents.end(), parent))
+        return span;
+
+    std::vector<uint32_t> later;
+    for (uint32_t c = home + 1; c < m_outerParents.size(); ++c)
+        if (std::binary_search(m_outerParents[c].begin(), m_outerParents[c].end(), parent))
+            later.push_back(c);
+
+    // Children in later chunks too: one list, kept while the tree stays as it is.
+    std::vector<ItemId> all(span.begin, span.begin + span.size);
+    for (const uint32_t c : later)
+    {
+        const ItemId last = ChunkLast(c);
+        for (ItemId id = ChunkFirst(c); id <= last; ++id)
+            if (LineRef(id).parent == parent)
+                all.push_back(id);
+    }
+    all.shrink_to_fit();
+    std::vector<ItemId>& kept = m_spreadChildren[parent] = std::move(all);
+    return {kept.data(), static_cast<uint32_t>(kept.size())};
+}
+
+bool CResultTree::HasChildren(ItemId parent) const
+{
+    if (parent > m_nCount)
+        return false;
+    RefreshLazy();
+    return m_nCount != 0 && (m_hasChildren[parent / 64] >> (parent % 64) & 1) != 0;
+}
+
 uint32_t CResultTree::ChildCount(ItemId parent) const
 {
-    if (parent > m_nCount || !EnsureIndex())
-        return 0;
-    return m_childStart[parent + 1] - m_childStart[parent];
+    return Children(parent).size;
 }
 
 ItemId CResultTree::Child(ItemId parent, uint32_t row) const
 {
-    if (parent > m_nCount || !EnsureIndex())
-        return kNoItem;
-    const uint32_t start = m_childStart[parent];
-    if (row >= m_childStart[parent + 1] - start)
-        return kNoItem;
-    return m_children[start + row];
+    const ChildSpan span = Children(parent);
+    return row < span.size ? span.begin[row] : kNoItem;
 }
 
 uint32_t CResultTree::Row(ItemId item) const
 {
-    if (!IsValid(item) || !EnsureIndex())
+    if (!IsValid(item))
         return 0;
-    if (!m_bRankValid)
-    {
-        // Only a view asks for rows; writing a tree out never does, so this waits.
-        if (!m_rank.Reset(static_cast<size_t>(m_nCount) + 1, false))
-            return 0;
-        for (uint32_t pos = 0; pos < m_nCount; ++pos)
-            m_rank[m_children[pos]] = pos;
-        m_bRankValid = true;
-    }
-    return m_rank[item] - m_childStart[LineRef(item).parent];
+    // Children are in id order.
+    const ChildSpan span = Children(LineRef(item).parent);
+    return static_cast<uint32_t>(std::lower_bound(span.begin, span.begin + span.size, item) - span.begin);
 }
 
 size_t CResultTree::MemoryBytes() const
 {
     return m_chunks.size() * kChunkSize * sizeof(Line) + m_chunks.capacity() * sizeof(void*)
-        + m_strings.capacity() + m_childStart.Bytes() + m_children.Bytes() + m_rank.Bytes();
+        + m_strings.capacity() + m_childStart.Bytes() + m_children.Bytes();
 }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 using ItemId = uint32_t;
@@ -68,6 +69,9 @@ public:
     // The error mark: new text, the error image, and the line and every line above it
     // expanded up to the top level. Images of the lines above are not changed.
     void MarkError(ItemId item, LineFmt fmt, uint64_t arg);
+    // The lines marked since the last DeleteAll, in the order they were marked: a view
+    // opens them (and the lines above them) without looking through the whole tree.
+    const std::vector<ItemId>& MarkedLines() const { return m_marked; }
     // The expand/collapse icon switch for a line the user opens or closes.
     void IconSwitch(ItemId item, bool expanding);
     void DeleteAll();
@@ -88,13 +92,21 @@ public:
     uint64_t Arg(ItemId item) const { return IsValid(item) ? LineRef(item).arg : 0; }
     std::string_view String(uint32_t handle) const;
 
-    // Children in insertion order; parent kNoItem is the top level. The child index is
-    // built on the first query after lines were added: O(lines) once, O(1) per query.
+    // Children in insertion order; parent kNoItem is the top level. A view asks only
+    // about the lines it shows, so these build what they need on demand: the children
+    // of a line in its own chunk of lines come from a small index of that chunk, built on
+    // first use; the few lines that gather children over the whole tree (the stream and
+    // structure lines) get a list of their own, from one pass over the chunks that hold
+    // any. Nothing here costs memory in proportion to the whole tree.
     uint32_t ChildCount(ItemId parent) const;
+    // Whether the line has children, without making its list (a view asks this of every
+    // line it lays out).
+    bool HasChildren(ItemId parent) const;
     ItemId Child(ItemId parent, uint32_t row) const;
     // Row of a line among its parent's children.
     uint32_t Row(ItemId item) const;
-    // Calls visit(line, depth) for every line in pre-order (depth 0 = top level).
+    // Calls visit(line, depth) for every line in pre-order (depth 0 = top level). This
+    // builds a child index of the whole tree (8 bytes a line), kept until lines are added.
     template <class Visit>
     void ForEachPreOrder(Visit&& visit) const;
 
@@ -136,6 +148,7 @@ private:
     uint32_t m_nLimit = DefaultLineLimit();
     bool m_bFull = false;
     std::string m_strings;
+    std::vector<ItemId> m_marked;
 
     // A plain array of 32-bit values in memory marked for huge pages (see Grow).
     class IndexArray
@@ -157,12 +170,47 @@ private:
         size_t m_n = 0;
     };
 
-    // Child index (children of each parent contiguous, in order), rebuilt when stale.
+    // Child index of the whole tree (children of each parent contiguous, in order), for
+    // the pre-order walk; rebuilt when stale.
     mutable bool m_bIndexValid = false;
     mutable IndexArray m_childStart;  // per parent id (0 = top level), size count + 2
     mutable IndexArray m_children;    // size count
-    mutable IndexArray m_rank;        // per line: position in m_children; built by Row
-    mutable bool m_bRankValid = false;
+
+    // ---- the on-demand child lists of ChildCount, Child and Row
+    struct ChildSpan
+    {
+        const ItemId* begin = nullptr;
+        uint32_t size = 0;
+    };
+    // The children of one chunk's lines among that chunk's lines.
+    struct ChunkIndex
+    {
+        std::vector<uint32_t> start;  // per line of the chunk, size lines + 1
+        std::vector<ItemId> children;
+    };
+    ChildSpan Children(ItemId parent) const;
+    const ChunkIndex& ChunkIndexOf(uint32_t chunk) const;
+    // Drops what the lazy lists hold when lines were added since they were made.
+    void RefreshLazy() const;
+    static uint32_t ChunkOf(ItemId id) { return id >> kChunkBits; }
+    ItemId ChunkFirst(uint32_t chunk) const { return chunk == 0 ? 1 : chunk << kChunkBits; }
+    ItemId ChunkLast(uint32_t chunk) const
+    {
+        const uint64_t last = (uint64_t{chunk} << kChunkBits) + kChunkSize - 1;
+        return last < m_nCount ? static_cast<ItemId>(last) : m_nCount;
+    }
+
+    mutable uint32_t m_nLazyCount = 0;  // line count the lazy lists were made for
+    mutable bool m_bLazyValid = false;
+    // Per chunk, the lines before the chunk that have children in it, sorted: mostly the
+    // few long-lived group lines.
+    mutable std::vector<std::vector<ItemId>> m_outerParents;
+    mutable std::vector<uint64_t> m_hasChildren;  // a bit per line, 0 = the top level
+    mutable std::vector<ItemId> m_spreadParents;  // every chunk's outer parents, sorted
+    mutable std::vector<std::unique_ptr<ChunkIndex>> m_chunkIndex;
+    mutable uint32_t m_nChunkIndexes = 0;
+    // Lines with children in more than their own chunk: their whole list.
+    mutable std::unordered_map<ItemId, std::vector<ItemId>> m_spreadChildren;
 };
 
 template <class Visit>

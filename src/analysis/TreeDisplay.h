@@ -42,6 +42,8 @@ public:
 
     // The root line of a run and its four branches; forgets the lines of a run before.
     void Begin(std::string_view fileName, uint32_t maxPacks);
+    // The root line of the last run (kNoItem before the first).
+    ItemId Root() const { return m_lines.root; }
 
     // Which of a pack's lines went into the tree (none once it is full).
     struct PackLines

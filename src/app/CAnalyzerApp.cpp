@@ -4,6 +4,8 @@
 
 #include <QSettings>
 
+#include <cstdio>
+
 namespace
 {
 QString& RegistryKeyRef()
@@ -38,9 +40,42 @@ bool CAnalyzerApp::InitInstance()
     // the application object exists.
     SetRegistryKey(QString::fromLatin1(kRegistryKey));
 
+    const CommandLine command = ParseCommandLine(arguments().mid(1));
+    if (command.action != CommandLine::Run)
+    {
+        // --help and --version were answered before Qt started; this is a usage error.
+        std::fprintf(stderr, "varnodel: %s\n%s", qPrintable(command.problem), kUsage);
+        m_nExitCode = 2;
+        return false;
+    }
+
     CAnalyzerDlg dlg;
+    if (!command.file.isEmpty())
+        dlg.AnalyzeOnStart(command.file);
     dlg.exec();
     return false;
+}
+
+CAnalyzerApp::CommandLine CAnalyzerApp::ParseCommandLine(const QStringList& args)
+{
+    CommandLine result;
+    bool optionsEnd = false;
+    for (const QString& arg : args)
+    {
+        if (!optionsEnd && (arg == QLatin1String("--help") || arg == QLatin1String("-h")))
+            return {CommandLine::Help, {}, {}};
+        if (!optionsEnd && arg == QLatin1String("--version"))
+            return {CommandLine::Version, {}, {}};
+        if (!optionsEnd && arg == QLatin1String("--"))
+            optionsEnd = true;
+        else if (!optionsEnd && arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
+            result = {CommandLine::Usage, {}, QStringLiteral("unknown option ") + arg};
+        else if (result.action == CommandLine::Run && !result.file.isEmpty())
+            result = {CommandLine::Usage, {}, QStringLiteral("only one input file")};
+        else if (result.action == CommandLine::Run)
+            result.file = arg;
+    }
+    return result;
 }
 
 void CAnalyzerApp::SetRegistryKey(const QString& key)

@@ -18,6 +18,25 @@ public:
 
     // Runs the main dialog modally. Returns false: the program ends when it closes.
     virtual bool InitInstance();
+    // The program's exit status: 0, or 2 after a usage error.
+    int ExitCode() const { return m_nExitCode; }
+
+    // ---- command line: `varnodel [--help | --version | FILE]` -------------------------
+    static constexpr const char* kUsage =
+        "usage: varnodel [FILE]\n"
+        "  FILE        put FILE in the \"MPEG2 PS:\" field and analyse it\n"
+        "  --help      print this help and exit\n"
+        "  --version   print the version and exit\n";
+    static constexpr const char* kVersionText = "Varnodel V1.1.2a\n";
+    struct CommandLine
+    {
+        enum Action { Run, Help, Version, Usage } action = Run;
+        QString file;     // Run: the file to analyse at start, or empty
+        QString problem;  // Usage: what is wrong
+    };
+    // Reads the arguments after the program name. Qt's own options are gone from them
+    // once the application object exists; --help and --version are looked for before.
+    static CommandLine ParseCommandLine(const QStringList& args);
 
     // ---- settings store --------------------------------------------------------------
     static constexpr const char* kRegistryKey = "corvax/quelbor";
@@ -34,6 +53,9 @@ public:
     // Write failures are not reported: the in-memory value stays in force regardless.
     static void WriteProfileInt(const QString& section, const QString& entry, int nValue);
     static void WriteProfileString(const QString& section, const QString& entry, const QString& value);
+
+private:
+    int m_nExitCode = 0;
 };
 
 // Section and value names of the program's settings.
@@ -43,6 +65,8 @@ constexpr const char* kSection = "progopts";
 constexpr const char* kMaxPackets = "maxpackets";  // packs per analysis, 0 = whole file
 constexpr const char* kSaveIn = "savein";          // file chooser remembers its folder
 constexpr const char* kInitialDir = "initialdir";  // that folder
+constexpr const char* kWidth = "width";          // the main window's size, once changed
+constexpr const char* kHeight = "height";
 constexpr int kDefaultMaxPackets = 100;
 constexpr int kDefaultSaveIn = 0;
 }  // namespace ProgOpts

@@ -17,13 +17,16 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
@@ -59,7 +62,10 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
 {
     setWindowTitle(QString::fromLatin1(kCaption));
     setFont(DialogFont());
-    setFixedSize(DluToPixels(QSize(320, 209), font()));
+    // The window may grow, never shrink below the template's size.
+    m_initialSize = DluToPixels(QSize(320, 209), font());
+    setMinimumSize(m_initialSize);
+    resize(m_initialSize);
 
     m_btnExit.setGeometry(DialogRect(*this, 263, 179, 50, 14));
     m_treeView.setGeometry(DialogRect(*this, 10, 25, 240, 135));
@@ -77,6 +83,24 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
     m_pLabelFile->setGeometry(DialogRect(*this, 10, 7, 39, 8));
     m_btnSave.setGeometry(DialogRect(*this, 129, 179, 18, 14));
     m_picLogo.setGeometry(DialogRect(*this, 10, 174, 100, 28));
+
+    // A larger window gives the tree (and the field above it) the room; the buttons keep
+    // their distance to the right edge, "options" and "exit" as well as the logo and the
+    // progress bar their distance to the bottom.
+    m_anchors = {
+        {&m_treeView, {}, false, true, false, true},
+        {&m_editFileName, {}, false, true, false, false},
+        {&m_btnBrowse, {}, true, true, false, false},
+        {&m_btnAnalyze, {}, true, true, false, false},
+        {&m_btnStop, {}, true, true, false, false},
+        {&m_btnOptions, {}, true, true, true, true},
+        {&m_btnExit, {}, true, true, true, true},
+        {&m_progress, {}, false, true, true, true},
+        {&m_btnSave, {}, false, false, true, true},
+        {&m_picLogo, {}, false, false, true, true},
+    };
+    for (Anchor& anchor : m_anchors)
+        anchor.rect = anchor.widget->geometry();
 
     m_treeView.setModel(&m_model);
     // The view's own context menu would hide the window menu; it has none to offer.
@@ -106,6 +130,10 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
     connect(&m_btnSave, &QPushButton::clicked, this, &CAnalyzerDlg::OnSaveAnalysis);
     connect(&m_treeView, &QTreeView::expanded, this, &CAnalyzerDlg::OnItemExpanded);
     connect(&m_treeView, &QTreeView::collapsed, this, &CAnalyzerDlg::OnItemCollapsed);
+    connect(&m_editFileName, &QLineEdit::returnPressed, this, [this] {
+        if (m_btnAnalyze.isEnabled())
+            OnAnalyze();
+    });
 
     auto* copy = new QAction(&m_treeView);
     copy->setShortcut(QKeySequence::Copy);
@@ -115,6 +143,9 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
 
     auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
     connect(save, &QShortcut::activated, this, &CAnalyzerDlg::OnSaveAnalysis);
+    // Alt+F4 closes the window even where no window manager does it for us.
+    auto* closing = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), this);
+    connect(closing, &QShortcut::activated, this, &QWidget::close);
     auto* menu = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(menu, &QShortcut::activated, this, [this] { ShowWindowMenu(mapToGlobal(QPoint(0, 0))); });
 }
@@ -154,6 +185,18 @@ bool CAnalyzerDlg::OnInitDialog()
         QString::fromLatin1(ProgOpts::kSection), QString::fromLatin1(ProgOpts::kSaveIn), ProgOpts::kDefaultSaveIn));
     m_nMaxPackets = static_cast<uint32_t>(CAnalyzerApp::GetProfileInt(
         QString::fromLatin1(ProgOpts::kSection), QString::fromLatin1(ProgOpts::kMaxPackets), ProgOpts::kDefaultMaxPackets));
+
+    // The size the user gave the window last time, never below the template's.
+    const QSize stored(
+        CAnalyzerApp::GetProfileInt(QString::fromLatin1(ProgOpts::kSection), QString::fromLatin1(ProgOpts::kWidth), 0),
+        CAnalyzerApp::GetProfileInt(QString::fromLatin1(ProgOpts::kSection), QString::fromLatin1(ProgOpts::kHeight), 0));
+    if (stored.isValid())
+    {
+        QSize wanted = stored.expandedTo(m_initialSize);
+        if (const QScreen* screen = this->screen())
+            wanted = wanted.boundedTo(screen->availableSize().expandedTo(m_initialSize));
+        resize(wanted);
+    }
 
     SetBackgroundBitmap(Res::IDB_BACKGROUND);
 
@@ -293,7 +336,9 @@ void CAnalyzerDlg::OnAnalyze()
         return;
 
     UpdateData(true);
-    m_driver.Analyze(QFile::encodeName(m_strFileName).toStdString(), m_nMaxPackets);
+    const CAnalysisDriver::Outcome outcome =
+        m_driver.Analyze(QFile::encodeName(m_strFileName).toStdString(), m_nMaxPackets);
+    ShowTitleFor(outcome);
 
     // However the run ended, the dialog is idle again.
     if (m_model.IsFrozen())
@@ -304,6 +349,26 @@ void CAnalyzerDlg::OnAnalyze()
         m_bEndAfterRun = false;
         CSkinDialog::reject();
     }
+}
+
+void CAnalyzerDlg::ShowTitleFor(CAnalysisDriver::Outcome outcome)
+{
+    // A run that did not start leaves the tree, and so the title, as they were.
+    if (outcome == CAnalysisDriver::Outcome::NotStarted || outcome == CAnalysisDriver::Outcome::OpenFailed)
+        return;
+    setWindowTitle(QString::fromLatin1(kCaption)
+                   + QString::fromStdString(CAnalysisDriver::EarlyEndNote(outcome, m_driver.PackCount())));
+}
+
+void CAnalyzerDlg::AnalyzeOnStart(const QString& path)
+{
+    m_strFileName = path;
+    UpdateData(false);
+    // Queued: the run starts once the dialog is on screen and its event loop runs.
+    QTimer::singleShot(0, this, [this] {
+        if (m_btnAnalyze.isEnabled())
+            OnAnalyze();
+    });
 }
 
 void CAnalyzerDlg::OnStop()
@@ -331,21 +396,21 @@ void CAnalyzerDlg::OnOptions()
 
 void CAnalyzerDlg::OnSaveAnalysis()
 {
-    // The proposed name follows the field, even when it names another file than the one
-    // analysed; the path inside the file is always the analysed one.
-    const QString proposed = m_editFileName.text() + QStringLiteral(".aaf");
-
     CPackList* records = m_driver.Records();
     if (records == nullptr)
     {
         MessageBox(QString::fromLocal8Bit(AnalysisFile::MessageFor(AnalysisFile::SaveResult::NoAnalysis, std::string())));
         return;
     }
+    // The name of the file the records come from: after a failed analysis or a new name
+    // in the field, the field no longer says which file that is.
+    const QString proposed = ProposedSaveName();
 
     QFileDialog dlgFile(this);
     dlgFile.setAcceptMode(QFileDialog::AcceptSave);
     dlgFile.setFileMode(QFileDialog::AnyFile);
     dlgFile.setNameFilter(QtFileFilter(QString::fromLatin1(kAnalysisFilter)));
+    dlgFile.setDefaultSuffix(QStringLiteral("aaf"));
     dlgFile.selectFile(proposed);
     if (dlgFile.exec() != QDialog::Accepted)
         return;
@@ -353,11 +418,23 @@ void CAnalyzerDlg::OnSaveAnalysis()
     if (chosen.isEmpty())
         return;
 
-    const std::string path = QFile::encodeName(chosen.first()).toStdString();
+    // A name without an extension gets the analysis file's (whatever the dialog did).
+    QString name = chosen.first();
+    if (!QFileInfo(name).fileName().contains(QLatin1Char('.')))
+        name += QStringLiteral(".aaf");
+    const std::string path = QFile::encodeName(name).toStdString();
     // Saving stamps the list with the date of the save; nothing else in it changes.
     const AnalysisFile::SaveResult result = AnalysisFile::Save(records, path);
     if (result != AnalysisFile::SaveResult::Ok)
         MessageBox(QString::fromLocal8Bit(AnalysisFile::MessageFor(result, path)));
+}
+
+QString CAnalyzerDlg::ProposedSaveName() const
+{
+    const CPackList* records = m_driver.Records();
+    if (records == nullptr)
+        return QString();
+    return QFile::decodeName(QByteArray::fromStdString(records->m_strInputPath)) + QStringLiteral(".aaf");
 }
 
 void CAnalyzerDlg::OnCopyLine()
@@ -368,10 +445,11 @@ void CAnalyzerDlg::OnCopyLine()
     QGuiApplication::clipboard()->setText(m_model.data(current, Qt::DisplayRole).toString());
 }
 
-void CAnalyzerDlg::MessageBox(const QString& text, const QString& caption)
+void CAnalyzerDlg::MessageBox(const QString& text, const QString& caption, const QString& informative)
 {
     QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? QCoreApplication::applicationName() : caption, text,
                     QMessageBox::Ok, this);
+    box.setInformativeText(informative);
     box.exec();
 }
 
@@ -389,9 +467,44 @@ void CAnalyzerDlg::accept()
     CSkinDialog::accept();
 }
 
+void CAnalyzerDlg::done(int result)
+{
+    // The size the user gave the window is kept for the next start; an unchanged size
+    // writes nothing.
+    if (m_bInitDone)
+    {
+        const QSize now = isMaximized() || isFullScreen() ? normalGeometry().size() : size();
+        const QString section = QString::fromLatin1(ProgOpts::kSection);
+        const QString width = QString::fromLatin1(ProgOpts::kWidth);
+        const QString height = QString::fromLatin1(ProgOpts::kHeight);
+        if (now.isValid() && now != QSize(CAnalyzerApp::GetProfileInt(section, width, m_initialSize.width()),
+                                          CAnalyzerApp::GetProfileInt(section, height, m_initialSize.height())))
+        {
+            CAnalyzerApp::WriteProfileInt(section, width, now.width());
+            CAnalyzerApp::WriteProfileInt(section, height, now.height());
+        }
+    }
+    CSkinDialog::done(result);
+}
+
+void CAnalyzerDlg::resizeEvent(QResizeEvent* event)
+{
+    const int dx = std::max(0, width() - m_initialSize.width());
+    const int dy = std::max(0, height() - m_initialSize.height());
+    for (const Anchor& a : m_anchors)
+    {
+        const int left = a.rect.left() + (a.left ? dx : 0);
+        const int top = a.rect.top() + (a.top ? dy : 0);
+        const int right = a.rect.right() + (a.right ? dx : 0);
+        const int bottom = a.rect.bottom() + (a.bottom ? dy : 0);
+        a.widget->setGeometry(QRect(QPoint(left, top), QPoint(right, bottom)));
+    }
+    CSkinDialog::resizeEvent(event);
+}
+
 void CAnalyzerDlg::reject()
 {
-    // Escape and the close box work during a run too: the run is stopped first and the
+    // The close box and Alt+F4 work during a run too: the run is stopped first and the
     // dialog ends once the run has unwound, never leaving an analysis behind.
     if (m_driver.IsRunning())
     {
@@ -404,12 +517,19 @@ void CAnalyzerDlg::reject()
 
 void CAnalyzerDlg::keyPressEvent(QKeyEvent* event)
 {
+    // Escape is too easily pressed to end the program with it: only "exit", the close box
+    // and Alt+F4 do.
+    if (event->matches(QKeySequence::Cancel))
+    {
+        event->accept();
+        return;
+    }
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier)
     {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         {
-            // Enter presses the focused button; in the field or the tree it does nothing,
-            // so typing a name and pressing Enter never ends the program.
+            // Enter presses the focused button (the field analyses on its own, see its
+            // returnPressed); in the tree it does nothing, and never ends the program.
             if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
                 button->click();
             event->accept();
@@ -504,8 +624,9 @@ void CAnalyzerDlg::OnRunStarted()
     m_treeView.setEnabled(false);
 
     // The run is about to clear the store and rebuild it: until it ends the view sees
-    // an empty tree.
+    // an empty tree, and the title no note about the tree that was.
     m_model.Freeze();
+    setWindowTitle(QString::fromLatin1(kCaption));
 
     m_progress.setValue(0);
     m_progress.show();
@@ -519,6 +640,10 @@ void CAnalyzerDlg::OnProgress(uint32_t percent)
 
 void CAnalyzerDlg::Pump()
 {
+    // Even reading the clock after every start code is a measurable part of a run
+    // (millions of them); a few start codes take microseconds, so every 16th will do.
+    if ((++m_nPumpCalls & 15) != 0)
+        return;
     if (m_pumpClock.isValid() && !m_pumpClock.hasExpired(kPumpIntervalMs))
         return;
     QCoreApplication::processEvents();
@@ -546,8 +671,13 @@ void CAnalyzerDlg::OnRunEnded()
 
 void CAnalyzerDlg::ShowMessage(const std::string& text, const std::string& caption)
 {
+    // "Cannot open input file" keeps its text; which file, and why, come below it.
+    QString informative;
+    if (text == CAnalysisDriver::kOpenErrorText)
+        informative = m_strFileName + QStringLiteral(": ")
+            + QString::fromLocal8Bit(CAnalysisDriver::OpenErrorReason(m_driver.OpenError()));
     MessageBox(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())),
-               QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size())));
+               QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size())), informative);
 }
 
 // ---------------------------------------------------------------------------------
@@ -558,12 +688,18 @@ void CAnalyzerDlg::ExpandMarkedLines()
 {
     // Right after the reset the view has not laid itself out yet, so each expand only
     // records the line; the layout happens once, however many lines there are.
+    // The run expands a marked line and every line above it; the climb stops at a line
+    // already open.
     m_bExpandingFromProgram = true;
-    const uint32_t count = m_resultTree.Count();
-    for (ItemId line = 1; line <= count && line != kNoItem; ++line)
+    for (const ItemId marked : m_resultTree.MarkedLines())
     {
-        if (m_resultTree.IsExpanded(line))
-            m_treeView.setExpanded(m_model.IndexOf(line), true);
+        for (ItemId line = marked; line != kNoItem && m_resultTree.IsExpanded(line); line = m_resultTree.Parent(line))
+        {
+            const QModelIndex index = m_model.IndexOf(line);
+            if (m_treeView.isExpanded(index))
+                break;
+            m_treeView.setExpanded(index, true);
+        }
     }
     m_bExpandingFromProgram = false;
 }

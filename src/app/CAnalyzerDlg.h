@@ -19,6 +19,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 class QLabel;
 class QMenu;
@@ -76,7 +77,13 @@ public:
     QMenu* WindowMenu() const { return m_pWindowMenu; }
 
     // A message box with the platform's default caption when none is given.
-    void MessageBox(const QString& text, const QString& caption = QString());
+    void MessageBox(const QString& text, const QString& caption = QString(), const QString& informative = QString());
+
+    // Puts path in the field and analyses it once the dialog runs (a file named on the
+    // command line).
+    void AnalyzeOnStart(const QString& path);
+    // The name the save command proposes: the analysed file's, with ".aaf" appended.
+    QString ProposedSaveName() const;
 
     // ---- state -------------------------------------------------------------------------
     QString m_strFileName;
@@ -116,6 +123,8 @@ protected:
     void ExpandMarkedLines();
 
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void done(int result) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -124,11 +133,25 @@ protected:
 
 private:
     void BuildWindowMenu();
+    // The title: the caption, and the root line's note while a partial tree is shown.
+    void ShowTitleFor(CAnalysisDriver::Outcome outcome);
+
+    // How a control follows the window when it grows: its template rectangle and which
+    // edges move with the right and bottom edges of the window.
+    struct Anchor
+    {
+        QWidget* widget;
+        QRect rect;
+        bool left, right, top, bottom;
+    };
+    std::vector<Anchor> m_anchors;
+    QSize m_initialSize;
     // The local file a drag carries, or an empty string.
     static QString DroppedFile(const QMimeData* mime);
 
     QMenu* m_pWindowMenu = nullptr;
     QElapsedTimer m_pumpClock;
+    uint32_t m_nPumpCalls = 0;
     bool m_bInitDone = false;
     bool m_bEndAfterRun = false;         // closing was asked for during a run
     bool m_bExpandingFromProgram = false;

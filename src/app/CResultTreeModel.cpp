@@ -4,6 +4,7 @@
 #include "controls/Resources.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 
 #include <limits>
 
@@ -59,6 +60,35 @@ void CResultTreeModel::IconSwitch(const QModelIndex& index, bool expanding)
     emit dataChanged(index, index, {Qt::DecorationRole});
 }
 
+bool CResultTreeModel::BranchGroups(const QModelIndex& index, uint32_t atMost, std::vector<ItemId>& groups) const
+{
+    groups.clear();
+    const ItemId top = LineOf(index);
+    if (top == kNoItem)
+        return true;
+    // A line comes after its parent, so one pass over the later lines finds the whole
+    // branch; a line joins it when its parent is in it.
+    const uint32_t count = m_tree.Count();
+    std::vector<bool> inBranch(static_cast<size_t>(count - top) + 1);
+    std::vector<bool> isGroup(inBranch.size());
+    inBranch[0] = true;
+    uint32_t lines = 0;
+    for (ItemId id = top + 1; id <= count; ++id)
+    {
+        const ItemId parent = m_tree.Parent(id);
+        if (parent < top || !inBranch[parent - top])
+            continue;
+        if (++lines > atMost)
+            return false;
+        inBranch[id - top] = true;
+        isGroup[parent - top] = true;
+    }
+    for (size_t i = 0; i < isGroup.size(); ++i)
+        if (isGroup[i])
+            groups.push_back(top + static_cast<ItemId>(i));
+    return true;
+}
+
 QModelIndex CResultTreeModel::index(int row, int column, const QModelIndex& parent) const
 {
     if (m_bFrozen || row < 0 || column != 0)
@@ -99,7 +129,12 @@ int CResultTreeModel::columnCount(const QModelIndex&) const
 
 bool CResultTreeModel::hasChildren(const QModelIndex& parent) const
 {
-    return rowCount(parent) > 0;
+    if (m_bFrozen || parent.column() > 0)
+        return false;
+    const ItemId p = parent.isValid() ? LineOf(parent) : kNoItem;
+    if (parent.isValid() && p == kNoItem)
+        return false;
+    return m_tree.HasChildren(p);
 }
 
 QVariant CResultTreeModel::data(const QModelIndex& index, int role) const
@@ -157,6 +192,33 @@ CResultView::CResultView(QWidget* parent) : QTreeView(parent)
 }
 
 CResultView::~CResultView() = default;
+
+void CResultView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Asterisk && currentIndex().isValid())
+    {
+        ExpandBranch(currentIndex());
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void CResultView::ExpandBranch(const QModelIndex& index)
+{
+    const auto* tree = qobject_cast<const CResultTreeModel*>(model());
+    std::vector<ItemId> groups;
+    if (tree == nullptr || !tree->BranchGroups(index, kExpandBranchLimit, groups))
+    {
+        expand(index);
+        return;
+    }
+    // With a layout pending, each expand only records its line and the view lays itself
+    // out once, however many lines open.
+    scheduleDelayedItemsLayout();
+    for (const ItemId line : groups)
+        expand(tree->IndexOf(line));
+}
 
 void CResultView::drawBranches(QPainter*, const QRect&, const QModelIndex&) const
 {

@@ -12,6 +12,7 @@
 #include <QTreeView>
 
 #include <string>
+#include <vector>
 
 class CResultTreeModel : public QAbstractItemModel
 {
@@ -32,6 +33,11 @@ public:
 
     // The icon switch for a line the user opened or closed; repaints its image.
     void IconSwitch(const QModelIndex& index, bool expanding);
+
+    // The lines of the branch below index (index's own line first) that have lines below
+    // them, in the order they were added; false, with groups left empty, when the branch
+    // holds more than atMost lines.
+    bool BranchGroups(const QModelIndex& index, uint32_t atMost, std::vector<ItemId>& groups) const;
 
     // The tree images cut from the bitmap strip, white transparent.
     const QList<QIcon>& Images() const { return m_images; }
@@ -60,6 +66,13 @@ public:
     explicit CResultView(QWidget* parent = nullptr);
     ~CResultView() override;
 
+    // `*` opens the current line's whole branch, unless the branch is larger than this:
+    // then one level only, since laying out millions of open lines takes minutes and
+    // gigabytes.
+    static constexpr uint32_t kExpandBranchLimit = 100000;
+    void ExpandBranch(const QModelIndex& index);
+
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
 };

@@ -34,9 +34,17 @@ int Usage(const char* problem)
 class CliHost : public IAnalysisHost
 {
 public:
+    const CAnalysisDriver* driver = nullptr;
+    std::string input;
+
     void ShowMessage(const std::string& text, const std::string& caption) override
     {
-        std::fprintf(stderr, "%s\n", text.c_str());
+        // "Cannot open input file" goes on with the name and the reason.
+        if (driver && text == CAnalysisDriver::kOpenErrorText)
+            std::fprintf(stderr, "%s: %s: %s\n", text.c_str(), input.c_str(),
+                         CAnalysisDriver::OpenErrorReason(driver->OpenError()).c_str());
+        else
+            std::fprintf(stderr, "%s\n", text.c_str());
     }
 };
 
@@ -115,6 +123,8 @@ int main(int argc, char** argv)
     CResultTree tree;
     CliHost host;
     CAnalysisDriver driver(tree, host);
+    host.driver = &driver;
+    host.input = input;
     const CAnalysisDriver::Outcome outcome = driver.Analyze(input, maxPacks);
     if (outcome == CAnalysisDriver::Outcome::OpenFailed || outcome == CAnalysisDriver::Outcome::NotStarted)
         return 1;

@@ -3,7 +3,11 @@
 #include "controls/CSkinDialog.h"
 #include "controls/Raster.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QFontDatabase>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -94,6 +98,8 @@ QImage CQuimbelButton::Render() const
         QPainter painter(&composition);
         DrawLabel(painter, item, !isEnabled());
     }
+    if (ShowsFocus())
+        DrawFocusRect(composition, rounded);
 
     // Hover look of the flat styles: every colour inside the shape inverted, the shape's
     // own outline excepted.
@@ -146,6 +152,48 @@ void CQuimbelButton::DrawFrame(QImage& image, const QRect& rect) const
             CShape::Rectangle(size, QRect(rect.left() + w - 1, rect.top(), 1, h)).Fill(image, highlight);
             CShape::Rectangle(size, QRect(rect.left(), rect.top() + h - 1, w, 1)).Fill(image, highlight);
         }
+    }
+}
+
+bool CQuimbelButton::ShowsFocus() const
+{
+    // As the platform's buttons do: only once the keyboard has moved the focus in this
+    // window, so a mouse user never sees it.
+    return hasFocus() && isEnabled() && window()->testAttribute(Qt::WA_KeyboardFocusChange);
+}
+
+void CQuimbelButton::DrawFocusRect(QImage& image, bool rounded) const
+{
+    // A dotted rectangle three pixels inside the frame; on a capsule it also keeps clear
+    // of the round ends, which leave the band three pixels in from the edge this far
+    // from the corners.
+    const int w = image.width(), h = image.height();
+    constexpr int kInset = 3;
+    int insetX = kInset;
+    if (rounded)
+    {
+        const double r = h / 2.0;
+        const double d = r - kInset;
+        insetX = static_cast<int>(std::ceil(r - std::sqrt(std::max(0.0, r * r - d * d)))) + 1;
+    }
+    const QRect box(insetX, kInset, w - 2 * insetX, h - 2 * kInset);
+    if (box.width() < 2 || box.height() < 2)
+        return;
+    const QRgb dot = qRgb(0, 0, 0);
+    // Every other pixel around the rectangle, counted from its top-left corner.
+    auto plot = [&](int x, int y) {
+        if (((x - box.left()) + (y - box.top())) % 2 == 0)
+            image.setPixel(x, y, dot);
+    };
+    for (int x = box.left(); x <= box.right(); ++x)
+    {
+        plot(x, box.top());
+        plot(x, box.bottom());
+    }
+    for (int y = box.top() + 1; y < box.bottom(); ++y)
+    {
+        plot(box.left(), y);
+        plot(box.right(), y);
     }
 }
 

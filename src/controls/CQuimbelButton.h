@@ -40,6 +40,9 @@ protected:
     void DrawFrame(QImage& image, const QRect& rect) const;
     void DrawLabel(QPainter& painter, const QRect& rect, bool disabled) const;
     QFont SelectLabelFont() const;
+    // The keyboard focus: a dotted rectangle inside the button.
+    bool ShowsFocus() const;
+    void DrawFocusRect(QImage& image, bool rounded) const;
 
 private:
     void Init();

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QDialog>
+#include <QPalette>
 #include <QPixmap>
 
 class QPainter;
@@ -15,6 +16,10 @@ class CSkinDialog : public QDialog
 public:
     explicit CSkinDialog(QWidget* parent = nullptr);
     ~CSkinDialog() override;
+
+    // The dialogs' own colours, the same under every desktop theme; their controls
+    // inherit them (a message box or file dialog, being a window, keeps the theme's).
+    static QPalette SkinPalette();
 
     virtual void SetBackgroundColor(const QColor& colour);
     virtual void SetBackgroundBitmap(int resourceId);

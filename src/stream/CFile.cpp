@@ -56,9 +56,11 @@ bool CFile::Open(const std::string& path, uint32_t openFlags, int* error)
         return false;
     }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    const bool statted = ::fstat(fd, &st) == 0;
+    if (!statted || !S_ISREG(st.st_mode))
     {
-        m_nLastErrno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        // EINVAL stands for "not a regular file" (a FIFO, a device, a socket).
+        m_nLastErrno = !statted ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(fd);
         if (error)
             *error = m_nLastErrno;

@@ -6,6 +6,7 @@
 #include "app/CAnalyzerApp.h"
 #include "app/CAnalyzerDlg.h"
 #include "app/COptionsDlg.h"
+#include "controls/Resources.h"
 #include "support/TestFiles.h"
 
 #include <QAbstractItemModelTester>
@@ -20,6 +21,9 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+
+#include <functional>
+#include <map>
 
 namespace
 {
@@ -209,24 +213,31 @@ private slots:
         QVERIFY(during.browse && during.field);
         QCOMPARE(during.rows, 0);  // the view never sees the tree being built
 
-        // The run ended after the start code in hand; the tree so far stays.
+        // The run ended after the start code in hand; the tree so far stays, and its root
+        // line and the title say it is partial.
         QCOMPARE(dlg.pumps, 3);
         QCOMPARE(dlg.Driver().StartCodeCount(), uint64_t{3});
         VerifyIdle(dlg);
         QCOMPARE(dlg.Model().rowCount(), 1);
-        QCOMPARE(Text(dlg.Model().index(0, 0)), QString::fromStdString(path) + QStringLiteral(" [all packets]"));
+        const QString stopped = QStringLiteral(" - stopped at PACK #1");
+        QCOMPARE(Text(dlg.Model().index(0, 0)), QString::fromStdString(path) + QStringLiteral(" [all packets]") + stopped);
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Varnodel     V1.1.2a") + stopped);
         QVERIFY(dlg.Driver().Records() != nullptr);
+
+        // A file that does not open leaves that tree, and so the title; a complete run
+        // clears the note.
+        auto closed = OnNextModal([](QWidget* w) { w->close(); });
+        Analyze(dlg, dir.File("missing.mpg"));
+        QVERIFY(*closed);
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Varnodel     V1.1.2a") + stopped);
+        dlg.onPump = nullptr;
+        Analyze(dlg, path);
+        QCOMPARE(Text(dlg.Model().index(0, 0)), QString::fromStdString(path) + QStringLiteral(" [all packets]"));
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Varnodel     V1.1.2a"));
     }
 
-    void closingDuringARunStopsItThenEnds_data()
-    {
-        QTest::addColumn<bool>("escape");
-        QTest::newRow("Escape") << true;
-        QTest::newRow("close box") << false;
-    }
     void closingDuringARunStopsItThenEnds()
     {
-        QFETCH(bool, escape);
         TempDir dir;
         const std::string path = dir.Write("clip.mpg", MakeSmallDvdStream(200000));
         PumpedDlg dlg;
@@ -234,19 +245,19 @@ private slots:
         dlg.m_nMaxPackets = 0;
         bool visibleDuringRun = false;
         dlg.onPump = [&](PumpedDlg& d) {
+            // Escape neither stops the run nor ends the program; the close box does both.
             if (d.pumps == 2)
+                QTest::keyClick(&d, Qt::Key_Escape);
+            if (d.pumps == 5)
             {
-                if (escape)
-                    QTest::keyClick(&d, Qt::Key_Escape);
-                else
-                    d.close();
+                d.close();
                 visibleDuringRun = d.isVisible();
             }
         };
         Analyze(dlg, path);
         // The window waited for the run to unwind, and the run did not go on.
         QVERIFY(visibleDuringRun);
-        QCOMPARE(dlg.pumps, 2);
+        QCOMPARE(dlg.pumps, 5);
         QVERIFY(!dlg.IsRunning());
         QVERIFY(!dlg.isVisible());
         QCOMPARE(dlg.result(), int(QDialog::Rejected));
@@ -361,13 +372,14 @@ private slots:
         Analyze(dlg, path);
         const QString before = Text(dlg.Model().index(0, 0));
 
-        QString text, caption;
+        QString text, caption, informative;
         auto seen = OnNextModal([&](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             if (box)
             {
                 text = box->text();
                 caption = box->windowTitle();
+                informative = box->informativeText();
             }
             w->close();
         });
@@ -375,6 +387,7 @@ private slots:
         QVERIFY(*seen);
         QCOMPARE(text, QStringLiteral("Cannot open input file"));
         QCOMPARE(caption, QStringLiteral("Error !"));
+        QCOMPARE(informative, QString::fromStdString(dir.File("missing.mpg")) + QStringLiteral(": no such file"));
         VerifyIdle(dlg);
         QCOMPARE(Text(dlg.Model().index(0, 0)), before);
     }
@@ -391,9 +404,10 @@ private slots:
         {
             std::string path;
             bool opens;
+            const char* reason = "";
         } cases[] = {
-            {dir.Path(), false},
-            {fifo, false},
+            {dir.Path(), false, "a directory"},
+            {fifo, false, "not a regular file"},
             {dir.Write("empty.mpg", {}), true},
             {dir.Write("zeros.mpg", Bytes(100000, 0)), true},
             {dir.Write("codes.mpg", codes), true},
@@ -409,15 +423,16 @@ private slots:
             }
             else
             {
-                QString text;
+                QString text, informative;
                 auto seen = OnNextModal([&](QWidget* w) {
                     if (auto* box = qobject_cast<QMessageBox*>(w))
-                        text = box->text();
+                        text = box->text(), informative = box->informativeText();
                     w->close();
                 });
                 Analyze(dlg, c.path);
                 QVERIFY(*seen);
                 QCOMPARE(text, QStringLiteral("Cannot open input file"));
+                QCOMPARE(informative, QString::fromStdString(c.path) + QStringLiteral(": ") + c.reason);
             }
             VerifyIdle(dlg);
         }
@@ -573,6 +588,11 @@ private slots:
         CAnalyzerDlg dlg;
         dlg.show();
         Analyze(dlg, path);
+        // A failed analysis leaves the records, and the field naming another file: the
+        // proposal is still the analysed file's.
+        auto closed = OnNextModal([](QWidget* w) { w->close(); });
+        Analyze(dlg, dir.File("missing.mpg"));
+        QVERIFY(*closed);
 
         QString proposed;
         bool asksBeforeOverwriting = false;
@@ -592,9 +612,10 @@ private slots:
         QVERIFY(asksBeforeOverwriting);
         QVERIFY(!QFile::exists(proposed));
 
-        // The window menu's entry reaches the same command.
+        // The window menu's entry reaches the same command; a name typed without an
+        // extension gets ".aaf".
         auto saved = OnNextModal([&](QWidget* w) {
-            QVERIFY(ChooseInFileDialog(w, target));  // QFileDialog::accept, which checks the name
+            QVERIFY(ChooseInFileDialog(w, QString::fromStdString(dir.File("saved"))));
         });
         for (QAction* a : dlg.WindowMenu()->actions())
             if (a->text() == QStringLiteral("&Save analysis..."))
@@ -627,20 +648,146 @@ private slots:
         }
     }
 
-    void enterInTheFieldDoesNotEndTheProgram()
+    void enterInTheFieldAnalysesAndEscapeNeverEnds()
     {
+        TempDir dir;
+        const std::string path = dir.Write("clip.mpg", MakeMisplacedAudioStream(0));
         CAnalyzerDlg dlg;
         dlg.show();
         QApplication::setActiveWindow(&dlg);
         QVERIFY(QTest::qWaitForWindowActive(&dlg));
         dlg.m_editFileName.setFocus();
+        QTest::keyClicks(&dlg.m_editFileName, QString::fromStdString(path));
         QTest::keyClick(&dlg.m_editFileName, Qt::Key_Return);
         QVERIFY(dlg.isVisible());
-        // On a button, Enter presses it: here "exit", which has the focus at start.
-        dlg.m_btnExit.setFocus();
+        QCOMPARE(Text(dlg.Model().index(0, 0)), QString::fromStdString(path) + QStringLiteral(" [100 packets]"));
+        for (QWidget* w : {static_cast<QWidget*>(&dlg.m_editFileName), static_cast<QWidget*>(&dlg.m_treeView),
+                           static_cast<QWidget*>(&dlg.m_btnExit)})
+        {
+            w->setFocus();
+            QTest::keyClick(w, Qt::Key_Escape);
+            QVERIFY(dlg.isVisible());
+        }
+        // On a button, Enter presses it: here "exit".
         QTest::keyClick(&dlg.m_btnExit, Qt::Key_Return);
         QVERIFY(!dlg.isVisible());
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
+
+        // Alt+F4 ends it too.
+        CAnalyzerDlg other;
+        other.show();
+        QApplication::setActiveWindow(&other);
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QTest::keyClick(&other.m_treeView, Qt::Key_F4, Qt::AltModifier);
+        QVERIFY(!other.isVisible());
+    }
+
+    void starOpensABranchButOnlyOneLevelOfAHugeOne()
+    {
+        TempDir dir;
+        // Enough packs for "Packet structure" to hold more than the limit of lines.
+        const std::string path = dir.Write("big.mpg", MakeSmallDvdStream(8000000));
+        CAnalyzerDlg dlg;
+        dlg.show();
+        dlg.m_nMaxPackets = 0;
+        Analyze(dlg, path);
+        CResultTreeModel& model = dlg.Model();
+        QVERIFY(dlg.ResultTree().Count() > 2 * CResultView::kExpandBranchLimit);
+        const QModelIndex root = model.index(0, 0);
+        dlg.m_treeView.setFocus();
+        dlg.m_treeView.setCurrentIndex(root);
+        QTest::keyClick(&dlg.m_treeView, Qt::Key_Asterisk);
+        QVERIFY(dlg.m_treeView.isExpanded(root));
+        const QModelIndex packets = ChildStartingWith(model, root, QStringLiteral("Packet structure"));
+        QVERIFY(!dlg.m_treeView.isExpanded(packets));
+        QCOMPARE(ImageOf(dlg, root), TreeImage::Minus);
+
+        // A small branch opens to its last line, each line's icon switched.
+        dlg.m_treeView.expand(packets);
+        const QModelIndex pack = model.index(1, 0, packets);
+        dlg.m_treeView.setCurrentIndex(pack);
+        QTest::keyClick(&dlg.m_treeView, Qt::Key_Asterisk);
+        int opened = 0;
+        std::function<void(const QModelIndex&)> check = [&](const QModelIndex& at) {
+            if (model.rowCount(at) == 0)
+                return;
+            QVERIFY2(dlg.m_treeView.isExpanded(at), qPrintable(Text(at)));
+            QCOMPARE(ImageOf(dlg, at), TreeImage::Minus);
+            ++opened;
+            for (int r = 0; r < model.rowCount(at); ++r)
+                check(model.index(r, 0, at));
+        };
+        check(pack);
+        QVERIFY(opened >= 3);  // the pack, its header and its data at least
+        QVERIFY(!dlg.m_treeView.isExpanded(model.index(2, 0, packets)));
+    }
+
+    void aFileOnTheCommandLineIsAnalysedAtStart()
+    {
+        using Line = CAnalyzerApp::CommandLine;
+        QCOMPARE(CAnalyzerApp::ParseCommandLine({}).action, Line::Run);
+        QCOMPARE(CAnalyzerApp::ParseCommandLine({QStringLiteral("a.mpg"), QStringLiteral("--version")}).action,
+                 Line::Version);
+        QCOMPARE(CAnalyzerApp::ParseCommandLine({QStringLiteral("--help")}).action, Line::Help);
+        QCOMPARE(CAnalyzerApp::ParseCommandLine({QStringLiteral("--bogus")}).action, Line::Usage);
+        QCOMPARE(CAnalyzerApp::ParseCommandLine({QStringLiteral("a"), QStringLiteral("b")}).action, Line::Usage);
+        QCOMPARE(CAnalyzerApp::ParseCommandLine({QStringLiteral("--"), QStringLiteral("-odd.mpg")}).file,
+                 QStringLiteral("-odd.mpg"));
+
+        TempDir dir;
+        const std::string path = dir.Write("clip.mpg", MakeMisplacedAudioStream(0));
+        CAnalyzerDlg dlg;
+        dlg.AnalyzeOnStart(QString::fromStdString(path));
+        dlg.show();
+        QCOMPARE(dlg.m_editFileName.text(), QString::fromStdString(path));
+        QTRY_COMPARE(dlg.Model().rowCount(), 1);
+        QCOMPARE(dlg.Driver().Records()->m_strInputPath, path);
+    }
+
+    void theWindowGrowsAndKeepsItsLookAtTheInitialSize()
+    {
+        CAnalyzerDlg dlg;
+        dlg.show();
+        const QSize initial = dlg.size();
+        QCOMPARE(dlg.minimumSize(), initial);
+        const QImage before = dlg.grab().toImage();
+        std::map<QWidget*, QRect> at;
+        for (QWidget* w : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            at[w] = w->geometry();
+
+        const QSize grow(230, 170);
+        dlg.resize(initial + grow);
+        const QRect client = dlg.rect();
+        QCOMPARE(dlg.m_treeView.geometry(), at[&dlg.m_treeView].adjusted(0, 0, grow.width(), grow.height()));
+        QCOMPARE(dlg.m_editFileName.geometry(), at[&dlg.m_editFileName].adjusted(0, 0, grow.width(), 0));
+        for (QWidget* w : {static_cast<QWidget*>(&dlg.m_btnAnalyze), static_cast<QWidget*>(&dlg.m_btnStop),
+                           static_cast<QWidget*>(&dlg.m_btnBrowse)})
+            QCOMPARE(w->geometry(), at[w].translated(grow.width(), 0));
+        for (QWidget* w : {static_cast<QWidget*>(&dlg.m_btnExit), static_cast<QWidget*>(&dlg.m_btnOptions)})
+            QCOMPARE(w->geometry(), at[w].translated(grow.width(), grow.height()));
+        QCOMPARE(dlg.m_picLogo.geometry(), at[&dlg.m_picLogo].translated(0, grow.height()));
+        QCOMPARE(dlg.m_progress.geometry(), at[&dlg.m_progress].adjusted(0, grow.height(), grow.width(), grow.height()));
+        QCOMPARE(dlg.m_pLabelFile->geometry(), at[dlg.m_pLabelFile]);
+        // The tiles go on into the new room.
+        const QImage grown = dlg.grab().toImage();
+        const QImage tile = Res::LoadImage(Res::IDB_BACKGROUND).convertToFormat(QImage::Format_RGB32);
+        for (const QPoint p : {QPoint(client.width() - 2, 3), QPoint(client.width() / 2, client.height() - 40)})
+            QCOMPARE(grown.pixel(p) & 0xFFFFFF, tile.pixel(p.x() % tile.width(), p.y() % tile.height()) & 0xFFFFFF);
+
+        // Never smaller than the template; back at it, every pixel is as it was.
+        dlg.resize(initial - QSize(50, 50));
+        QCOMPARE(dlg.size(), initial);
+        QCOMPARE(dlg.grab().toImage(), before);
+
+        // The size is kept for the next start (an unchanged size writes nothing).
+        dlg.resize(initial + grow);
+        dlg.accept();
+        CAnalyzerDlg next;
+        next.show();
+        QCOMPARE(next.size(), initial + grow);
+        next.resize(initial + grow);
+        next.reject();
+        QCOMPARE(CAnalyzerApp::GetProfileInt(kSection, QStringLiteral("width"), 0), (initial + grow).width());
     }
 };
 VARNODEL_TEST_CLASS(AnalyzerDlgTest);

@@ -3,8 +3,10 @@
 #include "AppTestSupport.h"
 
 #include "app/CAboutDlg.h"
+#include "app/CAnalyzerDlg.h"
 #include "app/COptionsDlg.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -218,6 +220,34 @@ private slots:
             QVERIFY2(dlg.rect().contains(label->geometry()), qPrintable(label->text()));
         QTest::mouseClick(&dlg.m_btnOK, Qt::LeftButton);
         QVERIFY(!dlg.isVisible());
+    }
+
+    void theDialogsLookTheSameUnderADarkTheme()
+    {
+        // What each skinned dialog looks like under the default light palette and under a
+        // dark one (white text on dark grey, as Adwaita-dark gives): the same pixels.
+        auto shots = [] {
+            CAboutDlg about;
+            COptionsDlg options;
+            Open(options, 250, 1);
+            about.show();
+            CAnalyzerDlg main;
+            main.show();
+            return QList<QImage>{about.grab().toImage(), options.grab().toImage(), main.grab().toImage()};
+        };
+        const QList<QImage> light = shots();
+        const QPalette saved = QApplication::palette();
+        QPalette dark(QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::ButtonText, Qt::white);
+        dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+        QApplication::setPalette(dark);
+        const QList<QImage> darkShots = shots();
+        QApplication::setPalette(saved);
+        QCOMPARE(darkShots.size(), light.size());
+        for (int i = 0; i < light.size(); ++i)
+            QVERIFY2(darkShots[i] == light[i], qPrintable(QStringLiteral("dialog %1").arg(i)));
     }
 
     void enterAndEscapeClose()

@@ -73,6 +73,7 @@ private slots:
     void modifierKeepsTheCapture();
     void disablingLetsGo();
     void doubleClick();
+    void keyboardFocusShowsADottedRectangle();
 };
 
 void QuimbelButtonTest::transparentCapsuleShowsTheTiles()
@@ -427,3 +428,39 @@ void QuimbelButtonTest::doubleClick()
 
 QTEST_MAIN(QuimbelButtonTest)
 #include "QuimbelButtonTest.moc"
+
+void QuimbelButtonTest::keyboardFocusShowsADottedRectangle()
+{
+    for (int style : {1, 2}) {
+        Scene scene(style, true);
+        auto* other = new CQuimbelButton(QStringLiteral("x"), &scene.dialog);
+        other->setGeometry(10, 10, 40, 20);
+        scene.dialog.show();
+        QApplication::setActiveWindow(&scene.dialog);
+        QVERIFY(QTest::qWaitForWindowActive(&scene.dialog));
+
+        // Focus given by a click (or by the program) shows nothing.
+        scene.button->setFocus(Qt::MouseFocusReason);
+        const QImage quiet = scene.button->Render();
+        // Reached with Tab, the button shows dots three pixels in, every other pixel.
+        other->setFocus();
+        QTest::keyClick(other, Qt::Key_Tab);
+        QVERIFY(scene.button->hasFocus());
+        const QImage focused = scene.button->Render();
+        const int y = 3;
+        int dots = 0, gaps = 0;
+        for (int x = 20; x < 60; ++x) {
+            QCOMPARE(Rgb(quiet, x, y), scene.TileUnder(x, y));
+            if (Rgb(focused, x, y) == 0)
+                ++dots;
+            else if (Rgb(focused, x, y) == scene.TileUnder(x, y))
+                ++gaps;
+            QVERIFY(Rgb(focused, x, y) != Rgb(focused, x + 1, y) || Rgb(focused, x, y) != 0);
+        }
+        QCOMPARE(dots, 20);
+        QCOMPARE(gaps, 20);
+        // Nothing outside the rectangle changes.
+        for (int x = 0; x < 80; ++x)
+            QCOMPARE(Rgb(focused, x, 1), Rgb(quiet, x, 1));
+    }
+}

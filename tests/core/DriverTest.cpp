@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
 
 namespace
@@ -208,13 +209,17 @@ TEST_F(DriverTest, OpenFailureLeavesTheLastAnalysis)
     ASSERT_EQ(Run(ThreePacks()), Outcome::EndOfInput);
     const uint32_t lines = m_tree.Count();
     EXPECT_EQ(m_driver.Analyze(m_dir.File("missing.mpg"), 0), Outcome::OpenFailed);
+    EXPECT_EQ(CAnalysisDriver::OpenErrorReason(m_driver.OpenError()), "no such file");
     EXPECT_EQ(m_driver.Analyze(m_dir.Path(), 0), Outcome::OpenFailed);
+    EXPECT_EQ(CAnalysisDriver::OpenErrorReason(m_driver.OpenError()), "a directory");
     EXPECT_EQ(m_driver.Analyze("", 0), Outcome::NotStarted);
     ASSERT_EQ(m_host.messages.size(), 2u);
     EXPECT_EQ(m_host.messages[0], std::make_pair(std::string("Cannot open input file"), std::string("Error !")));
     EXPECT_EQ(m_tree.Count(), lines);
     EXPECT_EQ(m_driver.Records()->Count(), 3u);
     EXPECT_EQ(m_host.started, 1);
+    EXPECT_EQ(CAnalysisDriver::OpenErrorReason(EACCES), "permission denied");
+    EXPECT_EQ(CAnalysisDriver::OpenErrorReason(EINVAL), "not a regular file");
 
     // A second run starts from an empty tree.
     ASSERT_EQ(Run(ThreePacks(), 1), Outcome::PackLimit);
@@ -233,8 +238,13 @@ TEST_F(DriverTest, StopEndsTheRunAfterTheStartCodeInHand)
     EXPECT_EQ(m_driver.Records()->Count(), 1u);
     EXPECT_TRUE(m_driver.StopRequested());
     EXPECT_EQ(m_host.ended, 1);
+    // The root line says the tree is partial; a complete run says nothing more.
+    EXPECT_EQ(ChildTexts(m_tree, kNoItem), (Strings{Root() + " - stopped at PACK #1"}));
     m_host.onPump = nullptr;
     ASSERT_EQ(Run(ThreePacks()), Outcome::EndOfInput);  // the flag is cleared by the next run
+    EXPECT_EQ(ChildTexts(m_tree, kNoItem), (Strings{Root()}));
+    ASSERT_EQ(Run(ThreePacks(), 2), Outcome::PackLimit);
+    EXPECT_EQ(ChildTexts(m_tree, kNoItem), (Strings{m_path + " [2 packets]"}));
 }
 
 TEST_F(DriverTest, ProgressSteps)
@@ -288,7 +298,7 @@ TEST_F(DriverTest, ReadErrorIsNotTheEndOfTheFile)
     EXPECT_EQ(outcome, Outcome::ReadError);
     ASSERT_FALSE(m_host.messages.empty());
     EXPECT_EQ(m_host.messages.back().first, "Read error in input file");
-    EXPECT_EQ(ChildTexts(m_tree, kNoItem), (Strings{"/proc/self/mem [all packets]"}));
+    EXPECT_EQ(ChildTexts(m_tree, kNoItem), (Strings{"/proc/self/mem [all packets] - read error at PACK #0"}));
 }
 
 // ---------------------------------------------------------------------------- audio frames
@@ -437,7 +447,7 @@ TEST_F(DriverTest, TreeWithoutRoomEndsTheRunWithWhatItHas)
     EXPECT_EQ(m_driver.PackCount(), 2u);  // the run ended in the first audio packet
     EXPECT_EQ(m_host.ended, 1);
     // The store stays usable: the lines it holds read as before, a new run starts afresh.
-    EXPECT_EQ(m_tree.ChildCount(kNoItem), 1u);
+    EXPECT_EQ(ChildTexts(m_tree, kNoItem), (Strings{Root() + " - out of memory at PACK #2"}));
     m_tree.SetLineLimit(1u << 30);
     ASSERT_EQ(Run(ThreePacks()), Outcome::EndOfInput);
     EXPECT_FALSE(m_tree.IsFull());

@@ -54,6 +54,56 @@ TEST(ResultTree, GrowsAcrossChunksWithoutMovingLines)
     EXPECT_LT(t.MemoryBytes() / t.Count(), 40u);
 }
 
+TEST(ResultTree, ChildListsAcrossChunksFollowTheParents)
+{
+    // The shape of a large analysis over several chunks of lines: long-lived groups that
+    // gather children everywhere (one of them only now and then), short-lived lines with
+    // children right after them, and top-level lines late in the tree.
+    CResultTree t;
+    const ItemId root = t.AddText(kNoItem, "root", TreeImage::Plus);
+    const ItemId packs = t.AddGroup(root, LineFmt::PacketStructure);
+    const ItemId video = t.AddGroup(root, LineFmt::VideoSequence);
+    const ItemId rare = t.AddGroup(root, LineFmt::ElementaryStreams);
+    for (uint32_t i = 0; i < 120000; ++i)
+    {
+        const ItemId pack = t.AddGroup(packs, LineFmt::PackNumber, i);
+        const ItemId header = t.AddGroup(pack, LineFmt::Header);
+        t.AddValue(header, LineFmt::Scr, i);
+        t.AddValue(pack, LineFmt::Data);
+        if (i % 7 == 0)
+            t.AddValue(video, LineFmt::Picture, i);
+        if (i == 5 || i == 100000)
+            t.AddValue(rare, LineFmt::Padding);
+        if (i % 50000 == 49999)
+            t.AddText(kNoItem, "late", TreeImage::Blank);
+    }
+    ASSERT_GT(t.Count(), 3u * 131072u);
+
+    // Every line's children, as the parents say, against what the queries give.
+    std::vector<std::vector<ItemId>> expected(t.Count() + 1);
+    for (ItemId id = 1; id <= t.Count(); ++id)
+        expected[t.Parent(id)].push_back(id);
+    for (ItemId p = 0; p <= t.Count(); ++p)
+    {
+        ASSERT_EQ(t.ChildCount(p), expected[p].size()) << p;
+        ASSERT_EQ(t.HasChildren(p), !expected[p].empty()) << p;
+        for (uint32_t r = 0; r < expected[p].size(); r += (p == packs ? 997 : 1))
+        {
+            ASSERT_EQ(t.Child(p, r), expected[p][r]) << p << " row " << r;
+            ASSERT_EQ(t.Row(expected[p][r]), r);
+        }
+        ASSERT_EQ(t.Child(p, static_cast<uint32_t>(expected[p].size())), kNoItem);
+    }
+
+    // The pre-order walk (its own index) agrees, and a new line is seen at once.
+    uint32_t visited = 0;
+    t.ForEachPreOrder([&](ItemId, uint32_t) { ++visited; });
+    EXPECT_EQ(visited, t.Count());
+    const ItemId added = t.AddValue(rare, LineFmt::Padding);
+    EXPECT_EQ(t.ChildCount(rare), 3u);
+    EXPECT_EQ(t.Row(added), 2u);
+}
+
 TEST(ResultTree, ErrorMarkExpandsUpToTheTopAndKeepsTheImagesAbove)
 {
     CResultTree t;
@@ -64,6 +114,7 @@ TEST(ResultTree, ErrorMarkExpandsUpToTheTopAndKeepsTheImagesAbove)
     t.MarkError(line, LineFmt::AudioHeaderNextErr, PackArgs(700, 672));
 
     EXPECT_EQ(LineText(t, line), "audio header @ 700 offs. ERR: ! 672");
+    EXPECT_EQ(t.MarkedLines(), std::vector<ItemId>{line});
     EXPECT_EQ(t.Image(line), TreeImage::Error);
     EXPECT_TRUE(t.IsExpanded(line));
     EXPECT_TRUE(t.IsExpanded(mid));
@@ -83,13 +134,17 @@ TEST(ResultTree, DeleteAllEmptiesAndQueriesOutsideAreHarmless)
 {
     CResultTree t;
     const ItemId a = t.AddText(kNoItem, "a", TreeImage::Plus);
+    t.MarkError(a, LineFmt::Pack, 0);
     t.DeleteAll();
     EXPECT_EQ(t.Count(), 0u);
+    EXPECT_TRUE(t.MarkedLines().empty());
+    EXPECT_FALSE(t.HasChildren(kNoItem));
     EXPECT_EQ(t.ChildCount(kNoItem), 0u);
     EXPECT_EQ(LineText(t, a), "");
     EXPECT_EQ(t.Parent(a), kNoItem);
     EXPECT_EQ(t.Child(12345, 0), kNoItem);
     t.MarkError(99, LineFmt::Pack, 0);
+    EXPECT_TRUE(t.MarkedLines().empty());
     EXPECT_EQ(t.AddText(kNoItem, "b", TreeImage::Plus), 1u);
 }
 
