@@ -102,27 +102,27 @@ void CheckAnalysisFile(const std::string& path, const CPackList& list)
 
     const size_t P = list.m_strInputPath.size();
     size_t expected = 79 + P;
-    for (const CPackNode* node = list.First(); node; node = node->m_pNext.get())
-        expected += node->m_pPackHeader ? 168 : 74;
+    for (const CPackNode& node : list.Nodes())
+        expected += node.Has(CPackNode::PackHeader) ? 168 : 74;
     if (bytes.size() != expected)
         Fail("analysis file size");
     if (LE32(bytes, 75 + P) != list.Count())
         Fail("node count in SI1.0");
 
     size_t at = 79 + P;
-    for (const CPackNode* node = list.First(); node; node = node->m_pNext.get())
+    for (const CPackNode& node : list.Nodes())
     {
         if (LE32(bytes, at) != 6 || std::memcmp(bytes.data() + at + 4, "SP1.0", 6) != 0 || LE32(bytes, at + 10) != 60)
             Fail("SP1.0 head");
         const size_t words = at + 14;
-        if (LE32(bytes, words + 12) != node->m_nPackNumber)
+        if (LE32(bytes, words + 12) != node.m_nPackNumber)
             Fail("SP1.0 pack number");
-        if (LE32(bytes, words + 16) != static_cast<uint32_t>(node->m_nPosition))
+        if (LE32(bytes, words + 16) != static_cast<uint32_t>(node.m_nPosition))
             Fail("SP1.0 position");
-        if ((LE32(bytes, words + 20) != 0) != (node->m_pPackHeader != nullptr))
+        if ((LE32(bytes, words + 20) != 0) != node.Has(CPackNode::PackHeader))
             Fail("SP1.0 pack header word");
         at += 74;
-        if (node->m_pPackHeader)
+        if (node.Has(CPackNode::PackHeader))
         {
             if (LE32(bytes, at) != 6 || std::memcmp(bytes.data() + at + 4, "PH1.0", 6) != 0 || LE32(bytes, at + 10) != 80)
                 Fail("PH1.0 head");
@@ -174,17 +174,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Fail("no records");
     uint32_t nodes = 0, packs = 0;
     uint64_t lastPosition = 0;
-    for (const CPackNode* node = list->First(); node; node = node->m_pNext.get())
+    for (const CPackNode& node : list->Nodes())
     {
         ++nodes;
-        if (node->m_nPackNumber != 0)
+        if (node.m_nPackNumber != 0)
         {
             ++packs;
-            if (node->m_nPackNumber != packs)
+            if (node.m_nPackNumber != packs)
                 Fail("pack numbers not consecutive");
-            if (node->m_nPosition < 4 || node->m_nPosition > size || node->m_nPosition <= lastPosition)
+            if (node.m_nPosition < 4 || node.m_nPosition > size || node.m_nPosition <= lastPosition)
                 Fail("pack position");
-            lastPosition = node->m_nPosition;
+            lastPosition = node.m_nPosition;
         }
     }
     if (nodes != list->Count() || packs != driver.PackCount())

@@ -1,26 +1,65 @@
 #include "analysis/LineFormat.h"
 
-#include "analysis/CResultTree.h"
-#include "syntax/StreamLabel.h"
-#include "syntax/audio/CAudioHeader.h"
-#include "syntax/video/CPictureHeader.h"
-#include "syntax/video/CSequenceHeader.h"
-
 #include "analysis/TextFormat.h"
+#include "stream/CMpegStreamFile.h"
+#include "syntax/TimeStamp.h"
+#include "syntax/audio/CAudioHeader.h"
 
-double TicksToMs(uint32_t ticks)
-{
-    // 0x3F86C16C16C16C17, the double nearest to 1/90.
-    constexpr double kOneNinetieth = 1.0 / 90.0;
-    return static_cast<double>(ticks) * kOneNinetieth;
-}
 
 namespace
 {
 
 int I(uint32_t v) { return static_cast<int>(v); }
 
+// "(Audio Stream %d)" for ids 0xC0..0xDF, "(Video Stream %d)" for 0xE0..0xEF, else nothing.
+void AppendStreamLabel(uint32_t streamId, std::string& out)
+{
+    if (IsAudioStreamId(streamId))
+        AppendFormat(out, "(Audio Stream %d)", {static_cast<int>(streamId & 0x1F)});
+    else if (IsVideoStreamId(streamId))
+        AppendFormat(out, "(Video Stream %d)", {static_cast<int>(streamId & 0x0F)});
+}
+
+void AppendCodingTypeText(uint32_t codingType, std::string& out)
+{
+    switch (codingType)
+    {
+    case 0: out.append("Forbidden (= 0)"); return;
+    case 1: out.append("I-Frame"); return;
+    case 2: out.append("P-Frame"); return;
+    case 3: out.append("B-Frame"); return;
+    case 4: out.append("D-Frame"); return;
+    default: AppendOne<"Reserved (= %d)">(out, I(codingType)); return;
+    }
+}
+
+void AppendAspectRatioText(uint32_t code, std::string& out)
+{
+    switch (code)
+    {
+    case 0: out.append("Forbidden (= 0)"); return;
+    case 1: out.append("1:1 (square pixels)"); return;
+    case 2: out.append("4:3"); return;
+    case 3: out.append("16:9"); return;
+    case 4: out.append("2,21:1"); return;
+    default: AppendOne<"Reserved (= %d)">(out, I(code)); return;
+    }
+}
+
 }  // namespace
+
+void AppendLineText(const CResultTree& tree, ItemId item, std::string& out)
+{
+    if (tree.IsValid(item))
+        FormatLine(tree.Format(item), tree.Arg(item), tree, out);
+}
+
+std::string LineText(const CResultTree& tree, ItemId item)
+{
+    std::string s;
+    AppendLineText(tree, item, s);
+    return s;
+}
 
 void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string& out)
 {
@@ -130,7 +169,7 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::VerticalSize: AppendOne<"vertical size = %d">(out, I(lo)); return;
     case LineFmt::AspectRatio:
         out.append("aspect ratio = ");
-        CSequenceHeader::AppendAspectRatioText(I(lo), out);
+        AppendAspectRatioText(lo, out);
         return;
     case LineFmt::Bitrate: AppendOne<"bitrate = %d">(out, I(lo)); return;
     case LineFmt::VbvBufferSize: AppendFormat(out, "VBV buffer size = %d (== %d KB)", {I(lo), I(lo * 2u)}); return;
@@ -144,7 +183,7 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::BrokenLink: AppendOne<"broken link = %d">(out, I(lo)); return;
     case LineFmt::Picture:
         AppendOne<"picture (tref = %d, ">(out, I(lo));
-        CPictureHeader::AppendCodingTypeText(hi, out);
+        AppendCodingTypeText(hi, out);
         out.push_back(')');
         return;
     case LineFmt::VbvDelay: AppendFormat(out, "VBV delay = %d (0x%4X)", {I(lo), lo}); return;

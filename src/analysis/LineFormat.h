@@ -4,14 +4,14 @@
 // made it when the line was added. Keeping texts out of the store is what lets a tree of
 // tens of millions of lines fit in a few hundred megabytes and be built at disk speed.
 
+#include "analysis/CResultTree.h"
+
 #include <cstdint>
 #include <string>
 
-class CResultTree;
-
 enum class LineFmt : uint16_t
 {
-    Text,  // free text: arg = string handle
+    Text = 0,  // free text: arg = string handle (the store's code 0)
 
     // ---- analysis run
     RootPackets,          // "%s [%d packets]"            lo = string handle, hi = limit
@@ -130,9 +130,9 @@ constexpr uint64_t PackArgs(uint32_t lo, uint32_t hi = 0)
 constexpr uint32_t ArgLo(uint64_t arg) { return static_cast<uint32_t>(arg); }
 constexpr uint32_t ArgHi(uint64_t arg) { return static_cast<uint32_t>(arg >> 32); }
 
-// Appends the text of a line to out.
+// Appends the text of a format and argument to out (tree: the string store).
 void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string& out);
 
-// A 90 kHz time stamp (low 32 bits) in milliseconds: the value times the double nearest
-// to 1/90, rounded once. Multiplying, not dividing, is what the displayed values rely on.
-double TicksToMs(uint32_t ticks);
+// Appends the text of a line to out (no allocation when out has room).
+void AppendLineText(const CResultTree& tree, ItemId item, std::string& out);
+std::string LineText(const CResultTree& tree, ItemId item);

@@ -18,6 +18,9 @@ uint64_t TimeStamp(const uint8_t* t)
 
 bool CPesHeader::Parse(const uint8_t* bytes, size_t n)
 {
+    const uint8_t streamId = m_nStreamId;
+    *this = CPesHeader();
+    m_nStreamId = streamId;
     if (!bytes)
         n = 0;
     // The five fixed bytes, missing ones as 0.
@@ -112,69 +115,4 @@ bool CPesHeader::Parse(CStreamFile& file)
     if (file.Read(h + 5, H) != H)
         return false;
     return Parse(h, 5 + H);
-}
-
-// ---------------------------------------------------------------------------- display
-
-void CPesHeader::Display(CResultTree& tree, ItemId parent)
-{
-    if (m_hStreamLineItem == kNoItem)
-    {
-        m_hStreamLineItem = HasPts() ? tree.AddGroup(parent, LineFmt::PesStreamPts, PackArgs(static_cast<uint32_t>(m_nPts), m_nStreamId))
-                                     : tree.AddGroup(parent, LineFmt::PesStream, m_nStreamId);
-    }
-    if (m_hPesHeaderItem == kNoItem)
-        m_hPesHeaderItem = tree.AddGroup(m_hStreamLineItem, LineFmt::PesHeader);
-    AddFieldLines(tree, m_hPesHeaderItem);
-}
-
-void CPesHeader::DisplayHeader(CResultTree& tree, ItemId parent)
-{
-    AddFieldLines(tree, tree.AddGroup(parent, LineFmt::PesHeader));
-}
-
-void CPesHeader::AddFieldLines(CResultTree& tree, ItemId item) const
-{
-    tree.AddValue(item, LineFmt::PacketLength, static_cast<uint32_t>(m_nPacketLength));
-    tree.AddValue(item, LineFmt::PesMarker, m_nMarkerBits);
-    tree.AddValue(item, LineFmt::ScramblingControl, m_nScramblingControl);
-    tree.AddValue(item, LineFmt::Prio, m_nPriority);
-    tree.AddValue(item, LineFmt::DataAlignment, m_nDataAlignment);
-    tree.AddValue(item, LineFmt::Copyright, m_nCopyright);
-    tree.AddValue(item, LineFmt::OriginalCopy, m_nOriginalOrCopy);
-    tree.AddValue(item, LineFmt::PtsDtsFlags, m_nPtsDtsFlags);
-    tree.AddValue(item, LineFmt::Escr, m_nEscrFlag);
-    tree.AddValue(item, LineFmt::EsRate, m_nEsRateFlag);
-    tree.AddValue(item, LineFmt::DsmTrickMode, m_nDsmTrickModeFlag);
-    tree.AddValue(item, LineFmt::AddCopyInfo, m_nAdditionalCopyInfoFlag);
-    tree.AddValue(item, LineFmt::CrcFlag, m_nCrcFlag);
-
-    if (m_nExtensionFlag)
-    {
-        const ItemId ext = tree.AddGroup(item, LineFmt::PesExtension, 1);
-        tree.AddValue(ext, LineFmt::PesPrivateData, m_nPrivateDataFlag);
-        tree.AddValue(ext, LineFmt::PackHeaderField, m_nPackHeaderFieldFlag);
-        tree.AddValue(ext, LineFmt::SequenceCounter, m_nSequenceCounterFlag);
-        if (m_nPstdBufferFlag)
-        {
-            const ItemId pstd = tree.AddGroup(ext, LineFmt::PstdBufferFlag, 1);
-            const uint32_t bytes = static_cast<uint32_t>(m_nPstdBufferSize) * (m_nPstdBufferScale ? 1024u : 128u);
-            tree.AddValue(pstd, LineFmt::PstdBuffer, bytes);
-        }
-        else
-        {
-            tree.AddValue(ext, LineFmt::PstdBufferFlag, 0);
-        }
-        tree.AddValue(ext, LineFmt::ReservedDec, m_nExtReserved);
-        tree.AddValue(ext, LineFmt::PesExtensionField, m_nExtensionFlag2);
-    }
-    else
-    {
-        tree.AddValue(item, LineFmt::PesExtension, 0);
-    }
-    tree.AddValue(item, LineFmt::HeaderDataLength, m_nHeaderDataLength);
-    if (HasPts())
-        tree.AddValue(item, LineFmt::Pts, static_cast<uint32_t>(m_nPts));
-    if (HasDts())
-        tree.AddValue(item, LineFmt::Dts, static_cast<uint32_t>(m_nDts));
 }
