@@ -56,7 +56,7 @@ public:
     bool AtEnd() const { return m_end; }
     bool ReadError() const { return m_file && m_file->HadReadError(); }
 
-    static constexpr size_t kCapacity = 4 << 20;
+    static constexpr size_t kCapacity = 1 << 20;
 
 private:
     CFile* m_file = nullptr;
