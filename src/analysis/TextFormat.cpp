@@ -94,34 +94,31 @@ void FormatInteger(std::string& out, const Spec& spec, char conv, int64_t raw)
 void FormatDouble(std::string& out, const Spec& spec, double v)
 {
     const int precision = spec.precision < 0 ? 6 : spec.precision;
-    // Fast path: finite values of moderate size where rounding to the precision is not
-    // a near tie. Anything else goes to snprintf, which is exact.
-    static const double kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-    if (std::isfinite(v) && precision <= 6 && std::fabs(v) < 1e9 && !spec.plus && !spec.space && !spec.alt)
+    // std::to_chars in fixed notation gives printf's digits, rounding and "inf"/"nan"
+    // texts; the sign, the flags and the width are ours. It has no form for '#' (a point
+    // after zero decimals), and a value too long for the buffer goes to snprintf too.
+    if (!spec.alt)
     {
-        const bool negative = std::signbit(v);
-        const double scaled = std::fabs(v) * kScale[precision];
-        const double whole = std::floor(scaled);
-        const double frac = scaled - whole;
-        if (std::fabs(frac - 0.5) > 1e-4)
+        char digits[400];
+        const std::to_chars_result r =
+            std::to_chars(digits, digits + sizeof digits, v, std::chars_format::fixed, precision);
+        if (r.ec == std::errc())
         {
-            const uint64_t units = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
-            const uint64_t scale = static_cast<uint64_t>(kScale[precision]);
-            char digits[48];
-            char* p = std::to_chars(digits, digits + 24, units / scale).ptr;
-            if (precision > 0)
+            std::string_view body(digits, static_cast<size_t>(r.ptr - digits));
+            std::string_view sign;
+            if (!body.empty() && body.front() == '-')
             {
-                *p++ = '.';
-                uint64_t rest = units % scale;
-                for (int k = precision - 1; k >= 0; --k)
-                {
-                    p[k] = static_cast<char>('0' + rest % 10);
-                    rest /= 10;
-                }
-                p += precision;
+                sign = "-";
+                body.remove_prefix(1);
             }
-            // printf keeps the sign of a negative value that rounds to zero ("-0.00").
-            Pad(out, std::string_view(digits, static_cast<size_t>(p - digits)), spec, negative ? "-" : "");
+            else if (spec.plus)
+                sign = "+";
+            else if (spec.space)
+                sign = " ";
+            Spec s = spec;
+            if (!std::isfinite(v))
+                s.zero = false;  // printf pads "inf" and "nan" with blanks
+            Pad(out, body, s, sign);
             return;
         }
     }

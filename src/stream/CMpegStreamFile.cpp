@@ -2,11 +2,8 @@
 
 uint64_t CMpegStreamFile::Seek(int64_t offset, SeekPosition from)
 {
-    if (m_nWriteFill != 0)
-        CFile::Write(m_pWriteBuffer.get(), m_nWriteFill);
     m_nReadCursor = 0;
     m_nReadFill = 0;
-    m_nWriteFill = 0;
     return CFile::Seek(offset, from);
 }
 
