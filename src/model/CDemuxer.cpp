@@ -288,6 +288,11 @@ void CDemuxer::WalkProgramStream(Window& window)
             size = extent;
         }
 
+        if (m_hook && !m_hook->OnElement(p, size, start))
+        {
+            m_stopped = true;
+            return;
+        }
         switch (p[3])
         {
         case kPack:
@@ -486,7 +491,7 @@ void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
         OnNavPacket(p + start, size - start);
         return;
     }
-    CUnitAssembler* assembler = AssemblerFor(key, e.kind);
+    CUnitAssembler* assembler = m_assemble ? AssemblerFor(key, e.kind) : nullptr;
     if (!assembler)
         return;
     assembler->OnPacket(e, p + start, subSize);
