@@ -37,7 +37,7 @@ CAnalysisDriver::Outcome CAnalysisDriver::Analyze(const std::string& fileName, u
         return Outcome::OpenFailed;
     }
     Start(fileName, maxPacks);
-    return Finish(m_bFollowLengths && IsProgramStream() ? LoopByLength(fileName, maxPacks) : Loop(maxPacks));
+    return Finish(m_bFollowLengths && IsProgramStream(fileName) ? LoopByLength(fileName, maxPacks) : Loop(maxPacks));
 }
 
 void CAnalysisDriver::Start(const std::string& fileName, uint32_t maxPacks)

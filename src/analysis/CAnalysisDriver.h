@@ -87,7 +87,7 @@ private:
 
     // The walk by lengths (LengthWalk.cpp).
     friend class CLengthWalk;
-    bool IsProgramStream();
+    bool IsProgramStream(const std::string& fileName);
     Outcome LoopByLength(const std::string& fileName, uint32_t maxPacks);
     void RebuildStreamFilter(const CSystemHeader& header);
 

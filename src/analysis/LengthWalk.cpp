@@ -238,12 +238,12 @@ struct EndSink : model::IModelSink
 };
 }  // namespace
 
-bool CAnalysisDriver::IsProgramStream()
+bool CAnalysisDriver::IsProgramStream(const std::string& fileName)
 {
+    // A file of its own: the run's file counts what it reads.
+    CFile file;
     uint8_t head[64 * 1024];
-    // The stream file delivers all it is asked for or nothing.
-    const uint32_t n = m_file.Read(head, static_cast<uint32_t>(std::min<uint64_t>(sizeof head, m_run.fileSize)));
-    m_file.Seek(0, CFile::begin);
+    const uint32_t n = file.Open(fileName, CFile::modeRead) ? file.Read(head, sizeof head) : 0;
     return model::CDemuxer::Detect(head, n) == model::Container::ProgramStream;
 }
 

@@ -18,6 +18,7 @@ struct TreeRun
     std::string text;
     uint32_t packs = 0;
     uint32_t records = 0;
+    uint64_t bytes = 0;
     CAnalysisDriver::Outcome outcome{};
 };
 
@@ -30,6 +31,7 @@ TreeRun Analyze(const std::string& path, bool byLength, uint32_t maxPacks = 0)
     TreeRun r;
     r.outcome = driver.Analyze(path, maxPacks);
     r.packs = driver.PackCount();
+    r.bytes = driver.BytesConsumed();
     r.records = driver.Records() ? driver.Records()->Count() : 0;
     char* buffer = nullptr;
     size_t size = 0;
@@ -129,7 +131,9 @@ TEST(LengthWalk, Mpeg1SystemStreamAndElementaryStreams)
     EXPECT_EQ(Count(r.text, "-Frame)"), 2u * 3);
 
     const std::string es = dir.Write("video.m2v", video);
-    EXPECT_EQ(Analyze(es, true).text, Analyze(es, false).text);
+    const TreeRun lengths = Analyze(es, true);
+    EXPECT_EQ(lengths.text, Analyze(es, false).text);
+    EXPECT_EQ(lengths.bytes, video.size());
 }
 
 }  // namespace
