@@ -131,6 +131,67 @@ void FormatDouble(std::string& out, const Spec& spec, double v)
         out.append(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
 }
 
+// Reads the flags, width and precision after a '%'; returns where the conversion is.
+const char* ParseSpec(const char* p, Spec& spec)
+{
+    for (;; ++p)
+    {
+        if (*p == '-')
+            spec.left = true;
+        else if (*p == '0')
+            spec.zero = true;
+        else if (*p == '+')
+            spec.plus = true;
+        else if (*p == ' ')
+            spec.space = true;
+        else if (*p == '#')
+            spec.alt = true;
+        else
+            break;
+    }
+    while (*p >= '0' && *p <= '9')
+        spec.width = spec.width * 10 + (*p++ - '0');
+    if (*p == '.')
+    {
+        ++p;
+        spec.precision = 0;
+        while (*p >= '0' && *p <= '9')
+            spec.precision = spec.precision * 10 + (*p++ - '0');
+    }
+    if (spec.left)
+        spec.zero = false;
+    return p;
+}
+
+void FormatArgument(std::string& out, const Spec& spec, char conv, const FmtArg& a)
+{
+    switch (conv)
+    {
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'x':
+    case 'X':
+        FormatInteger(out, spec, conv, a.kind == FmtArg::Kind::Double ? static_cast<int64_t>(a.d) : a.i);
+        break;
+    case 'f':
+        FormatDouble(out, spec, a.kind == FmtArg::Kind::Double ? a.d : static_cast<double>(a.i));
+        break;
+    case 's':
+    {
+        std::string_view s = a.kind == FmtArg::Kind::Str ? a.s : std::string_view{};
+        if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < s.size())
+            s = s.substr(0, static_cast<size_t>(spec.precision));
+        Spec st = spec;
+        st.zero = false;
+        Pad(out, s, st);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 }  // namespace
 
 void AppendFormat(std::string& out, const char* format, std::initializer_list<FmtArg> args)
@@ -169,64 +230,14 @@ void AppendFormat(std::string& out, const char* format, std::initializer_list<Fm
             continue;
         }
         Spec spec;
-        for (;; ++p)
-        {
-            if (*p == '-')
-                spec.left = true;
-            else if (*p == '0')
-                spec.zero = true;
-            else if (*p == '+')
-                spec.plus = true;
-            else if (*p == ' ')
-                spec.space = true;
-            else if (*p == '#')
-                spec.alt = true;
-            else
-                break;
-        }
-        while (*p >= '0' && *p <= '9')
-            spec.width = spec.width * 10 + (*p++ - '0');
-        if (*p == '.')
-        {
-            ++p;
-            spec.precision = 0;
-            while (*p >= '0' && *p <= '9')
-                spec.precision = spec.precision * 10 + (*p++ - '0');
-        }
-        if (spec.left)
-            spec.zero = false;
+        p = ParseSpec(p, spec);
         const char conv = *p;
         if (!conv)
             break;
         ++p;
         if (arg == argEnd)
             continue;  // a format asking for more than it was given prints nothing there
-        const FmtArg& a = *arg++;
-        switch (conv)
-        {
-        case 'd':
-        case 'i':
-        case 'u':
-        case 'x':
-        case 'X':
-            FormatInteger(out, spec, conv, a.kind == FmtArg::Kind::Double ? static_cast<int64_t>(a.d) : a.i);
-            break;
-        case 'f':
-            FormatDouble(out, spec, a.kind == FmtArg::Kind::Double ? a.d : static_cast<double>(a.i));
-            break;
-        case 's':
-        {
-            std::string_view s = a.kind == FmtArg::Kind::Str ? a.s : std::string_view{};
-            if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < s.size())
-                s = s.substr(0, static_cast<size_t>(spec.precision));
-            Spec st = spec;
-            st.zero = false;
-            Pad(out, s, st);
-            break;
-        }
-        default:
-            break;
-        }
+        FormatArgument(out, spec, conv, *arg++);
     }
 }
 

@@ -13,7 +13,7 @@
 
 void ShowPackHeader(CResultTree& tree, ItemId headerLine, const CPackHeader& h)
 {
-    tree.AddValue(headerLine, LineFmt::Scr, static_cast<uint32_t>(h.m_nScrBase));
+    tree.AddValue(headerLine, LineFmt::Scr, h.m_nScrBase);
     tree.AddValue(headerLine, LineFmt::MuxrateBps, h.m_nMuxRateBps);
     const ItemId d = tree.AddGroup(headerLine, LineFmt::Details);
     tree.AddValue(d, LineFmt::Marker01, h.m_nMarker01);
@@ -57,7 +57,7 @@ ItemId ShowSystemHeader(CResultTree& tree, ItemId parent, const CSystemHeader& h
 
 ItemId ShowPesStreamLine(CResultTree& tree, ItemId parent, const CPesHeader& h)
 {
-    return h.HasPts() ? tree.AddGroup(parent, LineFmt::PesStreamPts, PackArgs(static_cast<uint32_t>(h.m_nPts), h.m_nStreamId))
+    return h.HasPts() ? tree.AddGroup(parent, LineFmt::PesStreamPts, StreamPtsArg(h.m_nStreamId, h.m_nPts))
                       : tree.AddGroup(parent, LineFmt::PesStream, h.m_nStreamId);
 }
 
@@ -109,9 +109,9 @@ void AddPesFieldLines(CResultTree& tree, ItemId item, const CPesHeader& h)
     }
     tree.AddValue(item, LineFmt::HeaderDataLength, h.m_nHeaderDataLength);
     if (h.HasPts())
-        tree.AddValue(item, LineFmt::Pts, static_cast<uint32_t>(h.m_nPts));
+        tree.AddValue(item, LineFmt::Pts, h.m_nPts);
     if (h.HasDts())
-        tree.AddValue(item, LineFmt::Dts, static_cast<uint32_t>(h.m_nDts));
+        tree.AddValue(item, LineFmt::Dts, h.m_nDts);
 }
 
 ItemId ShowSequenceHeader(CResultTree& tree, ItemId parent, const CSequenceHeader& h)
@@ -207,7 +207,7 @@ void CTreeDisplay::PesPacket(const CPesHeader& h)
         if (*kind == kNoItem)
             *kind = audio ? m_tree.AddGroup(m_lines.elementaryStreams, LineFmt::AudioStream, id & 0x1Fu)
                                 : m_tree.AddGroup(m_lines.elementaryStreams, LineFmt::VideoStream, id & 0x0Fu);
-        m_lines.currentStream = h.HasPts() ? m_tree.AddGroup(*kind, LineFmt::PackPts, static_cast<uint32_t>(h.m_nPts))
+        m_lines.currentStream = h.HasPts() ? m_tree.AddGroup(*kind, LineFmt::PackPts, h.m_nPts)
                                            : m_tree.AddGroup(*kind, LineFmt::Pack);
     }
     ShowPesHeader(m_tree, ShowPesStreamLine(m_tree, data, h), h);

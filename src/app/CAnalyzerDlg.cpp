@@ -28,6 +28,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <iterator>
 
 namespace
 {
@@ -88,13 +89,10 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
 
     // Tab stops in template order.
     m_progress.setFocusPolicy(Qt::NoFocus);
-    setTabOrder(&m_btnExit, &m_treeView);
-    setTabOrder(&m_treeView, &m_editFileName);
-    setTabOrder(&m_editFileName, &m_btnBrowse);
-    setTabOrder(&m_btnBrowse, &m_btnAnalyze);
-    setTabOrder(&m_btnAnalyze, &m_btnStop);
-    setTabOrder(&m_btnStop, &m_btnOptions);
-    setTabOrder(&m_btnOptions, &m_btnSave);
+    QWidget* const tabStops[] = {&m_btnExit,   &m_treeView, &m_editFileName, &m_btnBrowse,
+                                 &m_btnAnalyze, &m_btnStop, &m_btnOptions,    &m_btnSave};
+    for (size_t i = 1; i < std::size(tabStops); ++i)
+        setTabOrder(tabStops[i - 1], tabStops[i]);
 
     // A file dropped anywhere on the window (the field included) names the input.
     setAcceptDrops(true);

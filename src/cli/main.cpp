@@ -56,6 +56,18 @@ bool ParseCount(const char* text, uint32_t& value)
     return true;
 }
 
+// The summary, or the whole tree as text or JSON, on stdout; false when it could not be written.
+bool PrintRun(CAnalysisDriver& driver, bool summary, bool json)
+{
+    const CResultTree& tree = driver.Tree();
+    if (!summary)
+        return json ? WriteTreeJson(tree, stdout) : WriteTreeText(tree, stdout);
+    return std::printf("lines %u\npacks %u\nstart codes %llu\nbytes %llu\n", tree.Count(), driver.PackCount(),
+                       static_cast<unsigned long long>(driver.StartCodeCount()),
+                       static_cast<unsigned long long>(driver.BytesConsumed()))
+        > 0 && std::fflush(stdout) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -118,19 +130,7 @@ int main(int argc, char** argv)
         return 1;
 
     int status = outcome == CAnalysisDriver::Outcome::ReadError || outcome == CAnalysisDriver::Outcome::TreeFull ? 1 : 0;
-    bool written;
-    if (summary)
-    {
-        written = std::printf("lines %u\npacks %u\nstart codes %llu\nbytes %llu\n", tree.Count(),
-                              driver.PackCount(), static_cast<unsigned long long>(driver.StartCodeCount()),
-                              static_cast<unsigned long long>(driver.BytesConsumed()))
-            > 0 && std::fflush(stdout) == 0;
-    }
-    else
-    {
-        written = json ? WriteTreeJson(tree, stdout) : WriteTreeText(tree, stdout);
-    }
-    if (!written)
+    if (!PrintRun(driver, summary, json))
     {
         std::fprintf(stderr, "varnodel-cli: cannot write the output\n");
         status = 1;

@@ -112,6 +112,27 @@ TEST_F(DriverTest, SkeletonAndRecordsOfAProgramStream)
     EXPECT_EQ(m_host.ended, 1);
 }
 
+TEST_F(DriverTest, TimeStampsKeepTheir33rdBitOnScreen)
+{
+    // An SCR with bit 32 set, a PTS of 2700000000 (bit 31 set) and a DTS with bit 32 set,
+    // as broadcast captures and streams with a large time offset have them.
+    StreamWriter w;
+    w.PackHeader((1ull << 32) + 3600);
+    w.SystemHeader({{0xE0, 1, 232}});
+    w.PesPacket(0xE0, StreamWriter::PictureHeader(0, 1, 100), {.pts = 2700000000ull, .dts = (1ull << 32) | 90000});
+    ASSERT_EQ(Run(w.bytes), Outcome::EndOfInput);
+    EXPECT_EQ(ChildTexts(m_tree, Find({Root(), "Packet structure", "PACK #1", "HEADER"}))[0], "SCR = 47721898.84 ms");
+    EXPECT_EQ(ChildTexts(m_tree, Find({Root(), "Elementary streams", "(Video Stream 0)"})),
+              (Strings{"pack PTS = 30000000.00 ms"}));
+    const ItemId stream = Find({Root(), "Packet structure", "PACK #1", "DATA", "Stream 0xE0 (Video Stream 0), PTS: 30000000.00 ms"});
+    ASSERT_NE(stream, kNoItem);
+    const Strings fields = ChildTexts(m_tree, m_tree.Child(stream, 0));
+    EXPECT_EQ(fields[fields.size() - 2], "PTS = 30000000.00 ms (2700000000)");
+    EXPECT_EQ(fields.back(), "DTS = 47722858.84 ms (4295057296)");
+    // The record keeps the whole SCR; the analysis file takes its low 32 bits.
+    EXPECT_EQ(m_driver.Records()->Nodes().front().m_packHeader.m_nScrBase, (1ull << 32) + 3600);
+}
+
 TEST_F(DriverTest, PackLimit)
 {
     ASSERT_EQ(Run(ThreePacks(), 1), Outcome::PackLimit);

@@ -100,12 +100,13 @@ TEST(LineText, PrintfDetailsOfTheDisplays)
     // Blank padding, not zeros, in the hexadecimal VBV delay.
     EXPECT_EQ(text(LineFmt::VbvDelay, 0x1A), "VBV delay = 26 (0x  1A)");
     EXPECT_EQ(text(LineFmt::VbvDelay, 65535), "VBV delay = 65535 (0xFFFF)");
-    // A 32-bit time stamp of 2^31 or more prints negative in the raw field.
-    EXPECT_EQ(text(LineFmt::Pts, 0x80000000u), "PTS = 23860929.42 ms (-2147483648)");
+    // The raw field of a time stamp is unsigned and has all 33 bits.
+    EXPECT_EQ(text(LineFmt::Pts, 0x80000000u), "PTS = 23860929.42 ms (2147483648)");
+    EXPECT_EQ(text(LineFmt::Dts, 0x1FFFFFFFFull), "DTS = 95443717.68 ms (8589934591)");
     EXPECT_EQ(text(LineFmt::PackPts, 90000), "pack PTS = 1000.00 ms");
     // Stream ids below 0x10 pad to two places with a blank; an unlabelled id keeps the blank after it.
     EXPECT_EQ(text(LineFmt::StreamIdEntry, 0xBD), "Stream ID 0xBD ");
-    EXPECT_EQ(text(LineFmt::PesStreamPts, PackArgs(90000, 0xBF)), "Stream 0xBF , PTS: 1000.00 ms");
+    EXPECT_EQ(text(LineFmt::PesStreamPts, StreamPtsArg(0xBF, 90000)), "Stream 0xBF , PTS: 1000.00 ms");
     EXPECT_EQ(text(LineFmt::PesStream, 0xE1), "Stream 0xE1 (Video Stream 1)");
     EXPECT_EQ(text(LineFmt::Marker01, 1), "Marker (01) = 01");
     EXPECT_EQ(text(LineFmt::PesMarker, 2), "marker = 02");

@@ -53,6 +53,8 @@ TEST(PackHeader, StuffingScrAndBit32)
     auto q = ParseFrom<CPackHeader>(Bytes(w33.bytes.begin() + 4, w33.bytes.end()));
     EXPECT_EQ(q.element.m_nScrBase, (1ull << 32) + 90000);
     EXPECT_EQ(q.element.m_nScr32_30, 4u);
+    // The 33rd bit counts on screen.
+    EXPECT_EQ(LineText(t, t.AddValue(kNoItem, LineFmt::Scr, q.element.m_nScrBase)), "SCR = 47722858.84 ms");
 }
 
 TEST(PackHeader, Mpeg1PackAndShortInput)
@@ -186,11 +188,14 @@ TEST(PesHeader, TimeStamps)
     EXPECT_EQ(q.consumed, 15u);
     EXPECT_EQ(q.element.m_nPts, (1ull << 32) | 90000);
     EXPECT_EQ(q.element.m_nDts, 0x80000000u);
+    // Time stamps show all 33 bits, the raw value unsigned.
+    q.element.m_nStreamId = 0xE0;
     CResultTree u;
+    EXPECT_EQ(LineText(u, ShowPesStreamLine(u, kNoItem, q.element)), "Stream 0xE0 (Video Stream 0), PTS: 47722858.84 ms");
     AddPesFieldLines(u, kNoItem, q.element);
     const Strings lines = ChildTexts(u, kNoItem);
-    EXPECT_EQ(lines[lines.size() - 2], "PTS = 1000.00 ms (90000)");
-    EXPECT_EQ(lines.back(), "DTS = 23860929.42 ms (-2147483648)");
+    EXPECT_EQ(lines[lines.size() - 2], "PTS = 47722858.84 ms (4295057296)");
+    EXPECT_EQ(lines.back(), "DTS = 23860929.42 ms (2147483648)");
 }
 
 TEST(PesHeader, ExtensionFieldOffsets)

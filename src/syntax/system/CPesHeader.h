@@ -48,4 +48,9 @@ public:
     bool HasDts() const { return (m_nPtsDtsFlags & 1) != 0; }
     // PES packet length - header data length - 3: the payload behind the header.
     int32_t PayloadSize() const { return m_nPacketLength - m_nHeaderDataLength - 3; }
+
+private:
+    // The optional fields from have bytes of header data; the extension from have bytes.
+    void ParseHeaderData(const uint8_t* d, uint32_t have);
+    void ParseExtension(const uint8_t* x, uint32_t have);
 };
