@@ -235,7 +235,10 @@ size_t CDemuxer::ElementSize(const uint8_t* p, size_t n, bool atEnd)
     const size_t size = ElementExtent(p, n);
     if (size == 0 || size > n)
         return 0;
-    if (p[3] == kEndCode || n - size < 3)
+    // An end code stands on its own: streams joined end to end carry one in the middle.
+    if (p[3] == kEndCode)
+        return size;
+    if (n - size < 3)
         return (size == n || atEnd) ? size : 0;
     return IsStartCode(p + size) ? size : 0;
 }
@@ -261,7 +264,7 @@ void CDemuxer::WalkProgramStream(Window& window)
             // inside it, the element stands and what follows it is garbage (skipped on
             // the next turn); otherwise the element goes with the skipped bytes.
             const size_t extent = ElementExtent(p, n);
-            bool inside = extent == 0 || extent > n || p[3] == kEndCode;
+            bool inside = extent == 0 || extent > n;
             for (size_t i = 1; !inside && i + 3 < extent; ++i)
                 inside = IsStartCode(p + i) && p[i + 3] >= kPack && ElementSize(p + i, n - i, window.AtEnd()) > 0;
             if (inside)

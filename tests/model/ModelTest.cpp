@@ -321,6 +321,15 @@ TEST(ModelSystem, DamageIsSkippedAndCounted)
         // The units before the damage are all there.
         EXPECT_GE(s.units.at(MakeStreamKey(0xE0)).size(), 10u);
     }
+    {
+        // Not damage: streams joined end to end leave an end code between two packs.
+        Bytes b = m.file;
+        const size_t at = m.pieces[3].second - 9 - 14;
+        b.insert(b.begin() + static_cast<long>(at), {0x00, 0x00, 0x01, 0xB9});
+        const RecordingSink s = Demux(b);
+        EXPECT_EQ(s.packs.size(), packs);
+        EXPECT_TRUE(s.resyncs.empty());
+    }
 }
 
 // ---------------------------------------------------------------------------- DVD substreams
