@@ -474,6 +474,7 @@ void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
     }
     const StreamKey key = MakeStreamKey(id, subId);
     e.stream = key;
+    e.headerSize = static_cast<uint32_t>(start);
     e.kind = KindOf(id, subId);
     const size_t payload = start + subSize;
     e.payloadOffset = offset + payload;

@@ -425,7 +425,8 @@ TEST(ModelDvd, AudioAndSubpictureSubstreams)
     EXPECT_EQ(pcmFrames[0].channels, 2);
     EXPECT_EQ(pcmFrames[1].dts27 - pcmFrames[0].dts27, 27000000 / 600);
     EXPECT_EQ(pcmFrames[0].offset, s.pes[1].payloadOffset);
-    EXPECT_EQ(s.pes[1].payloadOffset - s.pes[1].offset, 6u + 3 + 5 + 7);  // PES header, PTS, substream header
+    EXPECT_EQ(s.pes[1].headerSize, 6u + 3 + 5);  // PES header with its PTS
+    EXPECT_EQ(s.pes[1].payloadOffset - s.pes[1].offset, 6u + 3 + 5 + 7);  // and the substream header
 
     const auto& spus = s.units.at(MakeStreamKey(0xBD, 0x20));
     ASSERT_EQ(spus.size(), 1u);
