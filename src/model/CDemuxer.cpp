@@ -409,48 +409,42 @@ void CDemuxer::OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset)
     m_sink.OnSystemHeader(e);
 }
 
-void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
+size_t CDemuxer::ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e)
 {
-    const uint8_t id = p[3];
-    PesEvent e;
-    e.pack = m_currentPack;
-    e.offset = offset;
-    e.packetLength = static_cast<uint32_t>(size - 6);
     size_t start = 6;  // first byte after the PES header
     bool valid = true;
-    if (HasPesHeader(id))
+    if (!HasPesHeader(p[3]))
+        return start;
+    if (size > 6 && (p[6] & 0xC0) == 0x80)
     {
-        if (size > 6 && (p[6] & 0xC0) == 0x80)
+        CPesHeader header;
+        valid = header.Parse(p + 4, size - 4);
+        start = 9 + size_t{header.m_nHeaderDataLength};
+        e.hasPts = header.HasPts();
+        e.hasDts = e.hasPts && header.HasDts();
+        e.pts = header.m_nPts;
+        e.dts = header.m_nDts;
+        if (header.m_nExtensionFlag && header.m_nPstdBufferFlag)
         {
-            CPesHeader header;
-            valid = header.Parse(p + 4, size - 4);
-            start = 9 + size_t{header.m_nHeaderDataLength};
-            e.hasPts = header.HasPts();
-            e.hasDts = e.hasPts && header.HasDts();
-            e.pts = header.m_nPts;
-            e.dts = header.m_nDts;
-            if (header.m_nExtensionFlag && header.m_nPstdBufferFlag)
-            {
-                e.hasPstd = true;
-                e.pstdBufferBytes =
-                    static_cast<uint32_t>(header.m_nPstdBufferSize) * (header.m_nPstdBufferScale ? 1024 : 128);
-            }
+            e.hasPstd = true;
+            e.pstdBufferBytes =
+                static_cast<uint32_t>(header.m_nPstdBufferSize) * (header.m_nPstdBufferScale ? 1024 : 128);
         }
-        else
+    }
+    else
+    {
+        CMpeg1PesHeader header;
+        valid = header.Parse(p + 4, size - 4);
+        e.mpeg2 = false;
+        start = 6 + size_t{header.m_nHeaderSize};
+        e.hasPts = header.m_bPts;
+        e.hasDts = header.m_bDts;
+        e.pts = header.m_nPts;
+        e.dts = header.m_nDts;
+        if (header.m_bStdBuffer)
         {
-            CMpeg1PesHeader header;
-            valid = header.Parse(p + 4, size - 4);
-            e.mpeg2 = false;
-            start = 6 + size_t{header.m_nHeaderSize};
-            e.hasPts = header.m_bPts;
-            e.hasDts = header.m_bDts;
-            e.pts = header.m_nPts;
-            e.dts = header.m_nDts;
-            if (header.m_bStdBuffer)
-            {
-                e.hasPstd = true;
-                e.pstdBufferBytes = header.m_nStdBufferSize * (header.m_nStdBufferScale ? 1024 : 128);
-            }
+            e.hasPstd = true;
+            e.pstdBufferBytes = header.m_nStdBufferSize * (header.m_nStdBufferScale ? 1024 : 128);
         }
     }
     if (!valid || start > size)
@@ -459,6 +453,17 @@ void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
         start = size;
         e.hasPts = e.hasDts = e.hasPstd = false;
     }
+    return start;
+}
+
+void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
+{
+    const uint8_t id = p[3];
+    PesEvent e;
+    e.pack = m_currentPack;
+    e.offset = offset;
+    e.packetLength = static_cast<uint32_t>(size - 6);
+    const size_t start = ParsePesHeader(p, size, e);
 
     uint8_t subId = 0;
     uint32_t subSize = 0;
