@@ -9,6 +9,7 @@
 #   d  varnodel-cli --all FILE > /dev/null        (the same with the whole text output)
 #   e  varnodel-cli FILE                          (the default 100-pack analysis)
 #   f  varnodel-cli --streams FILE                (the stream model: demultiplexer, units, statistics)
+#   g  varnodel-columns FILE                      (the column store's bytes per access unit)
 # and prints medians, the ratios c/b, d/c and f/b, peak memory and bytes per tree line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +18,7 @@ runs="${2:-5}"
 command -v /usr/bin/time >/dev/null || { echo "needs /usr/bin/time (Debian package time)"; exit 1; }
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVARNODEL_GUI=OFF >/dev/null
-cmake --build build-bench -j"$(nproc)" --target varnodel-cli varnodel-memchr varnodel-mkstream >/dev/null
+cmake --build build-bench -j"$(nproc)" --target varnodel-cli varnodel-memchr varnodel-mkstream varnodel-columns >/dev/null
 cli=build-bench/src/cli/varnodel-cli
 mkdir -p bench/out
 file="bench/out/dvd-${size}m.mpg"
@@ -52,3 +53,4 @@ printf 'f streams       %8.3f s   f/b = %.2f   (target <= 1.5)\n' "$f" "$(echo "
 printf 'peak memory c   %8.1f MB  %.1f bytes/line (target <= 40)\n' "$(echo "$mem_c / 1024" | bc -l)" "$(echo "$mem_c * 1024 / $lines" | bc -l)"
 printf 'peak memory d   %8.1f MB  %.1f bytes/line (child index built)\n' "$(echo "$mem_d / 1024" | bc -l)" "$(echo "$mem_d * 1024 / $lines" | bc -l)"
 printf 'peak memory f   %8.1f MB  (stream model; independent of the file size)\n' "$(echo "$mem_f / 1024" | bc -l)"
+printf 'g column store  %8.2f bytes/unit (target <= 24)\n' "$(build-bench/bench/varnodel-columns "$file" | awk '/per unit/ {print $4}')"
