@@ -1,5 +1,6 @@
 // libFuzzer target: the whole analysis (all packs) of arbitrary bytes, the text tree
-// written to /dev/null and the analysis file written and checked.
+// written to /dev/null and the analysis file written and checked; then the stream model
+// and the tree of the walk by lengths over the same bytes.
 //
 // The bytes reach the analysis through the real input path: they are put into an
 // in-memory file (memfd) that the driver opens by its /proc/self/fd name, so the run
@@ -9,11 +10,14 @@
 #include "aaf/AnalysisFile.h"
 #include "analysis/CAnalysisDriver.h"
 #include "analysis/TreeExport.h"
+#include "model/CDemuxer.h"
+#include "model/StreamStats.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -131,6 +135,45 @@ void CheckAnalysisFile(const std::string& path, const CPackList& list)
     }
 }
 
+// The stream model over the same bytes: units inside the input, in order per stream,
+// every byte accounted for, the statistics written.
+void CheckStreamModel(const uint8_t* data, size_t size)
+{
+    struct Sink : model::IModelSink
+    {
+        model::CStreamStats stats;
+        std::map<model::StreamKey, uint64_t> nextIndex;
+        size_t size = 0;
+        void OnPes(const model::PesEvent& e) override
+        {
+            if (e.payloadOffset + e.payloadSize > size)
+                Fail("packet payload outside the input");
+            stats.OnPes(e);
+        }
+        void OnAccessUnit(const model::AccessUnit& u) override
+        {
+            if (u.size > 0 && (u.offset >= size || u.lastOffset >= size))
+                Fail("unit outside the input");
+            if (u.index != nextIndex[u.stream]++)
+                Fail("unit indexes");
+            stats.OnAccessUnit(u);
+        }
+        void OnSequence(const model::SequenceEvent& e) override { stats.OnSequence(e); }
+        void OnEnd(const model::StreamEnd& e) override { stats.OnEnd(e); }
+    } sink;
+    sink.size = size;
+    model::CDemuxer demuxer(sink);
+    demuxer.Run(data, size);
+    if (sink.stats.Bytes() != size)
+        Fail("model did not reach the end of the input");
+    std::string json;
+    for (const model::StreamSummary& s : sink.stats.Streams())
+    {
+        model::AppendStreamJson(json, s);
+        json += model::StreamLine(s);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -198,5 +241,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Fail("analysis file not saved");
     CheckAnalysisFile(ctx.outputPath, *list);
     ::unlink(ctx.outputPath.c_str());
+
+    CheckStreamModel(data, size);
+    // The tree from the walk by lengths: it ends at the end of the input too.
+    CResultTree lengthTree;
+    FuzzHost lengthHost;
+    CAnalysisDriver byLength(lengthTree, lengthHost);
+    byLength.SetFollowPacketLengths(true);
+    if (byLength.Analyze(ctx.inputPath, 0) != CAnalysisDriver::Outcome::EndOfInput)
+        Fail("walk by lengths did not end at the end of the input");
+    if (byLength.BytesConsumed() > size || !WriteTreeText(lengthTree, ctx.devNull))
+        Fail("walk by lengths");
     return 0;
 }

@@ -40,7 +40,7 @@ CAnalysisDriver::Outcome CAnalysisDriver::Analyze(const std::string& fileName, u
         return Outcome::OpenFailed;
     }
     Start(fileName, maxPacks);
-    return Finish(Loop(maxPacks));
+    return Finish(m_bFollowLengths && IsProgramStream(fileName) ? LoopByLength(fileName, maxPacks) : Loop(maxPacks));
 }
 
 void CAnalysisDriver::Start(const std::string& fileName, uint32_t maxPacks)
@@ -63,7 +63,7 @@ void CAnalysisDriver::Start(const std::string& fileName, uint32_t maxPacks)
 
     // Long stretches without a start code still move the bar and keep the window alive.
     m_file.SetScanHook([this] {
-        UpdateProgress();
+        UpdateProgress(m_file.GetStreamPosition());
         m_host.Pump();
         return !m_bStopRequested;
     });
@@ -80,7 +80,7 @@ CAnalysisDriver::Outcome CAnalysisDriver::Loop(uint32_t maxPacks)
             break;
         ++m_run.startCodes;
         OnStartCode(code);
-        UpdateProgress();
+        UpdateProgress(m_file.GetStreamPosition());
         m_host.Pump();
         if (m_tree.IsFull())
             return Outcome::TreeFull;
@@ -91,8 +91,9 @@ CAnalysisDriver::Outcome CAnalysisDriver::Loop(uint32_t maxPacks)
 CAnalysisDriver::Outcome CAnalysisDriver::Finish(Outcome outcome)
 {
     m_file.SetScanHook(nullptr);
-    m_run.bytesConsumed = m_file.GetStreamPosition();
-    const bool readError = m_file.HadReadError();
+    if (m_run.bytesConsumed == 0)
+        m_run.bytesConsumed = m_file.GetStreamPosition();
+    const bool readError = m_file.HadReadError() || m_run.readError;
     m_pPayload.reset();
     m_file.Close();
     // The end of what could be read is not the end of the file.
@@ -180,9 +181,9 @@ void CAnalysisDriver::MarkEarlyEnd(Outcome outcome)
     }
 }
 
-void CAnalysisDriver::UpdateProgress()
+void CAnalysisDriver::UpdateProgress(uint64_t position)
 {
-    const uint64_t percent = m_file.GetStreamPosition() / m_run.progressStep;
+    const uint64_t percent = position / m_run.progressStep;
     if (percent > m_run.progressShown)
     {
         m_run.progressShown = percent;
@@ -202,12 +203,23 @@ CPackNode& CAnalysisDriver::Record()
 
 void CAnalysisDriver::OnPack()
 {
+    CPackNode& node = NewPack(m_file.GetStreamPosition());
+    node.m_packHeader.Parse(m_file);
+    ShowPack(node);
+}
+
+CPackNode& CAnalysisDriver::NewPack(uint64_t position)
+{
     CPackNode& node = m_pRecords->Append();
     m_run.record = &node;
     node.m_nPackNumber = ++m_run.packCount;
-    node.m_nPosition = m_file.GetStreamPosition();
+    node.m_nPosition = position;
     node.Set(CPackNode::PackHeader);
-    node.m_packHeader.Parse(m_file);
+    return node;
+}
+
+void CAnalysisDriver::ShowPack(CPackNode& node)
+{
     const CTreeDisplay::PackLines lines = m_display.Pack(node.m_nPackNumber, node.m_packHeader);
     if (lines.pack)
         node.Set(CPackNode::PackLine);
@@ -217,9 +229,14 @@ void CAnalysisDriver::OnPack()
 
 void CAnalysisDriver::OnSystemHeader()
 {
-    Record().Set(CPackNode::SystemHeader);
     CSystemHeader header;
     header.Parse(m_file);
+    ShowSystemHeader(header);
+}
+
+void CAnalysisDriver::ShowSystemHeader(const CSystemHeader& header)
+{
+    Record().Set(CPackNode::SystemHeader);
     m_display.SystemHeader(header);
     RebuildStreamFilter(header);
 }
@@ -244,13 +261,18 @@ void CAnalysisDriver::RebuildStreamFilter(const CSystemHeader& header)
 
 void CAnalysisDriver::OnPesPacket(uint8_t code)
 {
-    Record().Set(CPackNode::PesHeader);
     CPesHeader pes;
     pes.m_nStreamId = code;
     pes.Parse(m_file);
-    m_display.PesPacket(pes);
+    ShowPesPacket(pes);
     if (IsAudioStreamId(code))
         ScanAudioPayload(code, pes);
+}
+
+void CAnalysisDriver::ShowPesPacket(const CPesHeader& pes)
+{
+    Record().Set(CPackNode::PesHeader);
+    m_display.PesPacket(pes);
 }
 
 // ---------------------------------------------------------------------------- audio frames
@@ -265,6 +287,11 @@ void CAnalysisDriver::ScanAudioPayload(uint8_t code, const CPesHeader& pes)
     uint8_t* payload = m_pPayload.get();
     if (!payload || m_file.Read(payload, static_cast<uint32_t>(L)) != static_cast<uint32_t>(L))
         return;
+    WalkAudioFrames(code, payload, L);
+}
+
+void CAnalysisDriver::WalkAudioFrames(uint8_t code, const uint8_t* payload, int32_t L)
+{
     Record().Set(CPackNode::AudioHeader);
 
     // Each audio stream carries its own frames over into its next packet.
@@ -311,8 +338,22 @@ void CAnalysisDriver::ScanAudioPayload(uint8_t code, const CPesHeader& pes)
 template <class Element>
 void CAnalysisDriver::OnVideoElement(CPackNode::Element bit, void (CTreeDisplay::*show)(const Element&))
 {
-    Record().Set(bit);
     Element element;
     element.Parse(m_file);
+    ShowVideoElement(bit, show, element);
+}
+
+template <class Element>
+void CAnalysisDriver::ShowVideoElement(CPackNode::Element bit, void (CTreeDisplay::*show)(const Element&),
+                                       const Element& element)
+{
+    Record().Set(bit);
     (m_display.*show)(element);
 }
+
+template void CAnalysisDriver::ShowVideoElement(CPackNode::Element, void (CTreeDisplay::*)(const CSequenceHeader&),
+                                                const CSequenceHeader&);
+template void CAnalysisDriver::ShowVideoElement(CPackNode::Element, void (CTreeDisplay::*)(const CGopHeader&),
+                                                const CGopHeader&);
+template void CAnalysisDriver::ShowVideoElement(CPackNode::Element, void (CTreeDisplay::*)(const CPictureHeader&),
+                                                const CPictureHeader&);

@@ -50,6 +50,13 @@ public:
     // (" - stopped at PACK #n" and the like); empty for a complete run.
     static std::string EarlyEndNote(Outcome outcome, uint32_t packNumber);
 
+    // On: program streams are walked pack by pack and packet by packet by their lengths
+    // (MPEG-1 ones with their own layouts); video start codes and audio frames are looked
+    // for only in their packets' payloads, and payloads the tree does not decode are
+    // skipped. The tree keeps its texts and branches. Off (the default): the byte walk.
+    void SetFollowPacketLengths(bool on) { m_bFollowLengths = on; }
+    bool FollowPacketLengths() const { return m_bFollowLengths; }
+
     // Asks a running analysis to end after the start code in hand.
     void RequestStop() { m_bStopRequested = true; }
     bool StopRequested() const { return m_bStopRequested; }
@@ -71,15 +78,27 @@ private:
     Outcome Loop(uint32_t maxPacks);
     Outcome Finish(Outcome outcome);
     void OnStartCode(uint8_t code);
-    void UpdateProgress();
+    void UpdateProgress(uint64_t position);
     CPackNode& Record();
     void MarkEarlyEnd(Outcome outcome);
     void OnPack();
+    CPackNode& NewPack(uint64_t position);
+    void ShowPack(CPackNode& node);
     void OnSystemHeader();
+    void ShowSystemHeader(const CSystemHeader& header);
     void OnPesPacket(uint8_t code);
+    void ShowPesPacket(const CPesHeader& pes);
     void ScanAudioPayload(uint8_t code, const CPesHeader& pes);
+    void WalkAudioFrames(uint8_t code, const uint8_t* payload, int32_t L);
     template <class Element>
     void OnVideoElement(CPackNode::Element bit, void (CTreeDisplay::*show)(const Element&));
+    template <class Element>
+    void ShowVideoElement(CPackNode::Element bit, void (CTreeDisplay::*show)(const Element&), const Element& element);
+
+    // The walk by lengths (LengthWalk.cpp).
+    friend class CLengthWalk;
+    bool IsProgramStream(const std::string& fileName);
+    Outcome LoopByLength(const std::string& fileName, uint32_t maxPacks);
     void RebuildStreamFilter(const CSystemHeader& header);
 
     CResultTree& m_tree;
@@ -91,6 +110,7 @@ private:
 
     int m_nOpenError = 0;
     bool m_bStopRequested = false;
+    bool m_bFollowLengths = false;
     bool m_bRunning = false;
 
     // Everything a run starts afresh, and its figures.
@@ -98,6 +118,7 @@ private:
     {
         uint64_t fileSize = 0;
         uint64_t bytesConsumed = 0;
+        bool readError = false;              // seen by a walk that reads on its own
         uint64_t startCodes = 0;
         uint64_t progressStep = 1;
         uint64_t progressShown = 0;

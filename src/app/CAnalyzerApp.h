@@ -67,6 +67,7 @@ constexpr const char* kSaveIn = "savein";          // file chooser remembers its
 constexpr const char* kInitialDir = "initialdir";  // that folder
 constexpr const char* kWidth = "width";          // the main window's size, once changed
 constexpr const char* kHeight = "height";
+constexpr const char* kByLength = "bylength";      // follow pack and packet lengths (0, 1)
 constexpr int kDefaultMaxPackets = 100;
 constexpr int kDefaultSaveIn = 0;
 }  // namespace ProgOpts

@@ -238,6 +238,16 @@ void CAnalyzerDlg::BuildWindowMenu()
     add(QStringLiteral("&Move"), SC_MOVE);
     add(QStringLiteral("Mi&nimize"), SC_MINIMIZE);
     add(QString::fromLatin1(kSaveMenuText), IDM_SAVEANALYSIS, QKeySequence(Qt::CTRL | Qt::Key_S));
+    // The walk by pack and packet lengths: a setting of its own, so the dialogs keep their look.
+    QAction* byLength = m_pWindowMenu->addAction(QString::fromLatin1(kByLengthMenuText));
+    byLength->setCheckable(true);
+    const QString section = QString::fromLatin1(ProgOpts::kSection), key = QString::fromLatin1(ProgOpts::kByLength);
+    byLength->setChecked(CAnalyzerApp::GetProfileInt(section, key, 0) != 0);
+    m_driver.SetFollowPacketLengths(byLength->isChecked());
+    connect(byLength, &QAction::toggled, this, [this, section, key](bool on) {
+        m_driver.SetFollowPacketLengths(on);
+        CAnalyzerApp::WriteProfileInt(section, key, on ? 1 : 0);
+    });
     m_pWindowMenu->addSeparator();
     add(QStringLiteral("&Close"), SC_CLOSE, QKeySequence(Qt::ALT | Qt::Key_F4));
 

@@ -1,10 +1,12 @@
 // varnodel-cli: the headless front. Analyses one file and prints the result tree.
 //
-//   varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] INPUT
+//   varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] [--by-length] INPUT
+//   varnodel-cli --streams | --units [--json] INPUT...   (ModelCommands.cpp)
 
 #include "aaf/AnalysisFile.h"
 #include "analysis/CAnalysisDriver.h"
 #include "analysis/TreeExport.h"
+#include "cli/ModelCommands.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,12 +18,13 @@ namespace
 {
 
 const char kUsage[] =
-    "usage: varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] INPUT\n"
+    "usage: varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] [--by-length] INPUT\n"
     "  --packs N   analyse N packs (default 100; 0 = the whole file)\n"
     "  --all       analyse the whole file\n"
     "  --json      print the tree as JSON instead of indented text\n"
     "  --summary   print only a summary (lines, packs, start codes, bytes)\n"
-    "  --save FILE write the analysis file of the run to FILE\n";
+    "  --save FILE write the analysis file of the run to FILE\n"
+    "  --by-length walk program streams by their pack and packet lengths\n";
 
 int Usage(const char* problem)
 {
@@ -77,9 +80,13 @@ bool PrintRun(CAnalysisDriver& driver, bool summary, bool json)
 
 int main(int argc, char** argv)
 {
+    if (IsModelCommand(argc, argv))
+        return RunModelCommand(argc, argv);
+
     uint32_t maxPacks = 100;
     bool json = false;
     bool summary = false;
+    bool byLength = false;
     const char* savePath = nullptr;
     const char* input = nullptr;
 
@@ -97,6 +104,8 @@ int main(int argc, char** argv)
             json = true;
         else if (arg == "--summary")
             summary = true;
+        else if (arg == "--by-length")
+            byLength = true;
         else if (arg == "--save")
         {
             if (i + 1 >= argc)
@@ -125,6 +134,7 @@ int main(int argc, char** argv)
     CAnalysisDriver driver(tree, host);
     host.driver = &driver;
     host.input = input;
+    driver.SetFollowPacketLengths(byLength);
     const CAnalysisDriver::Outcome outcome = driver.Analyze(input, maxPacks);
     if (outcome == CAnalysisDriver::Outcome::OpenFailed || outcome == CAnalysisDriver::Outcome::NotStarted)
         return 1;
