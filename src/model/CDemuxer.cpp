@@ -195,9 +195,13 @@ void CDemuxer::WalkElementary(Window& window, Container container)
 
 size_t CDemuxer::ElementExtent(const uint8_t* p, size_t n)
 {
-    if (n < 6 || !IsStartCode(p))
+    if (n < 4 || !IsStartCode(p))
         return 0;
     const uint8_t code = p[3];
+    if (code == kEndCode)
+        return 4;
+    if (n < 6)
+        return 0;
     if (code == kPack)
     {
         if ((p[4] & 0xC0) == 0x40)
@@ -218,8 +222,6 @@ size_t CDemuxer::ElementExtent(const uint8_t* p, size_t n)
         }
         return 0;
     }
-    if (code == kEndCode)
-        return 4;
     if (code < kSystemHeader)
         return 0;
     const size_t length = (size_t{p[4]} << 8) | p[5];
@@ -264,6 +266,16 @@ void CDemuxer::WalkProgramStream(Window& window)
                 inside = IsStartCode(p + i) && p[i + 3] >= kPack && ElementSize(p + i, n - i, window.AtEnd()) > 0;
             if (inside)
             {
+                // Zero bytes in front of the next element are stuffing (VCD sectors end
+                // in them), not damage.
+                size_t zeros = 0;
+                while (zeros + 3 < n && p[zeros] == 0 && p[zeros + 1] == 0 && p[zeros + 2] == 0)
+                    ++zeros;
+                if (zeros > 0 && ElementSize(p + zeros, n - zeros, window.AtEnd()) > 0)
+                {
+                    window.Advance(zeros);
+                    continue;
+                }
                 window.Advance(1);
                 SkipToElement(window);
                 ResyncEvent resync;
