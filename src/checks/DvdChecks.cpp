@@ -182,11 +182,16 @@ void DvdChecks::Finish(Vobu& v, bool last)
     else
         m_log.Close(kVobuEnd, kNavStream);
 
+    // Where a VOBU has fewer than three reference pictures, the missing addresses are 0;
+    // dvdauthor repeats the last one instead, which a player reads the same way.
     const uint32_t coded[3] = {n.ref1Ea, n.ref2Ea, n.ref3Ea};
     int wrong = -1;
     for (int i = 0; i < 3 && wrong < 0; ++i)
-        if (coded[i] != (i < static_cast<int>(v.refs) ? v.refEnd[i] : 0))
+    {
+        const bool present = i < static_cast<int>(v.refs);
+        if (present ? coded[i] != v.refEnd[i] : coded[i] != 0 && (i == 0 || coded[i] != coded[i - 1]))
             wrong = i;
+    }
     if (wrong >= 0)
         m_log.Report(kRefEnd, Severity::Error, place,
                      Format("reference frame end addresses %" PRIu32 "/%" PRIu32 "/%" PRIu32
@@ -201,7 +206,11 @@ void DvdChecks::Finish(Vobu& v, bool last)
         // The end of the last picture need not fall on a 90 kHz tick (fields at 29.97 Hz).
         const uint32_t end = static_cast<uint32_t>((v.endPts27 + 150) / 300);
         const auto off = [](uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) > 1 || static_cast<int32_t>(b - a) > 1; };
-        if (off(n.vobuSPtm, first) || off(n.vobuEPtm, end))
+        // The last VOBU may run on to the end of the audio (dvdauthor's way), not beyond
+        // a second.
+        const bool endOk = !off(n.vobuEPtm, end) ||
+                           (last && static_cast<int32_t>(n.vobuEPtm - end) > 0 && n.vobuEPtm - end <= 90000);
+        if (off(n.vobuSPtm, first) || !endOk)
             m_log.Report(kVobuPtm, Severity::Error, place,
                          Format("vobu_s_ptm %.6f s, vobu_e_ptm %.6f s; the VOBU's video runs from %.6f s to %.6f s",
                                 n.vobuSPtm / 90000.0, n.vobuEPtm / 90000.0, Seconds27(v.firstPts27),

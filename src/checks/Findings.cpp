@@ -1,6 +1,6 @@
 #include "checks/Findings.h"
 
-#include "analysis/TreeExport.h"
+#include "model/StreamStats.h"
 
 #include <cinttypes>
 #include <cstdarg>
@@ -172,7 +172,7 @@ void WriteFindingJson(const Finding& f, std::string& out)
     else
         out += "null";
     out += ", \"message\": ";
-    AppendJsonString(out, f.message);
+    model::AppendJsonString(out, f.message);
     out += ", \"count\": " + std::to_string(f.count);
     out += '}';
 }
