@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth
   time bc
+  ffmpeg mjpegtools dvdauthor
 )
 if [ "${VARNODEL_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

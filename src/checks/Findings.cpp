@@ -2,6 +2,7 @@
 
 #include "model/StreamStats.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
 
@@ -99,6 +100,14 @@ bool FindingLog::IsOpen(const char* check, model::StreamKey stream) const
 {
     const Episode* e = Find(check, stream);
     return e && e->open;
+}
+
+std::vector<Finding> FindingLog::InFileOrder() const
+{
+    std::vector<Finding> sorted = m_findings;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+    return sorted;
 }
 
 // ---------------------------------------------------------------------------------------

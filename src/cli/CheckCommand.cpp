@@ -69,7 +69,7 @@ std::string TextReport(const std::string& file, const model::CStreamStats& stats
     }
     else if (several)
         out = file + ":\n";
-    for (const checks::Finding& f : c.Log().Findings())
+    for (const checks::Finding& f : c.Log().InFileOrder())
         out += checks::FormatFinding(f) + '\n';
     out += checks::FormatTotals(c.Log()) + " in " + Plural(stats.Packs(), "pack") + ", " +
            Plural(list.size(), "stream") + '\n';
@@ -92,7 +92,7 @@ std::string JsonReport(const std::string& file, const model::CStreamStats& stats
     }
     out += "], \"findings\": [";
     first = true;
-    for (const checks::Finding& f : c.Log().Findings())
+    for (const checks::Finding& f : c.Log().InFileOrder())
     {
         if (!first)
             out += ", ";
