@@ -50,6 +50,16 @@ void DvdChecks::CheckPackSize(uint64_t size)
                  Format("pack of %" PRIu64 " bytes, not 2048", size));
 }
 
+void DvdChecks::CheckMuxRate(const model::PackEvent& pack)
+{
+    if (pack.muxRate != kDvdMuxRate)
+        m_log.Report(kDvdMuxRateId, Severity::Warning, {pack.index, pack.offset, model::kNoStream, true, pack.scr27},
+                     Format("program_mux_rate %" PRIu32 " (%.2f Mbit/s), not 25200", pack.muxRate,
+                            pack.muxRate * 400.0 / 1e6));
+    else
+        m_log.Close(kDvdMuxRateId, model::kNoStream);
+}
+
 void DvdChecks::OnPack(const model::PackEvent& pack)
 {
     if (m_active && m_hasPack)
@@ -58,14 +68,7 @@ void DvdChecks::OnPack(const model::PackEvent& pack)
     m_pack = pack;
     m_hasPack = true;
     if (m_active)
-    {
-        if (pack.muxRate != kDvdMuxRate)
-            m_log.Report(kDvdMuxRateId, Severity::Warning, {pack.index, pack.offset, model::kNoStream, true, pack.scr27},
-                         Format("program_mux_rate %" PRIu32 " (%.2f Mbit/s), not 25200", pack.muxRate,
-                                pack.muxRate * 400.0 / 1e6));
-        else
-            m_log.Close(kDvdMuxRateId, model::kNoStream);
-    }
+        CheckMuxRate(pack);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -77,8 +80,8 @@ void DvdChecks::OnNavPack(const model::NavPack& nav)
     {
         m_active = true;
         // The pack that holds this nav pack was not yet checked as a DVD pack.
-        if (m_hasPack && m_pack.muxRate != kDvdMuxRate)
-            OnPack(m_pack);
+        if (m_hasPack)
+            CheckMuxRate(m_pack);
         if (IsPlaceholder(nav))
         {
             m_unauthored = true;
@@ -138,7 +141,17 @@ void DvdChecks::OnVideoUnit(const model::AccessUnit& unit)
     if (v.pictures == 0 || end > v.endPts27)
         v.endPts27 = end;
     ++v.pictures;
-    if ((unit.pictureType == 1 || unit.pictureType == 2) && v.refs < 3)
+    // A reference frame coded as two field pictures ends with its second field.
+    const bool field = unit.pictureStructure != 3;
+    if (field && !m_firstField)
+    {
+        m_firstField = true;
+        m_firstFieldType = unit.pictureType;
+        return;
+    }
+    const uint8_t type = field ? m_firstFieldType : unit.pictureType;
+    m_firstField = false;
+    if ((type == 1 || type == 2) && v.refs < 3)
         v.refEnd[v.refs++] = unit.lastOffset / kBlock - v.block;
 }
 
