@@ -189,6 +189,10 @@ void DvdChecks::Finish(Vobu& v, bool last)
     if (!n.hasDsi)
         return;
     const uint64_t ea = v.lastBlock - v.block;
+    // The file ends inside the last VOBU (cut short, or a title set's VOB file that the
+    // next one continues): its addresses and times point into bytes that are not here.
+    if (last && n.vobuEa > ea)
+        return;
     if (n.vobuEa != ea)
         m_log.Report(kVobuEnd, Severity::Error, place,
                      Format("vobu_ea %" PRIu32 ", the VOBU's last pack is %" PRIu64 " blocks on", n.vobuEa, ea));
