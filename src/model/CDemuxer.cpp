@@ -56,7 +56,7 @@ public:
     bool AtEnd() const { return m_end; }
     bool ReadError() const { return m_file && m_file->HadReadError(); }
 
-    static constexpr size_t kCapacity = 4 << 20;
+    static constexpr size_t kCapacity = 1 << 20;
 
 private:
     CFile* m_file = nullptr;
@@ -288,6 +288,11 @@ void CDemuxer::WalkProgramStream(Window& window)
             size = extent;
         }
 
+        if (m_hook && !m_hook->OnElement(p, size, start))
+        {
+            m_stopped = true;
+            return;
+        }
         switch (p[3])
         {
         case kPack:
@@ -486,7 +491,7 @@ void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
         OnNavPacket(p + start, size - start);
         return;
     }
-    CUnitAssembler* assembler = AssemblerFor(key, e.kind);
+    CUnitAssembler* assembler = m_assemble ? AssemblerFor(key, e.kind) : nullptr;
     if (!assembler)
         return;
     assembler->OnPacket(e, p + start, subSize);

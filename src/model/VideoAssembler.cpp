@@ -37,49 +37,9 @@ void CVideoAssembler::Consume(const uint8_t* data, uint32_t size)
     if (m_headerCode >= 0)
         CollectHeader(data, size);
 
-    // Start codes whose first bytes came with earlier pieces.
-    if (m_carryLen > 0)
-    {
-        uint8_t t[6];
-        std::memcpy(t, m_carry, m_carryLen);
-        const uint32_t extra = std::min<uint32_t>(3, size);
-        std::memcpy(t + m_carryLen, data, extra);
-        const uint32_t tn = m_carryLen + extra;
-        for (uint32_t p = 0; p < m_carryLen && p + 3 < tn; ++p)
-        {
-            if (t[p] == 0 && t[p + 1] == 0 && t[p + 2] == 1)
-                OnStartCode(t[p + 3], m_esPos - m_carryLen + p, data, p + 4 - m_carryLen, size);
-        }
-    }
-
-    // Start codes inside this piece: find each 01, then look back for the two zeros.
-    uint32_t i = 2;
-    while (i + 1 < size)
-    {
-        const void* hit = std::memchr(data + i, 1, size - 1 - i);
-        if (!hit)
-            break;
-        const uint32_t j = static_cast<uint32_t>(static_cast<const uint8_t*>(hit) - data);
-        if (data[j - 1] == 0 && data[j - 2] == 0)
-            OnStartCode(data[j + 1], m_esPos + j - 2, data, j + 2, size);
-        i = j + 1;
-    }
-
-    // Keep the last three bytes of the joined payload.
-    if (size >= 3)
-    {
-        std::memcpy(m_carry, data + size - 3, 3);
-        m_carryLen = 3;
-    }
-    else
-    {
-        uint8_t t[6];
-        std::memcpy(t, m_carry, m_carryLen);
-        std::memcpy(t + m_carryLen, data, size);
-        const uint32_t tn = m_carryLen + size;
-        m_carryLen = std::min<uint32_t>(3, tn);
-        std::memcpy(m_carry, t + tn - m_carryLen, m_carryLen);
-    }
+    m_joiner.Scan(data, size, m_esPos, [&](uint8_t code, uint64_t pos, const uint8_t* after, size_t available) {
+        OnStartCode(code, pos, after, static_cast<uint32_t>(available));
+    });
 }
 
 void CVideoAssembler::CollectHeader(const uint8_t* bytes, uint32_t available)
@@ -91,7 +51,7 @@ void CVideoAssembler::CollectHeader(const uint8_t* bytes, uint32_t available)
         FinishHeader();
 }
 
-void CVideoAssembler::OnStartCode(uint8_t code, uint64_t esPos, const uint8_t* data, uint32_t next, uint32_t size)
+void CVideoAssembler::OnStartCode(uint8_t code, uint64_t esPos, const uint8_t* after, uint32_t available)
 {
     if (m_headerCode >= 0)
         FinishHeader();
@@ -135,8 +95,7 @@ void CVideoAssembler::OnStartCode(uint8_t code, uint64_t esPos, const uint8_t* d
     m_headerCode = code;
     m_headerHave = 0;
     std::memset(m_header, 0, sizeof m_header);
-    if (next < size)
-        CollectHeader(data + next, size - next);
+    CollectHeader(after, available);
 }
 
 // ---------------------------------------------------------------------------- headers
