@@ -55,7 +55,7 @@ struct StreamChecks::Stream
     uint32_t pieceCount = 0;
     uint64_t esTotal = 0;
     // Audio frames
-    uint64_t prevEsEnd = 0, prevLastOffset = 0;
+    uint64_t prevLastOffset = 0;
     uint32_t prevLastPack = 0;
     int64_t prevEnd27 = 0;
     bool hasCodedPts = false;
@@ -417,7 +417,6 @@ void StreamChecks::CheckAudioUnit(Stream& s, const model::AccessUnit& unit)
         s.durationSince27 = 0;
     }
     s.durationSince27 += unit.duration27;
-    s.prevEsEnd = unit.esOffset + unit.size;
     s.prevLastOffset = unit.lastOffset;
     s.prevLastPack = unit.lastPack;
     s.prevEnd27 = unit.pts27 + unit.duration27;
