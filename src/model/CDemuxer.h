@@ -73,6 +73,8 @@ private:
     void OnPackHeader(const uint8_t* p, size_t size, uint64_t offset);
     void OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset);
     void OnPesPacket(const uint8_t* p, size_t size, uint64_t offset);
+    // Fills the header fields of e (either syntax); returns where the payload starts.
+    static size_t ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e);
     void OnNavPacket(const uint8_t* payload, size_t size);
     void FlushNavPack();
     CUnitAssembler* AssemblerFor(StreamKey key, Kind kind);

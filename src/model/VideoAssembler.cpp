@@ -104,44 +104,11 @@ void CVideoAssembler::FinishHeader()
 {
     const int code = m_headerCode;
     m_headerCode = -1;
-    switch (code)
-    {
-    case kSequenceHeader:
-    {
-        CSequenceHeader header;
-        header.Parse(m_header, m_headerHave);
-        m_sequence.width = static_cast<uint32_t>(header.m_nHorizontalSize);
-        m_sequence.height = static_cast<uint32_t>(header.m_nVerticalSize);
-        m_sequence.aspectRatioCode = static_cast<uint8_t>(header.m_nAspectRatioCode);
-        m_sequence.frameRateCode = static_cast<uint8_t>(header.m_nFrameRateCode);
-        FrameRateFor(m_sequence.frameRateCode, m_sequence.frameRateNum, m_sequence.frameRateDen);
-        m_sequence.bitRateValue = static_cast<uint32_t>(header.m_nBitRate) / 400;
-        m_sequence.vbvBufferSize = static_cast<uint32_t>(header.m_nVbvBufferSize) * 2048;
-        m_sequencePending = true;
-        if (m_sequence.frameRateNum)
-        {
-            m_rateNum = m_sequence.frameRateNum;
-            m_rateDen = m_sequence.frameRateDen;
-        }
-        break;
-    }
-    case kGroupOfPictures:
-    {
-        CGopHeader header;
-        header.Parse(m_header, m_headerHave);
-        m_closedGop = header.m_nClosedGop != 0;
-        m_brokenLink = header.m_nBrokenLink != 0;
-        ++m_gopCount;
-        m_unit.closedGop = m_closedGop;
-        m_unit.brokenLink = m_brokenLink;
-        m_unit.gopIndex = m_gopCount - 1;
-        // Temporal references start again: the next GOP follows the pictures of this one.
-        if (m_anchorValid)
-            m_anchor27 += static_cast<int64_t>(2 * m_picturesInGop * FieldNum() / FieldDen());
-        m_picturesInGop = 0;
-        break;
-    }
-    case kPicture:
+    if (code == kSequenceHeader)
+        OnSequenceHeader();
+    else if (code == kGroupOfPictures)
+        OnGopHeader();
+    else if (code == kPicture)
     {
         CPictureHeader header;
         header.Parse(m_header, m_headerHave);
@@ -150,45 +117,78 @@ void CVideoAssembler::FinishHeader()
         m_unit.vbvDelay = static_cast<uint16_t>(header.m_nVbvDelay);
         m_unit.progressiveFrame = !m_sequence.mpeg2;
         m_unit.pictureStructure = 3;
-        break;
     }
-    case kExtension:
+    else if (code == kExtension)
+        OnExtension();
+}
+
+void CVideoAssembler::OnSequenceHeader()
+{
+    CSequenceHeader header;
+    header.Parse(m_header, m_headerHave);
+    m_sequence.width = static_cast<uint32_t>(header.m_nHorizontalSize);
+    m_sequence.height = static_cast<uint32_t>(header.m_nVerticalSize);
+    m_sequence.aspectRatioCode = static_cast<uint8_t>(header.m_nAspectRatioCode);
+    m_sequence.frameRateCode = static_cast<uint8_t>(header.m_nFrameRateCode);
+    FrameRateFor(m_sequence.frameRateCode, m_sequence.frameRateNum, m_sequence.frameRateDen);
+    m_sequence.bitRateValue = static_cast<uint32_t>(header.m_nBitRate) / 400;
+    m_sequence.vbvBufferSize = static_cast<uint32_t>(header.m_nVbvBufferSize) * 2048;
+    m_sequencePending = true;
+    if (m_sequence.frameRateNum)
     {
-        const uint32_t id = m_header[0] >> 4;
-        if (id == ExtensionId::Sequence)
-        {
-            CSequenceExtension ext;
-            ext.Parse(m_header, m_headerHave);
-            m_sequence.mpeg2 = true;
-            m_sequence.profileAndLevel = static_cast<uint8_t>(ext.m_nProfileAndLevel);
-            m_sequence.progressiveSequence = ext.m_nProgressiveSequence != 0;
-            m_sequence.chromaFormat = static_cast<uint8_t>(ext.m_nChromaFormat);
-            m_sequence.width |= ext.m_nHorizontalSizeExtension << 12;
-            m_sequence.height |= ext.m_nVerticalSizeExtension << 12;
-            m_sequence.bitRateValue |= ext.m_nBitRateExtension << 18;
-            m_sequence.vbvBufferSize += ext.m_nVbvBufferSizeExtension << 10 << 11;
-            m_sequence.lowDelay = ext.m_nLowDelay != 0;
-            m_sequence.frameRateNum *= ext.m_nFrameRateExtensionN + 1;
-            m_sequence.frameRateDen *= ext.m_nFrameRateExtensionD + 1;
-            if (m_sequence.frameRateNum)
-            {
-                m_rateNum = m_sequence.frameRateNum;
-                m_rateDen = m_sequence.frameRateDen;
-            }
-        }
-        else if (id == ExtensionId::PictureCoding && m_open && m_hasPicture)
-        {
-            CPictureCodingExtension ext;
-            ext.Parse(m_header, m_headerHave);
-            m_unit.pictureStructure = static_cast<uint8_t>(ext.m_nPictureStructure);
-            m_unit.topFieldFirst = ext.m_nTopFieldFirst != 0;
-            m_unit.repeatFirstField = ext.m_nRepeatFirstField != 0;
-            m_unit.progressiveFrame = ext.m_nProgressiveFrame != 0;
-        }
-        break;
+        m_rateNum = m_sequence.frameRateNum;
+        m_rateDen = m_sequence.frameRateDen;
     }
-    default:
-        break;
+}
+
+void CVideoAssembler::OnGopHeader()
+{
+    CGopHeader header;
+    header.Parse(m_header, m_headerHave);
+    m_closedGop = header.m_nClosedGop != 0;
+    m_brokenLink = header.m_nBrokenLink != 0;
+    ++m_gopCount;
+    m_unit.closedGop = m_closedGop;
+    m_unit.brokenLink = m_brokenLink;
+    m_unit.gopIndex = m_gopCount - 1;
+    // Temporal references start again: the next GOP follows the pictures of this one.
+    if (m_anchorValid)
+        m_anchor27 += static_cast<int64_t>(2 * m_picturesInGop * FieldNum() / FieldDen());
+    m_picturesInGop = 0;
+}
+
+void CVideoAssembler::OnExtension()
+{
+    const uint32_t id = m_header[0] >> 4;
+    if (id == ExtensionId::Sequence)
+    {
+        CSequenceExtension ext;
+        ext.Parse(m_header, m_headerHave);
+        m_sequence.mpeg2 = true;
+        m_sequence.profileAndLevel = static_cast<uint8_t>(ext.m_nProfileAndLevel);
+        m_sequence.progressiveSequence = ext.m_nProgressiveSequence != 0;
+        m_sequence.chromaFormat = static_cast<uint8_t>(ext.m_nChromaFormat);
+        m_sequence.width |= ext.m_nHorizontalSizeExtension << 12;
+        m_sequence.height |= ext.m_nVerticalSizeExtension << 12;
+        m_sequence.bitRateValue |= ext.m_nBitRateExtension << 18;
+        m_sequence.vbvBufferSize += ext.m_nVbvBufferSizeExtension << 10 << 11;
+        m_sequence.lowDelay = ext.m_nLowDelay != 0;
+        m_sequence.frameRateNum *= ext.m_nFrameRateExtensionN + 1;
+        m_sequence.frameRateDen *= ext.m_nFrameRateExtensionD + 1;
+        if (m_sequence.frameRateNum)
+        {
+            m_rateNum = m_sequence.frameRateNum;
+            m_rateDen = m_sequence.frameRateDen;
+        }
+    }
+    else if (id == ExtensionId::PictureCoding && m_open && m_hasPicture)
+    {
+        CPictureCodingExtension ext;
+        ext.Parse(m_header, m_headerHave);
+        m_unit.pictureStructure = static_cast<uint8_t>(ext.m_nPictureStructure);
+        m_unit.topFieldFirst = ext.m_nTopFieldFirst != 0;
+        m_unit.repeatFirstField = ext.m_nRepeatFirstField != 0;
+        m_unit.progressiveFrame = ext.m_nProgressiveFrame != 0;
     }
 }
 

@@ -30,6 +30,9 @@ private:
     void OnStartCode(uint8_t code, uint64_t esPos, const uint8_t* after, uint32_t available);
     void CollectHeader(const uint8_t* bytes, uint32_t available);
     void FinishHeader();
+    void OnSequenceHeader();
+    void OnGopHeader();
+    void OnExtension();
     void OpenUnit(uint64_t esPos);
     void CloseUnit(uint64_t esEnd);
     // 27 MHz ticks of one field, as num / den.

@@ -321,6 +321,15 @@ TEST(ModelSystem, DamageIsSkippedAndCounted)
         // The units before the damage are all there.
         EXPECT_GE(s.units.at(MakeStreamKey(0xE0)).size(), 10u);
     }
+    {
+        // Not damage: streams joined end to end leave an end code between two packs.
+        Bytes b = m.file;
+        const size_t at = m.pieces[3].second - 9 - 14;
+        b.insert(b.begin() + static_cast<long>(at), {0x00, 0x00, 0x01, 0xB9});
+        const RecordingSink s = Demux(b);
+        EXPECT_EQ(s.packs.size(), packs);
+        EXPECT_TRUE(s.resyncs.empty());
+    }
 }
 
 // ---------------------------------------------------------------------------- DVD substreams
@@ -416,7 +425,8 @@ TEST(ModelDvd, AudioAndSubpictureSubstreams)
     EXPECT_EQ(pcmFrames[0].channels, 2);
     EXPECT_EQ(pcmFrames[1].dts27 - pcmFrames[0].dts27, 27000000 / 600);
     EXPECT_EQ(pcmFrames[0].offset, s.pes[1].payloadOffset);
-    EXPECT_EQ(s.pes[1].payloadOffset - s.pes[1].offset, 6u + 3 + 5 + 7);  // PES header, PTS, substream header
+    EXPECT_EQ(s.pes[1].headerSize, 6u + 3 + 5);  // PES header with its PTS
+    EXPECT_EQ(s.pes[1].payloadOffset - s.pes[1].offset, 6u + 3 + 5 + 7);  // and the substream header
 
     const auto& spus = s.units.at(MakeStreamKey(0xBD, 0x20));
     ASSERT_EQ(spus.size(), 1u);
