@@ -28,7 +28,7 @@ const char* SeverityName(Severity severity);
 
 struct Finding
 {
-    const char* check = "";      // the catalogue id, a string literal
+    const char* check = "";      // the check id ("scr-backwards"), a string literal
     Severity severity = Severity::Error;
     uint32_t pack = 0;
     uint64_t offset = 0;

@@ -572,7 +572,7 @@ TEST(Checks, DvdNavigation)
     }
 }
 
-// A report line has the catalogue's columns; totals count every occurrence.
+// A report line has its fixed columns; totals count every occurrence.
 TEST(Checks, ReportFormats)
 {
     checks::FindingLog log;
