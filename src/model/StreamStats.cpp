@@ -386,7 +386,7 @@ std::string StreamLine(const StreamSummary& s)
     line += Format("  avg %.1f kbit/s  peak %.1f kbit/s", s.AverageBitsPerSecond() / 1000.0,
                    s.peakBitsPerSecond / 1000.0);
     const AccessUnit& a = s.first;
-    switch (s.kind)
+    switch (s.units ? s.kind : Kind::Unknown)
     {
     case Kind::Video:
         if (s.hasSequence)

@@ -530,8 +530,11 @@ TEST(ModelColumns, TwentyFourBytesPerUnit)
         store.OnAccessUnit(u);
     }
     ASSERT_EQ(store.Units(), static_cast<size_t>(count));
-    // The pages fill up; what is left is at most one page per column and stream.
+    // Until the end, the last page of each column may be partly empty...
     EXPECT_LE(store.MemoryBytes(), 24u * count + 2 * 24 * 4096 + 1024);
+    // ...after it, the columns hold 24 bytes per unit and a pointer per page of 4096.
+    store.OnEnd({});
+    EXPECT_LE(store.MemoryBytes(), 24u * count + 4096);
     const model::CUnitSeries* video = store.Find(MakeStreamKey(0xE0));
     ASSERT_NE(video, nullptr);
     const size_t i = 100001;  // the 75001st video unit: overall unit 100001
@@ -542,6 +545,15 @@ TEST(ModelColumns, TwentyFourBytesPerUnit)
     EXPECT_FALSE(video->Flags(75000) & model::CUnitSeries::PtsCoded);
     EXPECT_EQ(video->Dts90(75000), 1000000 + 3600ll * i);
     EXPECT_EQ(video->Pts90(75000), 1000000 + 3600ll * i + 7200);
+
+    // A trimmed column grows again with its values in place.
+    model::AccessUnit extra;
+    extra.stream = MakeStreamKey(0xE0);
+    extra.size = 77;
+    store.OnAccessUnit(extra);
+    ASSERT_EQ(video->Count(), 150001u);
+    EXPECT_EQ(video->Size(150000), 77u);
+    EXPECT_EQ(video->Size(149999), 1000u + 199999);
 }
 
 }  // namespace
