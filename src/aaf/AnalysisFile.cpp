@@ -241,7 +241,7 @@ void CPackHeader::SavePayload(uint8_t out[80]) const
     PutLE32(out + 44, m_nMarker6);
     PutLE32(out + 48, m_nReserved);
     PutLE32(out + 52, m_nStuffingLength);
-    PutLE32(out + 56, m_nScrBase);
+    PutLE32(out + 56, static_cast<uint32_t>(m_nScrBase));  // the low 32 bits, as stored files have them
     uint64_t scrBits;
     static_assert(sizeof(scrBits) == sizeof(m_dScrMs));
     std::memcpy(&scrBits, &m_dScrMs, sizeof(scrBits));

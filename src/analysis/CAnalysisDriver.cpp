@@ -232,7 +232,7 @@ void CAnalysisDriver::OnPesPacket(uint8_t code)
     pes.m_nStreamId = code;
     pes.Parse(m_file);
 
-    const uint64_t ptsArg = pes.m_nPts;
+    const uint64_t ptsArg = static_cast<uint32_t>(pes.m_nPts);
     if (IsAudioStreamId(code))
     {
         if (m_hAudioStream == kNoItem)

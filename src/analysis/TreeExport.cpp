@@ -43,6 +43,8 @@ private:
     bool m_bFailed = false;
 };
 
+}  // namespace
+
 void AppendJsonString(std::string& out, const std::string& text, size_t from)
 {
     out.push_back('"');
@@ -72,8 +74,6 @@ void AppendJsonString(std::string& out, const std::string& text, size_t from)
     }
     out.push_back('"');
 }
-
-}  // namespace
 
 namespace
 {

@@ -1,10 +1,12 @@
 // varnodel-cli: the headless front. Analyses one file and prints the result tree.
 //
 //   varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] INPUT
+//   varnodel-cli --streams | --units [--json] INPUT...   (ModelCommands.cpp)
 
 #include "aaf/AnalysisFile.h"
 #include "analysis/CAnalysisDriver.h"
 #include "analysis/TreeExport.h"
+#include "cli/ModelCommands.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -57,6 +59,9 @@ bool ParseCount(const char* text, uint32_t& value)
 
 int main(int argc, char** argv)
 {
+    if (IsModelCommand(argc, argv))
+        return RunModelCommand(argc, argv);
+
     uint32_t maxPacks = 100;
     bool json = false;
     bool summary = false;

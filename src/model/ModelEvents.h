@@ -117,6 +117,7 @@ struct AccessUnit
     uint32_t size = 0;         // bytes
     uint32_t skippedBefore = 0;  // payload bytes between the previous unit's end and this start
     bool ptsCoded = false, dtsCoded = false;  // the times come from a PES header
+    bool timed = false;          // times known: coded, or derived from earlier units (else 0)
     uint64_t pts = 0, dts = 0;   // 33-bit, 90 kHz (coded or derived)
     int64_t pts27 = 0, dts27 = 0;  // unwrapped, 27 MHz; dts27 == pts27 where no DTS applies
     int64_t duration27 = 0;      // frame period (repeat fields counted) or samples / rate
@@ -132,7 +133,37 @@ struct AccessUnit
     // Audio.
     uint32_t sampleRate = 0;     // Hz
     uint32_t bitRate = 0;        // bit/s, 0 where free or variable
-    uint8_t channels = 0;
+    uint8_t channels = 0;        // LFE counted
+    uint8_t bitsPerSample = 0;   // LPCM
+    uint8_t channelMode = 0;     // AC-3 acmod, DTS amode
+    bool lfe = false;            // AC-3, DTS
+    uint8_t layer = 0;           // MPEG audio 1..3
+    // Video: picture_structure (3 frame, 1/2 a field picture).
+    uint8_t pictureStructure = 3;
+    // Subpictures: display start and stop, 90 kHz ticks after the unit's PTS.
+    bool hasDisplayStart = false, hasDisplayStop = false;
+    uint32_t displayStart = 0, displayStop = 0;
+};
+
+// A video sequence header with the sequence extension that follows it (MPEG-2), sent
+// before the first access unit of the sequence.
+struct SequenceEvent
+{
+    StreamKey stream = kNoStream;
+    uint32_t index = 0;          // sequence header count - 1 in this stream
+    uint64_t offset = 0;         // of its start code
+    uint32_t pack = 0;
+    bool mpeg2 = false;          // a sequence extension followed
+    uint32_t width = 0, height = 0;  // extensions applied
+    uint8_t aspectRatioCode = 0;     // 4 bits
+    uint8_t frameRateCode = 0;       // 4 bits
+    uint32_t frameRateNum = 0, frameRateDen = 1;  // frames per second as a fraction
+    uint32_t bitRateValue = 0;   // 30 bits with the extension, 400 bit/s units
+    uint32_t vbvBufferSize = 0;  // bytes (16 kbit units * 2048)
+    uint8_t profileAndLevel = 0; // MPEG-2 only
+    uint8_t chromaFormat = 1;    // 1 4:2:0, 2 4:2:2, 3 4:4:4
+    bool progressiveSequence = true;
+    bool lowDelay = false;
 };
 
 // DVD navigation pack: PCI (substream 0x00) and DSI (0x01) general information.
@@ -178,6 +209,7 @@ public:
     virtual void OnPack(const PackEvent&) {}
     virtual void OnSystemHeader(const SystemHeaderEvent&) {}
     virtual void OnPes(const PesEvent&) {}
+    virtual void OnSequence(const SequenceEvent&) {}
     virtual void OnAccessUnit(const AccessUnit&) {}
     virtual void OnNavPack(const NavPack&) {}
     virtual void OnResync(const ResyncEvent&) {}

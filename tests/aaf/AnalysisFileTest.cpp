@@ -80,7 +80,7 @@ void ExpectFileMatchesList(const AafFile& file, const CPackList& list)
         const uint32_t expected[15] = {ph.m_nMarker01,  ph.m_nScr32_30,       ph.m_nMarker1,  ph.m_nScr29_15,
                                        ph.m_nMarker2,   ph.m_nScr14_0,        ph.m_nMarker3,  ph.m_nScrExtension,
                                        ph.m_nMarker4,   ph.m_nProgramMuxRate, ph.m_nMarker5,  ph.m_nMarker6,
-                                       ph.m_nReserved,  ph.m_nStuffingLength, ph.m_nScrBase};
+                                       ph.m_nReserved,  ph.m_nStuffingLength, static_cast<uint32_t>(ph.m_nScrBase)};
         for (int f = 0; f < 15; ++f)
             EXPECT_EQ(p.fields[f], expected[f]) << "payload offset " << f * 4;
         EXPECT_EQ(p.padding60, 0u);

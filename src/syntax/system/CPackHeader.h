@@ -4,6 +4,7 @@
 
 #include "analysis/CResultTree.h"
 
+#include <cstddef>
 #include <cstdint>
 
 class CStreamFile;
@@ -15,6 +16,10 @@ public:
     CPackHeader() = default;
     virtual ~CPackHeader() = default;
 
+    // b: the bytes after the start code, n of them. True when n covers the ten fixed
+    // bytes; missing bytes read as 0, so fields beyond n stay 0. Stuffing is not read.
+    bool Parse(const uint8_t* b, size_t n);
+    // The ten fixed bytes and the stuffing from file, then the fields from them.
     bool Parse(CStreamFile& file);
     // Adds the lines under m_hHeaderItem, which the driver sets first.
     void Display(CResultTree& tree);
@@ -37,12 +42,11 @@ public:
     uint32_t m_nMarker6 = 0;         // 1 bit
     uint32_t m_nReserved = 0;        // 5 bits
     uint32_t m_nStuffingLength = 0;  // 3 bits
-    uint32_t m_nScrBase = 0;         // 33-bit SCR base, low 32 bits
-    double m_dScrMs = 0.0;
+    uint64_t m_nScrBase = 0;         // 33-bit SCR base
+    double m_dScrMs = 0.0;           // of the low 32 bits, as the analysis file keeps it
     uint32_t m_nMuxRateBps = 0;      // program mux rate * 400
 
     ItemId m_hHeaderItem = kNoItem;
     ItemId m_hDetailsItem = kNoItem;
     uint8_t m_raw[10] = {};
-    uint8_t m_stuffing[7] = {};
 };

@@ -2,34 +2,29 @@
 
 #include "stream/CStreamFile.h"
 
-#include <new>
+#include <cstring>
 
 namespace
 {
-// 33-bit time stamp from five bytes, bit 32 dropped, marker bits ignored.
-uint32_t TimeStamp(const uint8_t* t)
+// 33-bit time stamp from five bytes, marker bits ignored.
+uint64_t TimeStamp(const uint8_t* t)
 {
-    return ((uint32_t{t[0]} & 0x06) << 29) | (uint32_t{t[1]} << 22) | ((uint32_t{t[2]} & 0xFE) << 14)
-        | (uint32_t{t[3]} << 7) | (uint32_t{t[4]} >> 1);
+    return ((uint64_t{t[0]} & 0x0E) << 29) | (uint64_t{t[1]} << 22) | ((uint64_t{t[2]} & 0xFE) << 14)
+        | (uint64_t{t[3]} << 7) | (uint64_t{t[4]} >> 1);
 }
 }  // namespace
 
 // ---------------------------------------------------------------------------- parsing
 
-bool CPesHeader::Parse(CStreamFile& file)
+bool CPesHeader::Parse(const uint8_t* bytes, size_t n)
 {
-    uint8_t f[5];
-    if (file.Read(f, 5) != 5)
-        return false;
-    const uint32_t H = f[4];
-    m_pHeaderBytes.reset(new (std::nothrow) uint8_t[5 + H]);
-    if (!m_pHeaderBytes)
-        return false;
-    std::memcpy(m_pHeaderBytes.get(), f, 5);
-    if (file.Read(m_pHeaderBytes.get() + 5, H) != H)
-        return false;
-
-    const uint32_t L1 = f[0], L0 = f[1], F1 = f[2], F2 = f[3];
+    if (!bytes)
+        n = 0;
+    // The five fixed bytes, missing ones as 0.
+    uint8_t f[5] = {};
+    if (n > 0)
+        std::memcpy(f, bytes, n < 5 ? n : 5);
+    const uint32_t L1 = f[0], L0 = f[1], F1 = f[2], F2 = f[3], H = f[4];
     m_nPacketLength = static_cast<int32_t>((L1 << 8) | L0);
     m_nMarkerBits = static_cast<uint8_t>(F1 >> 6);
     m_nScramblingControl = (F1 >> 4) & 3;
@@ -46,26 +41,22 @@ bool CPesHeader::Parse(CStreamFile& file)
     m_nExtensionFlag = F2 & 1;
     m_nHeaderDataLength = static_cast<uint8_t>(H);
 
-    // Optional fields are taken only where the header data covers all of their bytes.
-    const uint8_t* d = m_pHeaderBytes.get() + 5;
-    auto covers = [&](uint32_t from, uint32_t count) { return from + count <= H; };
+    // Optional fields are taken only where both the header data and the bytes at hand
+    // cover all of their bytes.
+    const uint32_t have = n > 5 ? static_cast<uint32_t>(n - 5 < H ? n - 5 : H) : 0;
+    const uint8_t* d = have > 0 ? bytes + 5 : nullptr;
+    auto covers = [&](uint32_t from, uint32_t count) { return from + count <= have; };
     uint32_t p = 0;
     if (m_nPtsDtsFlags == 2 || m_nPtsDtsFlags == 3)
     {
         if (covers(0, 5))
-        {
             m_nPts = TimeStamp(d);
-            m_dPtsMs = TicksToMs(m_nPts);
-        }
         p = 5;
     }
     if (m_nPtsDtsFlags == 3)
     {
         if (covers(5, 5))
-        {
             m_nDts = TimeStamp(d + 5);
-            m_dDtsMs = TicksToMs(m_nDts);
-        }
         p = 10;
     }
     if (m_nEscrFlag)
@@ -108,7 +99,19 @@ bool CPesHeader::Parse(CStreamFile& file)
             m_nPstdBufferSize = static_cast<int32_t>(((uint32_t{d[q]} & 0x1F) << 8) | d[q + 1]);
         }
     }
-    return true;
+    return n >= 5 && n - 5 >= H;
+}
+
+bool CPesHeader::Parse(CStreamFile& file)
+{
+    // Five fixed bytes and at most 255 of header data: no allocation per packet.
+    uint8_t h[5 + 255];
+    if (file.Read(h, 5) != 5)
+        return false;
+    const uint32_t H = h[4];
+    if (file.Read(h + 5, H) != H)
+        return false;
+    return Parse(h, 5 + H);
 }
 
 // ---------------------------------------------------------------------------- display
@@ -117,7 +120,7 @@ void CPesHeader::Display(CResultTree& tree, ItemId parent)
 {
     if (m_hStreamLineItem == kNoItem)
     {
-        m_hStreamLineItem = HasPts() ? tree.AddGroup(parent, LineFmt::PesStreamPts, PackArgs(m_nPts, m_nStreamId))
+        m_hStreamLineItem = HasPts() ? tree.AddGroup(parent, LineFmt::PesStreamPts, PackArgs(static_cast<uint32_t>(m_nPts), m_nStreamId))
                                      : tree.AddGroup(parent, LineFmt::PesStream, m_nStreamId);
     }
     if (m_hPesHeaderItem == kNoItem)
@@ -171,7 +174,7 @@ void CPesHeader::AddFieldLines(CResultTree& tree, ItemId item) const
     }
     tree.AddValue(item, LineFmt::HeaderDataLength, m_nHeaderDataLength);
     if (HasPts())
-        tree.AddValue(item, LineFmt::Pts, m_nPts);
+        tree.AddValue(item, LineFmt::Pts, static_cast<uint32_t>(m_nPts));
     if (HasDts())
-        tree.AddValue(item, LineFmt::Dts, m_nDts);
+        tree.AddValue(item, LineFmt::Dts, static_cast<uint32_t>(m_nDts));
 }

@@ -4,8 +4,8 @@
 
 #include "analysis/CResultTree.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 
 class CStreamFile;
 
@@ -15,6 +15,10 @@ public:
     CPesHeader() = default;
     virtual ~CPesHeader() = default;
 
+    // b: the bytes from PES_packet_length on, n of them. True when n covers the five
+    // fixed bytes and the header data; fields beyond n stay 0.
+    bool Parse(const uint8_t* b, size_t n);
+    // The fixed bytes and the header data from file, then the fields from them.
     bool Parse(CStreamFile& file);
     // The stream line under parent (the pack's "DATA"), "PES HEADER" and the fields.
     void Display(CResultTree& tree, ItemId parent);
@@ -46,13 +50,10 @@ public:
     uint8_t m_nExtensionFlag2 = 0;
     int32_t m_nPstdBufferScale = 0;  // 1 bit
     int32_t m_nPstdBufferSize = 0;   // 13 bits
-    uint32_t m_nPts = 0;             // low 32 bits of the 33-bit PTS
-    uint32_t m_nDts = 0;
-    double m_dPtsMs = 0.0;
-    double m_dDtsMs = 0.0;
+    uint64_t m_nPts = 0;             // 33 bits
+    uint64_t m_nDts = 0;             // 33 bits
     ItemId m_hStreamLineItem = kNoItem;
     ItemId m_hPesHeaderItem = kNoItem;
-    std::unique_ptr<uint8_t[]> m_pHeaderBytes;  // 5 fixed bytes + header data
 
     bool HasPts() const { return (m_nPtsDtsFlags & 2) != 0; }
     bool HasDts() const { return (m_nPtsDtsFlags & 1) != 0; }

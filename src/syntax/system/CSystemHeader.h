@@ -3,6 +3,7 @@
 
 #include "analysis/CResultTree.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -25,6 +26,10 @@ public:
     CSystemHeader& operator=(const CSystemHeader&) = delete;
     virtual ~CSystemHeader() = default;
 
+    // b: the bytes from header_length on, n of them. True when n covers the whole
+    // header; fields and stream entries beyond n stay 0 (absent).
+    bool Parse(const uint8_t* b, size_t n);
+    // The length field and the header from file, then the fields from them.
     bool Parse(CStreamFile& file);
     // Adds a new "System Header" group under parent with the fields and the streams.
     void Display(CResultTree& tree, ItemId parent);

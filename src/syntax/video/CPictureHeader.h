@@ -3,6 +3,7 @@
 
 #include "analysis/CResultTree.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,9 @@ public:
     CPictureHeader() = default;
     virtual ~CPictureHeader() = default;
 
+    // b: the bytes after the start code, n of them. True when n covers the 4 fixed
+    // bytes; missing bytes read as 0, so fields beyond n stay 0.
+    bool Parse(const uint8_t* b, size_t n);
     bool Parse(CStreamFile& file);
     void Display(CResultTree& tree, const ItemId& parent) const;
 

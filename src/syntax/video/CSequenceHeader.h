@@ -3,6 +3,7 @@
 
 #include "analysis/CResultTree.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,9 @@ public:
     CSequenceHeader() = default;
     virtual ~CSequenceHeader() = default;
 
+    // b: the bytes after the start code, n of them. True when n covers the 8 fixed
+    // bytes; missing bytes read as 0, so fields beyond n stay 0.
+    bool Parse(const uint8_t* b, size_t n);
     bool Parse(CStreamFile& file);
     void Display(CResultTree& tree, const ItemId& parent) const;
 
@@ -30,6 +34,5 @@ public:
     int32_t m_nBitRate = 0;          // bit/s: 18-bit value * 400
     int32_t m_nVbvBufferSize = 0;    // 10 bits, 16 kbit units
     uint8_t m_nConstrainedParameters = 0;
-    int32_t m_nReadLength = 8;
     uint8_t m_raw[8] = {};
 };

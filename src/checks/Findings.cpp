@@ -1,0 +1,180 @@
+#include "checks/Findings.h"
+
+#include "analysis/TreeExport.h"
+
+#include <cinttypes>
+#include <cstdarg>
+
+namespace checks
+{
+
+const char* SeverityName(Severity severity)
+{
+    switch (severity)
+    {
+    case Severity::Error: return "error";
+    case Severity::Warning: return "warning";
+    case Severity::Info: return "info";
+    }
+    return "error";
+}
+
+std::string Format(const char* format, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+std::string StreamName(model::StreamKey stream)
+{
+    if (stream == model::kNoStream)
+        return {};
+    char text[16];
+    if (model::StreamIdOf(stream) == 0xBD && model::SubIdOf(stream) != 0)
+        std::snprintf(text, sizeof text, "0x%02X:0x%02X", model::StreamIdOf(stream), model::SubIdOf(stream));
+    else
+        std::snprintf(text, sizeof text, "0x%02X", model::StreamIdOf(stream));
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------
+// The log
+
+FindingLog::Episode* FindingLog::Find(const char* check, model::StreamKey stream)
+{
+    for (Episode& e : m_episodes)
+        if (e.stream == stream && e.check == check)
+            return &e;
+    return nullptr;
+}
+
+const FindingLog::Episode* FindingLog::Find(const char* check, model::StreamKey stream) const
+{
+    return const_cast<FindingLog*>(this)->Find(check, stream);
+}
+
+size_t FindingLog::Report(const char* check, Severity severity, const Place& place, std::string message,
+                          bool episodic)
+{
+    ++m_totals[static_cast<int>(severity)];
+    Episode* episode = Find(check, place.stream);
+    if (episode && (episode->open || episode->kept >= kMaxPerCheck))
+    {
+        ++m_findings[episode->finding].count;
+        episode->open = episode->open || episodic;
+        return episode->finding;
+    }
+    Finding f;
+    f.check = check;
+    f.severity = severity;
+    f.pack = place.pack;
+    f.offset = place.offset;
+    f.stream = place.stream;
+    f.hasTime = place.hasTime;
+    f.time = Seconds27(place.time27);
+    f.message = std::move(message);
+    m_findings.push_back(std::move(f));
+    if (!episode)
+    {
+        m_episodes.push_back({check, place.stream, 0, 0, false});
+        episode = &m_episodes.back();
+    }
+    episode->finding = m_findings.size() - 1;
+    ++episode->kept;
+    episode->open = episodic;
+    return episode->finding;
+}
+
+void FindingLog::Close(const char* check, model::StreamKey stream)
+{
+    if (Episode* e = Find(check, stream))
+        e->open = false;
+}
+
+bool FindingLog::IsOpen(const char* check, model::StreamKey stream) const
+{
+    const Episode* e = Find(check, stream);
+    return e && e->open;
+}
+
+// ---------------------------------------------------------------------------------------
+// Report texts
+
+std::string FormatFinding(const Finding& f)
+{
+    char head[160];
+    std::snprintf(head, sizeof head, "%-7s %-15s pack %" PRIu32 "  @%" PRIu64, SeverityName(f.severity), f.check,
+                  f.pack, f.offset);
+    std::string line = head;
+    if (f.stream != model::kNoStream)
+        line += "  " + StreamName(f.stream);
+    if (f.hasTime)
+    {
+        char t[40];
+        std::snprintf(t, sizeof t, "  %.3f s", f.time);
+        line += t;
+    }
+    line += "  ";
+    line += f.message;
+    if (f.count > 1)
+    {
+        char c[40];
+        std::snprintf(c, sizeof c, " (%" PRIu64 " times)", f.count);
+        line += c;
+    }
+    return line;
+}
+
+static void AppendCount(std::string& out, uint64_t n, const char* singular)
+{
+    out += std::to_string(n);
+    out += ' ';
+    out += singular;
+    if (n != 1)
+        out += 's';
+}
+
+std::string FormatTotals(const FindingLog& log)
+{
+    std::string out;
+    AppendCount(out, log.Total(Severity::Error), "error");
+    out += ", ";
+    AppendCount(out, log.Total(Severity::Warning), "warning");
+    out += ", ";
+    AppendCount(out, log.Total(Severity::Info), "info");
+    return out;
+}
+
+void WriteFindingJson(const Finding& f, std::string& out)
+{
+    out += "{\"check\": \"";
+    out += f.check;
+    out += "\", \"severity\": \"";
+    out += SeverityName(f.severity);
+    out += "\", \"pack\": " + std::to_string(f.pack);
+    out += ", \"offset\": " + std::to_string(f.offset);
+    out += ", \"stream\": ";
+    if (f.stream == model::kNoStream)
+        out += "null";
+    else
+        out += "\"" + StreamName(f.stream) + "\"";
+    out += ", \"time\": ";
+    if (f.hasTime)
+    {
+        char t[40];
+        std::snprintf(t, sizeof t, "%.6f", f.time);
+        out += t;
+    }
+    else
+        out += "null";
+    out += ", \"message\": ";
+    AppendJsonString(out, f.message);
+    out += ", \"count\": " + std::to_string(f.count);
+    out += '}';
+}
+
+}  // namespace checks

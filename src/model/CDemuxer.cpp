@@ -1,0 +1,570 @@
+#include "model/CDemuxer.h"
+
+#include "stream/CFile.h"
+#include "syntax/audio/CAudioHeader.h"
+#include "syntax/dvd/AudioSubstreams.h"
+#include "syntax/dvd/NavPackets.h"
+#include "syntax/system/CPackHeader.h"
+#include "syntax/system/CPesHeader.h"
+#include "syntax/system/CSystemHeader.h"
+#include "syntax/system/Mpeg1Headers.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace model
+{
+
+// ---------------------------------------------------------------------------- input window
+
+// A window on the input: at least the bytes asked for are readable in one piece (fewer
+// only at the end of the input). Over a file, a buffer slides along; in memory, the whole
+// input is the window.
+class CDemuxer::Window
+{
+public:
+    Window(const uint8_t* data, size_t size) : m_data(data), m_fill(size), m_end(true) {}
+    explicit Window(CFile& file) : m_file(&file), m_buffer(kCapacity), m_data(m_buffer.data()) {}
+
+    size_t Ensure(size_t want)
+    {
+        if (m_fill - m_cursor < want && !m_end)
+        {
+            const size_t keep = m_fill - m_cursor;
+            std::memmove(m_buffer.data(), m_buffer.data() + m_cursor, keep);
+            m_cursor = 0;
+            m_fill = keep;
+            while (m_fill < m_buffer.size() && !m_end)
+            {
+                const uint32_t room = static_cast<uint32_t>(std::min<size_t>(m_buffer.size() - m_fill, 1u << 30));
+                const uint32_t got = m_file->Read(m_buffer.data() + m_fill, room);
+                m_fill += got;
+                if (got < room)
+                    m_end = true;
+            }
+        }
+        return m_fill - m_cursor;
+    }
+    const uint8_t* Ptr() const { return m_data + m_cursor; }
+    uint64_t Position() const { return m_consumed; }
+    void Advance(size_t n)
+    {
+        m_cursor += n;
+        m_consumed += n;
+    }
+    // The window holds everything up to the end of the input.
+    bool AtEnd() const { return m_end; }
+    bool ReadError() const { return m_file && m_file->HadReadError(); }
+
+    static constexpr size_t kCapacity = 4 << 20;
+
+private:
+    CFile* m_file = nullptr;
+    std::vector<uint8_t> m_buffer;
+    const uint8_t* m_data = nullptr;
+    size_t m_cursor = 0;
+    size_t m_fill = 0;
+    uint64_t m_consumed = 0;
+    bool m_end = false;
+};
+
+namespace
+{
+constexpr uint8_t kPack = 0xBA;
+constexpr uint8_t kSystemHeader = 0xBB;
+constexpr uint8_t kEndCode = 0xB9;
+constexpr uint8_t kPrivateStream1 = 0xBD;
+constexpr uint8_t kPrivateStream2 = 0xBF;
+// What the walk asks the window for: one element and the start code behind it.
+constexpr size_t kLookahead = CDemuxer::kMaxElement + 4;
+
+bool IsStartCode(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 1; }
+
+// Streams whose packets carry no PES header after the length.
+bool HasPesHeader(uint8_t id)
+{
+    return !(id == 0xBC || id == 0xBE || id == 0xBF || id == 0xF0 || id == 0xF1 || id == 0xF2 || id == 0xF8
+             || id == 0xFF);
+}
+}  // namespace
+
+CDemuxer::~CDemuxer() = default;
+
+Kind CDemuxer::KindOf(uint8_t streamId, uint8_t subId)
+{
+    if ((streamId & 0xF0) == 0xE0)
+        return Kind::Video;
+    if ((streamId & 0xE0) == 0xC0)
+        return Kind::MpegAudio;
+    if (streamId == 0xBE)
+        return Kind::Padding;
+    if (streamId == kPrivateStream2)
+        return Kind::Navigation;
+    if (streamId != kPrivateStream1)
+        return Kind::Other;
+    if (Substream::IsSubpicture(subId))
+        return Kind::Subpicture;
+    if (Substream::IsAc3(subId))
+        return Kind::Ac3;
+    if (Substream::IsDts(subId))
+        return Kind::Dts;
+    if (Substream::IsLpcm(subId))
+        return Kind::Lpcm;
+    return Kind::Other;
+}
+
+Container CDemuxer::Detect(const uint8_t* data, size_t size)
+{
+    // The first start code decides, unless an MPEG audio frame comes before it whose
+    // successor starts where its length says (or that runs to the end of the bytes).
+    size_t code = size;
+    for (size_t i = 0; i + 3 < size; ++i)
+        if (IsStartCode(data + i))
+        {
+            code = i;
+            break;
+        }
+    for (size_t i = 0; i + 4 <= size && i < code; ++i)
+    {
+        if (data[i] != 0xFF || (data[i + 1] & 0xF0) != 0xF0 || (data[i + 1] & 0x06) == 0)
+            continue;
+        CAudioHeader header;
+        const int32_t length = header.Parse(data + i, 4);
+        if (length <= 0)
+            continue;
+        const size_t next = i + static_cast<size_t>(length);
+        if (next + 2 > size || (data[next] == 0xFF && (data[next + 1] & 0xF0) == 0xF0))
+            return Container::AudioElementary;
+    }
+    if (code < size && data[code + 3] < kEndCode)
+        return Container::VideoElementary;
+    return Container::ProgramStream;
+}
+
+// ---------------------------------------------------------------------------- the run
+
+bool CDemuxer::Run(const std::string& path)
+{
+    CFile file;
+    if (!file.Open(path, CFile::modeRead))
+        return false;
+    Window window(file);
+    Walk(window);
+    Finish(window.Position(), window.ReadError());
+    return true;
+}
+
+void CDemuxer::Run(const uint8_t* data, size_t size)
+{
+    Window window(data, size);
+    Walk(window);
+    Finish(window.Position(), false);
+}
+
+void CDemuxer::Walk(Window& window)
+{
+    const size_t n = window.Ensure(64 * 1024);
+    const Container container = Detect(window.Ptr(), n);
+    m_sink.OnContainer(container);
+    if (container == Container::ProgramStream)
+        WalkProgramStream(window);
+    else
+        WalkElementary(window, container);
+}
+
+void CDemuxer::WalkElementary(Window& window, Container container)
+{
+    const bool video = container == Container::VideoElementary;
+    CUnitAssembler* assembler =
+        AssemblerFor(MakeStreamKey(video ? 0xE0 : 0xC0), video ? Kind::Video : Kind::MpegAudio);
+    assembler->StartClockAtZero();
+    for (;;)
+    {
+        if (Stopped())
+        {
+            m_stopped = true;
+            return;
+        }
+        const size_t n = std::min<size_t>(window.Ensure(1 << 20), 1 << 20);
+        if (n == 0)
+            return;
+        assembler->Feed(window.Ptr(), static_cast<uint32_t>(n), window.Position(), 0);
+        window.Advance(n);
+    }
+}
+
+size_t CDemuxer::ElementExtent(const uint8_t* p, size_t n)
+{
+    if (n < 4 || !IsStartCode(p))
+        return 0;
+    const uint8_t code = p[3];
+    if (code == kEndCode)
+        return 4;
+    if (n < 6)
+        return 0;
+    if (code == kPack)
+    {
+        if ((p[4] & 0xC0) == 0x40)
+        {
+            // MPEG-2: 01, SCR with markers, extension, marker, mux rate, two markers,
+            // reserved, stuffing length.
+            if (n < 14 || !(p[4] & 0x04) || !(p[6] & 0x04) || !(p[8] & 0x04) || !(p[9] & 0x01)
+                || (p[12] & 0x03) != 0x03)
+                return 0;
+            return 14 + (p[13] & 7);
+        }
+        if ((p[4] & 0xF0) == 0x20)
+        {
+            // MPEG-1: 0010, SCR with markers, marker, mux rate, marker.
+            if (n < 12 || !(p[4] & 1) || !(p[6] & 1) || !(p[8] & 1) || !(p[9] & 0x80) || !(p[11] & 1))
+                return 0;
+            return 12;
+        }
+        return 0;
+    }
+    if (code < kSystemHeader)
+        return 0;
+    const size_t length = (size_t{p[4]} << 8) | p[5];
+    if (length == 0 || (code == kSystemHeader && length < 6))
+        return 0;
+    return 6 + length;
+}
+
+size_t CDemuxer::ElementSize(const uint8_t* p, size_t n, bool atEnd)
+{
+    const size_t size = ElementExtent(p, n);
+    if (size == 0 || size > n)
+        return 0;
+    if (p[3] == kEndCode || n - size < 3)
+        return (size == n || atEnd) ? size : 0;
+    return IsStartCode(p + size) ? size : 0;
+}
+
+void CDemuxer::WalkProgramStream(Window& window)
+{
+    for (;;)
+    {
+        if (Stopped())
+        {
+            m_stopped = true;
+            return;
+        }
+        size_t n = window.Ensure(kLookahead);
+        if (n == 0)
+            return;
+        const uint8_t* p = window.Ptr();
+        size_t size = ElementSize(p, n, window.AtEnd());
+        const uint64_t start = window.Position();
+        if (size == 0)
+        {
+            // Damage. Where the element's own length holds and nothing valid starts
+            // inside it, the element stands and what follows it is garbage (skipped on
+            // the next turn); otherwise the element goes with the skipped bytes.
+            const size_t extent = ElementExtent(p, n);
+            bool inside = extent == 0 || extent > n || p[3] == kEndCode;
+            for (size_t i = 1; !inside && i + 3 < extent; ++i)
+                inside = IsStartCode(p + i) && p[i + 3] >= kPack && ElementSize(p + i, n - i, window.AtEnd()) > 0;
+            if (inside)
+            {
+                // Zero bytes in front of the next element are stuffing (VCD sectors end
+                // in them), not damage.
+                size_t zeros = 0;
+                while (zeros + 3 < n && p[zeros] == 0 && p[zeros + 1] == 0 && p[zeros + 2] == 0)
+                    ++zeros;
+                if (zeros > 0 && ElementSize(p + zeros, n - zeros, window.AtEnd()) > 0)
+                {
+                    window.Advance(zeros);
+                    continue;
+                }
+                window.Advance(1);
+                SkipToElement(window);
+                ResyncEvent resync;
+                resync.pack = m_currentPack;
+                resync.offset = start;
+                resync.skipped = window.Position() - start;
+                m_sink.OnResync(resync);
+                continue;
+            }
+            size = extent;
+        }
+
+        switch (p[3])
+        {
+        case kPack:
+            OnPackHeader(p, size, start);
+            break;
+        case kSystemHeader:
+            OnSystemHeader(p, size, start);
+            break;
+        case kEndCode:
+            break;
+        default:
+            OnPesPacket(p, size, start);
+            break;
+        }
+        window.Advance(size);
+    }
+}
+
+void CDemuxer::SkipToElement(Window& window)
+{
+    for (;;)
+    {
+        const size_t n = window.Ensure(kLookahead);
+        if (n < 4)
+        {
+            window.Advance(n);
+            return;
+        }
+        const uint8_t* p = window.Ptr();
+        size_t advance = window.AtEnd() ? n : n - 3;  // where the search goes on
+        size_t j = 0;
+        while (j + 3 < n)
+        {
+            const void* hit = std::memchr(p + j + 2, 1, n - j - 3);
+            if (!hit)
+                break;
+            const size_t k = static_cast<size_t>(static_cast<const uint8_t*>(hit) - p) - 2;
+            if (p[k] == 0 && p[k + 1] == 0 && p[k + 3] >= kPack)
+            {
+                if (n - k < kLookahead && !window.AtEnd())
+                {
+                    advance = k;  // too few bytes behind it: move the window there first
+                    break;
+                }
+                if (ElementSize(p + k, n - k, window.AtEnd()) > 0)
+                {
+                    window.Advance(k);
+                    return;
+                }
+            }
+            j = k + 1;
+        }
+        window.Advance(advance);
+    }
+}
+
+// ---------------------------------------------------------------------------- system layer
+
+void CDemuxer::OnPackHeader(const uint8_t* p, size_t size, uint64_t offset)
+{
+    FlushNavPack();
+    m_currentPack = m_packs++;
+    m_currentPackOffset = offset;
+    PackEvent e;
+    e.index = m_currentPack;
+    e.offset = offset;
+    e.headerSize = static_cast<uint32_t>(size);
+    // The SCR base ends in the fifth byte after the start code in both layouts.
+    e.scrByteOffset = offset + 8;
+    if ((p[4] & 0xC0) == 0x40)
+    {
+        CPackHeader header;
+        header.Parse(p + 4, size - 4);
+        e.mpeg2 = true;
+        e.scrBase = header.m_nScrBase;
+        e.scrExtension = header.m_nScrExtension;
+        e.muxRate = header.m_nProgramMuxRate;
+    }
+    else
+    {
+        CMpeg1PackHeader header;
+        header.Parse(p + 4, size - 4);
+        e.mpeg2 = false;
+        e.scrBase = header.m_nScr;
+        e.muxRate = header.m_nProgramMuxRate;
+    }
+    e.scr27 = m_scrUnwrap(e.scrBase) * 300 + e.scrExtension;
+    m_sink.OnPack(e);
+}
+
+void CDemuxer::OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset)
+{
+    CSystemHeader header;
+    header.Parse(p + 4, size - 4);
+    SystemHeaderEvent e;
+    e.pack = m_currentPack;
+    e.offset = offset;
+    e.rateBound = header.m_nRateBound;
+    e.audioBound = header.m_nAudioBound;
+    e.videoBound = header.m_nVideoBound;
+    e.fixed = header.m_nFixedFlag != 0;
+    e.csps = header.m_nCspsFlag != 0;
+    for (const CSystemHeader::StreamEntry& entry : header.m_streams)
+    {
+        if (e.entryCount == 64)
+            break;
+        SystemHeaderEvent::Entry& out = e.entries[e.entryCount++];
+        out.streamId = static_cast<uint8_t>(entry.streamId);
+        out.bufferBound = entry.bufferSizeBound * (entry.bufferBoundScale ? 1024 : 128);
+    }
+    m_sink.OnSystemHeader(e);
+}
+
+void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
+{
+    const uint8_t id = p[3];
+    PesEvent e;
+    e.pack = m_currentPack;
+    e.offset = offset;
+    e.packetLength = static_cast<uint32_t>(size - 6);
+    size_t start = 6;  // first byte after the PES header
+    bool valid = true;
+    if (HasPesHeader(id))
+    {
+        if (size > 6 && (p[6] & 0xC0) == 0x80)
+        {
+            CPesHeader header;
+            valid = header.Parse(p + 4, size - 4);
+            start = 9 + size_t{header.m_nHeaderDataLength};
+            e.hasPts = header.HasPts();
+            e.hasDts = e.hasPts && header.HasDts();
+            e.pts = header.m_nPts;
+            e.dts = header.m_nDts;
+            if (header.m_nExtensionFlag && header.m_nPstdBufferFlag)
+            {
+                e.hasPstd = true;
+                e.pstdBufferBytes =
+                    static_cast<uint32_t>(header.m_nPstdBufferSize) * (header.m_nPstdBufferScale ? 1024 : 128);
+            }
+        }
+        else
+        {
+            CMpeg1PesHeader header;
+            valid = header.Parse(p + 4, size - 4);
+            e.mpeg2 = false;
+            start = 6 + size_t{header.m_nHeaderSize};
+            e.hasPts = header.m_bPts;
+            e.hasDts = header.m_bDts;
+            e.pts = header.m_nPts;
+            e.dts = header.m_nDts;
+            if (header.m_bStdBuffer)
+            {
+                e.hasPstd = true;
+                e.pstdBufferBytes = header.m_nStdBufferSize * (header.m_nStdBufferScale ? 1024 : 128);
+            }
+        }
+    }
+    if (!valid || start > size)
+    {
+        // A header that does not fit its packet: the packet carries nothing usable.
+        start = size;
+        e.hasPts = e.hasDts = e.hasPstd = false;
+    }
+
+    uint8_t subId = 0;
+    uint32_t subSize = 0;
+    if (id == kPrivateStream1 && start < size)
+    {
+        CSubstreamHeader sub;
+        const bool whole = sub.Parse(p + start, size - start);
+        subId = sub.m_nSubstreamId;
+        subSize = whole ? sub.m_nSize : static_cast<uint32_t>(size - start);
+        e.hasSubHeader = sub.m_bAudio && whole;
+        e.frameCount = sub.m_nFrameCount;
+        e.firstAccessUnit = sub.m_nFirstAccessUnit;
+    }
+    const StreamKey key = MakeStreamKey(id, subId);
+    e.stream = key;
+    e.kind = KindOf(id, subId);
+    const size_t payload = start + subSize;
+    e.payloadOffset = offset + payload;
+    e.payloadSize = static_cast<uint32_t>(size - payload);
+    StreamState& state = m_streams[key];
+    if (e.hasPts)
+    {
+        if (e.hasDts)
+            e.dts27 = state.unwrap(e.dts) * 300;
+        e.pts27 = state.unwrap(e.pts) * 300;
+        if (!e.hasDts)
+            e.dts27 = e.pts27;
+    }
+    m_sink.OnPes(e);
+
+    if (e.kind == Kind::Navigation)
+    {
+        OnNavPacket(p + start, size - start);
+        return;
+    }
+    CUnitAssembler* assembler = AssemblerFor(key, e.kind);
+    if (!assembler)
+        return;
+    assembler->OnPacket(e, p + start, subSize);
+    assembler->Feed(p + payload, e.payloadSize, e.payloadOffset, m_currentPack);
+}
+
+CUnitAssembler* CDemuxer::AssemblerFor(StreamKey key, Kind kind)
+{
+    StreamState& state = m_streams[key];
+    if (!state.assembler && !state.tried)
+    {
+        state.tried = true;
+        state.assembler = CUnitAssembler::Create(key, kind, m_sink);
+        if (state.assembler)
+            m_order.push_back(state.assembler.get());
+    }
+    return state.assembler.get();
+}
+
+// ---------------------------------------------------------------------------- navigation packs
+
+void CDemuxer::OnNavPacket(const uint8_t* payload, size_t size)
+{
+    if (size < 1)
+        return;
+    if (!m_navPending)
+    {
+        m_nav = NavPack{};
+        m_nav.pack = m_currentPack;
+        m_nav.offset = m_currentPackOffset;
+        m_navPending = true;
+    }
+    if (payload[0] == 0x00)
+    {
+        CNavPci pci;
+        m_nav.hasPci = pci.Parse(payload + 1, size - 1);
+        m_nav.pciLbn = pci.m_nNvPckLbn;
+        m_nav.vobuSPtm = pci.m_nVobuSPtm;
+        m_nav.vobuEPtm = pci.m_nVobuEPtm;
+        m_nav.vobuSeEPtm = pci.m_nVobuSeEPtm;
+    }
+    else if (payload[0] == 0x01)
+    {
+        CNavDsi dsi;
+        m_nav.hasDsi = dsi.Parse(payload + 1, size - 1);
+        m_nav.dsiScr = dsi.m_nNvPckScr;
+        m_nav.dsiLbn = dsi.m_nNvPckLbn;
+        m_nav.vobuEa = dsi.m_nVobuEa;
+        m_nav.ref1Ea = dsi.m_nVobu1stRefEa;
+        m_nav.ref2Ea = dsi.m_nVobu2ndRefEa;
+        m_nav.ref3Ea = dsi.m_nVobu3rdRefEa;
+        m_nav.vobIdn = static_cast<uint16_t>(dsi.m_nVobuVobIdn);
+        m_nav.cellIdn = static_cast<uint8_t>(dsi.m_nVobuCIdn);
+        m_nav.cEltm = dsi.m_nCEltm;
+        m_nav.nextVobu = dsi.m_nNextVobu;
+        m_nav.prevVobu = dsi.m_nPrevVobu;
+    }
+}
+
+void CDemuxer::FlushNavPack()
+{
+    if (!m_navPending)
+        return;
+    m_navPending = false;
+    m_sink.OnNavPack(m_nav);
+}
+
+void CDemuxer::Finish(uint64_t fileSize, bool readError)
+{
+    FlushNavPack();
+    for (CUnitAssembler* assembler : m_order)
+        assembler->Finish();
+    StreamEnd end;
+    end.fileSize = fileSize;
+    end.packs = m_packs;
+    end.readError = readError;
+    end.stopped = m_stopped;
+    m_sink.OnEnd(end);
+}
+
+}  // namespace model

@@ -1,0 +1,98 @@
+#pragma once
+// The per-unit series of each stream in a compact column store, for plots and the
+// inspector: 24 bytes per access unit (file offset with the unit's flags, size, pack,
+// decoding time and presentation offset), in pages so that growth never copies.
+
+#include "model/ModelEvents.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace model
+{
+
+template <class T>
+class CPagedColumn
+{
+public:
+    static constexpr size_t kPage = 4096;
+
+    void Push(T value)
+    {
+        if (m_count % kPage == 0)
+            m_pages.push_back(std::make_unique<T[]>(kPage));
+        m_pages.back()[m_count % kPage] = value;
+        ++m_count;
+    }
+    T operator[](size_t i) const { return m_pages[i / kPage][i % kPage]; }
+    size_t Size() const { return m_count; }
+    size_t MemoryBytes() const { return m_pages.size() * kPage * sizeof(T) + m_pages.capacity() * sizeof(void*); }
+
+private:
+    std::vector<std::unique_ptr<T[]>> m_pages;
+    size_t m_count = 0;
+};
+
+class CUnitSeries
+{
+public:
+    // Flags kept in the top 16 bits of the offset column.
+    enum Flag : uint16_t
+    {
+        PtsCoded = 1 << 3,
+        DtsCoded = 1 << 4,
+        SequenceStart = 1 << 5,
+        GopStart = 1 << 6,
+        ClosedGop = 1 << 7,
+        SkippedBefore = 1 << 8,  // payload bytes were skipped in front of the unit
+    };
+
+    CUnitSeries(StreamKey stream, Kind kind) : m_stream(stream), m_kind(kind) {}
+
+    void Append(const AccessUnit& unit);
+
+    StreamKey Stream() const { return m_stream; }
+    Kind GetKind() const { return m_kind; }
+    size_t Count() const { return m_size.Size(); }
+    uint64_t Offset(size_t i) const { return m_offsetFlags[i] & kOffsetMask; }
+    uint16_t Flags(size_t i) const { return static_cast<uint16_t>(m_offsetFlags[i] >> 48); }
+    uint8_t PictureType(size_t i) const { return Flags(i) & 7; }
+    uint32_t Size(size_t i) const { return m_size[i]; }
+    uint32_t Pack(size_t i) const { return m_pack[i]; }
+    // 90 kHz ticks on the unwrapped clock.
+    int64_t Dts90(size_t i) const { return m_base90 + m_dts[i]; }
+    int64_t Pts90(size_t i) const { return Dts90(i) + m_ptsOffset[i]; }
+    size_t MemoryBytes() const;
+
+private:
+    static constexpr uint64_t kOffsetMask = (uint64_t{1} << 48) - 1;
+
+    StreamKey m_stream;
+    Kind m_kind;
+    int64_t m_base90 = 0;            // decoding time of the first unit
+    CPagedColumn<uint64_t> m_offsetFlags;
+    CPagedColumn<uint32_t> m_size;
+    CPagedColumn<uint32_t> m_pack;
+    CPagedColumn<uint32_t> m_dts;    // from m_base90
+    CPagedColumn<int32_t> m_ptsOffset;  // PTS - DTS
+};
+
+// Collects every stream's series from the model's events.
+class CColumnStore : public IModelSink
+{
+public:
+    void OnAccessUnit(const AccessUnit& unit) override;
+
+    const std::vector<std::unique_ptr<CUnitSeries>>& Series() const { return m_series; }
+    const CUnitSeries* Find(StreamKey stream) const;
+    size_t Units() const;
+    size_t MemoryBytes() const;
+
+private:
+    std::vector<std::unique_ptr<CUnitSeries>> m_series;
+    CUnitSeries* m_last = nullptr;
+};
+
+}  // namespace model

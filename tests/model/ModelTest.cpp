@@ -1,0 +1,2 @@
+#include "ModelSupport.h"
+#include <gtest/gtest.h>
