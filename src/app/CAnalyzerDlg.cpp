@@ -7,6 +7,7 @@
 #include "app/DialogFont.h"
 #include "controls/DialogUnits.h"
 #include "app/FileFilter.h"
+#include "app/inspector/CInspectorHooks.h"
 #include "controls/Resources.h"
 
 #include <QAction>
@@ -137,6 +138,7 @@ bool CAnalyzerDlg::OnInitDialog()
 {
     UpdateData(false);
     BuildWindowMenu();
+    m_pInspector = std::make_unique<CInspectorHooks>(*this);
     setWindowIcon(m_hIcon);
 
     for (CQuimbelButton* button : {&m_btnAnalyze, &m_btnExit, &m_btnStop, &m_btnOptions, &m_btnSave})

@@ -19,7 +19,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
+class CInspectorHooks;
 class QLabel;
 class QMenu;
 
@@ -74,6 +76,8 @@ public:
     CResultTree& ResultTree() { return m_resultTree; }
     CResultTreeModel& Model() { return m_model; }
     QMenu* WindowMenu() const { return m_pWindowMenu; }
+    // The inspector's button, shortcuts and links (made with the window menu).
+    CInspectorHooks* Inspector() const { return m_pInspector.get(); }
 
     // A message box with the platform's default caption when none is given.
     void MessageBox(const QString& text, const QString& caption = QString());
@@ -128,6 +132,7 @@ private:
     static QString DroppedFile(const QMimeData* mime);
 
     QMenu* m_pWindowMenu = nullptr;
+    std::unique_ptr<CInspectorHooks> m_pInspector;
     QElapsedTimer m_pumpClock;
     bool m_bInitDone = false;
     bool m_bEndAfterRun = false;         // closing was asked for during a run

@@ -5,6 +5,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CAnalyzerApp.h"
 #include "app/CAnalyzerDlg.h"
+#include "app/inspector/CInspectorHooks.h"
 #include "app/COptionsDlg.h"
 #include "support/TestFiles.h"
 
@@ -123,10 +124,12 @@ private slots:
         for (QWidget* w : dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
             if (!qobject_cast<QMenu*>(w))
                 QVERIFY2(dlg.rect().contains(w->geometry()), w->metaObject()->className());
-        // Tab stops in template order (the save button is hidden, "stop" disabled).
+        // Tab stops in template order (the save button is hidden, "stop" disabled), with
+        // "inspect" between "stop" and "options" where it stands.
         dlg.m_btnStop.setEnabled(true);
         QCOMPARE(TabStops(dlg), (QList<QWidget*>{&dlg.m_btnExit, &dlg.m_treeView, &dlg.m_editFileName, &dlg.m_btnBrowse,
-                                                 &dlg.m_btnAnalyze, &dlg.m_btnStop, &dlg.m_btnOptions}));
+                                                 &dlg.m_btnAnalyze, &dlg.m_btnStop, &dlg.Inspector()->m_btnInspect,
+                                                 &dlg.m_btnOptions}));
     }
 
     void windowMenuEndsWithSeparatorAndAbout()
