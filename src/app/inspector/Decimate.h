@@ -48,6 +48,8 @@ void DecimateMinMax(size_t n, XAt xAt, YAt yAt, double x0, double x1, int column
         out.y.push_back(yAt(i - 1));
     }
     const double scale = columns / (x1 - x0);
+    // x1 itself belongs to the last column.
+    auto columnOf = [&](double x) { return std::min<int64_t>(static_cast<int64_t>((x - x0) * scale), columns - 1); };
     while (i < n)
     {
         const double xi = xAt(i);
@@ -57,7 +59,7 @@ void DecimateMinMax(size_t n, XAt xAt, YAt yAt, double x0, double x1, int column
             out.y.push_back(yAt(i));
             break;
         }
-        const int64_t column = static_cast<int64_t>((xi - x0) * scale);
+        const int64_t column = columnOf(xi);
         // The points of this column: remember where the min and the max are.
         size_t minAt = i, maxAt = i;
         double minY = yAt(i), maxY = minY;
@@ -65,7 +67,7 @@ void DecimateMinMax(size_t n, XAt xAt, YAt yAt, double x0, double x1, int column
         for (; j < n; ++j)
         {
             const double xj = xAt(j);
-            if (xj > x1 || static_cast<int64_t>((xj - x0) * scale) != column)
+            if (xj > x1 || columnOf(xj) != column)
                 break;
             const double yj = yAt(j);
             if (yj < minY)
