@@ -8,7 +8,8 @@
 #   c  varnodel-cli --all --summary FILE          (whole analysis, tree built, no output)
 #   d  varnodel-cli --all FILE > /dev/null        (the same with the whole text output)
 #   e  varnodel-cli FILE                          (the default 100-pack analysis)
-# and prints medians, the ratios c/b and d/c, peak memory and bytes per tree line.
+#   f  varnodel-cli --check FILE                  (stream model and all checks)
+# and prints medians, the ratios c/b, d/c and f/b, peak memory and bytes per tree line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size="${1:-1024}"
@@ -34,9 +35,11 @@ b=$(timed build-bench/bench/varnodel-memchr "$file" | median)
 c=$(timed "$cli" --all --summary "$file" | median)
 d=$(timed "$cli" --all "$file" | median)
 e=$(for _ in $(seq "$runs"); do /usr/bin/time -f "%e" "$cli" "$file" 2>&1 >/dev/null | tail -n 1; done | median)
+f=$(timed "$cli" --check "$file" | median)
 lines=$("$cli" --all --summary "$file" | awk '/^lines/ {print $2}')
 mem_c=$(peak_kb "$cli" --all --summary "$file")
 mem_d=$(peak_kb "$cli" --all "$file")
+mem_f=$(peak_kb "$cli" --check "$file")
 
 echo "file            $file ($(stat -c %s "$file") bytes, $lines tree lines)"
 echo "runs            $runs (medians)"
@@ -45,5 +48,7 @@ printf 'b memchr        %8.3f s\n' "$b"
 printf 'c analysis      %8.3f s   c/b = %.2f   (target <= 3)\n' "$c" "$(echo "$c / $b" | bc -l)"
 printf 'd text output   %8.3f s   d/c = %.2f   (target <= 2)\n' "$d" "$(echo "$d / $c" | bc -l)"
 printf 'e 100 packs     %8.3f s   (target < 0.05)\n' "$e"
+printf 'f check         %8.3f s   f/b = %.2f   (target <= 2)\n' "$f" "$(echo "$f / $b" | bc -l)"
 printf 'peak memory c   %8.1f MB  %.1f bytes/line (target <= 40)\n' "$(echo "$mem_c / 1024" | bc -l)" "$(echo "$mem_c * 1024 / $lines" | bc -l)"
 printf 'peak memory d   %8.1f MB  %.1f bytes/line (child index built)\n' "$(echo "$mem_d / 1024" | bc -l)" "$(echo "$mem_d * 1024 / $lines" | bc -l)"
+printf 'peak memory f   %8.1f MB  (check; independent of the file size)\n' "$(echo "$mem_f / 1024" | bc -l)"

@@ -1,5 +1,6 @@
 // libFuzzer target: the whole analysis (all packs) of arbitrary bytes, the text tree
-// written to /dev/null and the analysis file written and checked.
+// written to /dev/null and the analysis file written and checked; then the stream model
+// and the checks over the same bytes.
 //
 // The bytes reach the analysis through the real input path: they are put into an
 // in-memory file (memfd) that the driver opens by its /proc/self/fd name, so the run
@@ -9,6 +10,8 @@
 #include "aaf/AnalysisFile.h"
 #include "analysis/CAnalysisDriver.h"
 #include "analysis/TreeExport.h"
+#include "checks/StreamChecks.h"
+#include "model/CDemuxer.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -131,6 +134,36 @@ void CheckAnalysisFile(const std::string& path, const CPackList& list)
     }
 }
 
+// The stream checks over the demultiplexer's events: every finding must point into the
+// input, the totals must cover the findings, and the reports must format.
+void RunChecks(const uint8_t* data, size_t size)
+{
+    checks::StreamChecks c;
+    model::CDemuxer demuxer(c);
+    demuxer.Run(data, size);
+    const checks::FindingLog& log = c.Log();
+    uint64_t counted = 0;
+    std::string json;
+    for (const checks::Finding& f : log.Findings())
+    {
+        if (f.offset > size)
+            Fail("finding past the end of the input");
+        if (f.pack > c.Packs())
+            Fail("finding in a pack that does not exist");
+        if (f.count == 0)
+            Fail("finding without an occurrence");
+        counted += f.count;
+        if (checks::FormatFinding(f).empty())
+            Fail("empty report line");
+        checks::WriteFindingJson(f, json);
+    }
+    if (counted != log.Total(checks::Severity::Error) + log.Total(checks::Severity::Warning) +
+                       log.Total(checks::Severity::Info))
+        Fail("totals do not match the findings");
+    if (c.Bytes() != size)
+        Fail("checks saw another size");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -198,5 +231,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Fail("analysis file not saved");
     CheckAnalysisFile(ctx.outputPath, *list);
     ::unlink(ctx.outputPath.c_str());
+
+    RunChecks(data, size);
     return 0;
 }

@@ -38,6 +38,13 @@ head -c 2100 "$samples/sample.mpg" > "$seeds/sample-1pack.mpg"
 head -c 600 "$samples/video.m2v" > "$seeds/video-head.m2v"
 head -c 2000 "$samples/audio-check.mpg" > "$seeds/audio-check-head.mpg"
 tail -c 1500 "$samples/audio-check.mpg" > "$seeds/audio-check-tail.mpg"
+# The heads of real muxer output (mplex VCD and DVD, a dvdauthor VOB with navigation packs)
+# for the stream model and the checks.
+if sh tests/checks/make-streams.sh "$build/check-streams" >/dev/null 2>&1; then
+  for f in vcd.mpg dvd.mpg authored.vob; do
+    head -c 65536 "$build/check-streams/$f" > "$seeds/head-$f"
+  done
+fi
 # The inputs the robustness tests replay: every finding so far and a small covering set.
 cp tests/robustness/cases/* "$seeds/" 2>/dev/null || true
 

@@ -10,6 +10,7 @@ packages=(
   libqcustomplot-dev libqcustomplot2.1-qt6 qt6-svg-dev
   xvfb xauth
   time bc
+  ffmpeg mjpegtools dvdauthor
 )
 if [ "${VARNODEL_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -43,8 +43,6 @@ private:
     bool m_bFailed = false;
 };
 
-}  // namespace
-
 void AppendJsonString(std::string& out, const std::string& text, size_t from)
 {
     out.push_back('"');
@@ -74,6 +72,8 @@ void AppendJsonString(std::string& out, const std::string& text, size_t from)
     }
     out.push_back('"');
 }
+
+}  // namespace
 
 namespace
 {

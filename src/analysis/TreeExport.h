@@ -5,11 +5,7 @@
 #include "analysis/CResultTree.h"
 
 #include <cstdio>
-#include <string>
 
 // Both return false when the stream reported a write error.
 bool WriteTreeText(const CResultTree& tree, std::FILE* out);
 bool WriteTreeJson(const CResultTree& tree, std::FILE* out);
-
-// Appends text[from..] as a JSON string literal, quotes included.
-void AppendJsonString(std::string& out, const std::string& text, size_t from = 0);

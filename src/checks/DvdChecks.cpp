@@ -50,6 +50,16 @@ void DvdChecks::CheckPackSize(uint64_t size)
                  Format("pack of %" PRIu64 " bytes, not 2048", size));
 }
 
+void DvdChecks::CheckMuxRate(const model::PackEvent& pack)
+{
+    if (pack.muxRate != kDvdMuxRate)
+        m_log.Report(kDvdMuxRateId, Severity::Warning, {pack.index, pack.offset, model::kNoStream, true, pack.scr27},
+                     Format("program_mux_rate %" PRIu32 " (%.2f Mbit/s), not 25200", pack.muxRate,
+                            pack.muxRate * 400.0 / 1e6));
+    else
+        m_log.Close(kDvdMuxRateId, model::kNoStream);
+}
+
 void DvdChecks::OnPack(const model::PackEvent& pack)
 {
     if (m_active && m_hasPack)
@@ -58,14 +68,7 @@ void DvdChecks::OnPack(const model::PackEvent& pack)
     m_pack = pack;
     m_hasPack = true;
     if (m_active)
-    {
-        if (pack.muxRate != kDvdMuxRate)
-            m_log.Report(kDvdMuxRateId, Severity::Warning, {pack.index, pack.offset, model::kNoStream, true, pack.scr27},
-                         Format("program_mux_rate %" PRIu32 " (%.2f Mbit/s), not 25200", pack.muxRate,
-                                pack.muxRate * 400.0 / 1e6));
-        else
-            m_log.Close(kDvdMuxRateId, model::kNoStream);
-    }
+        CheckMuxRate(pack);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -77,8 +80,8 @@ void DvdChecks::OnNavPack(const model::NavPack& nav)
     {
         m_active = true;
         // The pack that holds this nav pack was not yet checked as a DVD pack.
-        if (m_hasPack && m_pack.muxRate != kDvdMuxRate)
-            OnPack(m_pack);
+        if (m_hasPack)
+            CheckMuxRate(m_pack);
         if (IsPlaceholder(nav))
         {
             m_unauthored = true;
@@ -138,7 +141,17 @@ void DvdChecks::OnVideoUnit(const model::AccessUnit& unit)
     if (v.pictures == 0 || end > v.endPts27)
         v.endPts27 = end;
     ++v.pictures;
-    if ((unit.pictureType == 1 || unit.pictureType == 2) && v.refs < 3)
+    // A reference frame coded as two field pictures ends with its second field.
+    const bool field = unit.pictureStructure != 3;
+    if (field && !m_firstField)
+    {
+        m_firstField = true;
+        m_firstFieldType = unit.pictureType;
+        return;
+    }
+    const uint8_t type = field ? m_firstFieldType : unit.pictureType;
+    m_firstField = false;
+    if ((type == 1 || type == 2) && v.refs < 3)
         v.refEnd[v.refs++] = unit.lastOffset / kBlock - v.block;
 }
 
@@ -176,17 +189,26 @@ void DvdChecks::Finish(Vobu& v, bool last)
     if (!n.hasDsi)
         return;
     const uint64_t ea = v.lastBlock - v.block;
+    // The file ends inside the last VOBU (cut short, or a title set's VOB file that the
+    // next one continues): its addresses and times point into bytes that are not here.
+    if (last && n.vobuEa > ea)
+        return;
     if (n.vobuEa != ea)
         m_log.Report(kVobuEnd, Severity::Error, place,
                      Format("vobu_ea %" PRIu32 ", the VOBU's last pack is %" PRIu64 " blocks on", n.vobuEa, ea));
     else
         m_log.Close(kVobuEnd, kNavStream);
 
+    // Where a VOBU has fewer than three reference pictures, the missing addresses are 0;
+    // dvdauthor repeats the last one instead, which a player reads the same way.
     const uint32_t coded[3] = {n.ref1Ea, n.ref2Ea, n.ref3Ea};
     int wrong = -1;
     for (int i = 0; i < 3 && wrong < 0; ++i)
-        if (coded[i] != (i < static_cast<int>(v.refs) ? v.refEnd[i] : 0))
+    {
+        const bool present = i < static_cast<int>(v.refs);
+        if (present ? coded[i] != v.refEnd[i] : coded[i] != 0 && (i == 0 || coded[i] != coded[i - 1]))
             wrong = i;
+    }
     if (wrong >= 0)
         m_log.Report(kRefEnd, Severity::Error, place,
                      Format("reference frame end addresses %" PRIu32 "/%" PRIu32 "/%" PRIu32
@@ -201,7 +223,11 @@ void DvdChecks::Finish(Vobu& v, bool last)
         // The end of the last picture need not fall on a 90 kHz tick (fields at 29.97 Hz).
         const uint32_t end = static_cast<uint32_t>((v.endPts27 + 150) / 300);
         const auto off = [](uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) > 1 || static_cast<int32_t>(b - a) > 1; };
-        if (off(n.vobuSPtm, first) || off(n.vobuEPtm, end))
+        // The last VOBU may run on to the end of the audio (dvdauthor's way), not beyond
+        // a second.
+        const bool endOk = !off(n.vobuEPtm, end) ||
+                           (last && static_cast<int32_t>(n.vobuEPtm - end) > 0 && n.vobuEPtm - end <= 90000);
+        if (off(n.vobuSPtm, first) || !endOk)
             m_log.Report(kVobuPtm, Severity::Error, place,
                          Format("vobu_s_ptm %.6f s, vobu_e_ptm %.6f s; the VOBU's video runs from %.6f s to %.6f s",
                                 n.vobuSPtm / 90000.0, n.vobuEPtm / 90000.0, Seconds27(v.firstPts27),

@@ -36,6 +36,7 @@ private:
     };
     void Finish(Vobu& vobu, bool last);
     void CheckPackSize(uint64_t size);
+    void CheckMuxRate(const model::PackEvent& pack);
     FindingLog::Place NavPlace(const Vobu& vobu) const;
 
     FindingLog& m_log;
@@ -44,7 +45,9 @@ private:
     bool m_hasPack = false;
     model::PackEvent m_pack;          // the latest pack
     uint64_t m_prevPackOffset = 0;    // the pack before it
-    int64_t m_lbnBase = 0;            // a VOB file after the first of a title set
+    int64_t m_lbnBase = 0;
+    bool m_firstField = false;        // a field picture waits for its second field
+    uint8_t m_firstFieldType = 0;            // a VOB file after the first of a title set
     std::deque<Vobu> m_vobus;         // not yet checked (the last is the current one)
 };
 

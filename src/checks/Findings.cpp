@@ -1,7 +1,8 @@
 #include "checks/Findings.h"
 
-#include "analysis/TreeExport.h"
+#include "model/StreamStats.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
 
@@ -101,6 +102,14 @@ bool FindingLog::IsOpen(const char* check, model::StreamKey stream) const
     return e && e->open;
 }
 
+std::vector<Finding> FindingLog::InFileOrder() const
+{
+    std::vector<Finding> sorted = m_findings;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+    return sorted;
+}
+
 // ---------------------------------------------------------------------------------------
 // Report texts
 
@@ -172,7 +181,7 @@ void WriteFindingJson(const Finding& f, std::string& out)
     else
         out += "null";
     out += ", \"message\": ";
-    AppendJsonString(out, f.message);
+    model::AppendJsonString(out, f.message);
     out += ", \"count\": " + std::to_string(f.count);
     out += '}';
 }

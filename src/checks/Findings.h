@@ -71,6 +71,9 @@ public:
 
     Finding& At(size_t index) { return m_findings[index]; }
     const std::vector<Finding>& Findings() const { return m_findings; }
+    // The findings in file order (of each episode's first occurrence); checks that wait
+    // for later data report out of order.
+    std::vector<Finding> InFileOrder() const;
     uint64_t Total(Severity severity) const { return m_totals[static_cast<int>(severity)]; }
 
     // Once this many findings of one check and stream are kept, further episodes only

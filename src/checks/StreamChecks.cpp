@@ -182,9 +182,30 @@ void StreamChecks::OnPack(const model::PackEvent& pack)
 
 void StreamChecks::OnSystemHeader(const model::SystemHeaderEvent& header)
 {
-    m_system = header;
-    m_system.entryCount = std::min<uint32_t>(header.entryCount, std::size(header.entries));
-    m_hasSystemHeader = true;
+    // VCDs carry one system header per stream in their first packs (each lists only its
+    // own stream): the decoder's view is their union.
+    if (!m_hasSystemHeader)
+    {
+        m_system = header;
+        m_system.entryCount = 0;
+        m_hasSystemHeader = true;
+    }
+    m_system.rateBound = std::max(m_system.rateBound, header.rateBound);
+    m_system.audioBound = std::max(m_system.audioBound, header.audioBound);
+    m_system.videoBound = std::max(m_system.videoBound, header.videoBound);
+    const uint32_t count = std::min<uint32_t>(header.entryCount, std::size(header.entries));
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        const auto& e = header.entries[i];
+        uint32_t j = 0;
+        while (j < m_system.entryCount && m_system.entries[j].streamId != e.streamId)
+            ++j;
+        if (j < std::size(m_system.entries))
+        {
+            m_system.entries[j] = e;
+            m_system.entryCount = std::max(m_system.entryCount, j + 1);
+        }
+    }
 }
 
 uint32_t StreamChecks::SystemBound(uint8_t streamId) const
@@ -520,6 +541,12 @@ void StreamChecks::OnEnd(const model::StreamEnd& end)
         s->subHeaders.clear();
     }
     m_dvd.OnEnd(end);
+}
+
+uint64_t StreamChecks::BufferPeak(model::StreamKey stream) const
+{
+    const auto it = m_streams.find(stream);
+    return it != m_streams.end() && it->second->model ? it->second->model->PeakOccupancy() : 0;
 }
 
 }  // namespace checks

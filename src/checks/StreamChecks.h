@@ -33,6 +33,8 @@ public:
     uint32_t Packs() const { return m_packs; }
     uint64_t Bytes() const { return m_bytes; }
     // Elementary streams seen (padding aside).
+    // The highest occupancy of a stream's decoder buffer, 0 where it is not modelled.
+    uint64_t BufferPeak(model::StreamKey stream) const;
     uint32_t StreamCount() const { return static_cast<uint32_t>(m_streams.size()); }
 
 private:

@@ -2,10 +2,12 @@
 //
 //   varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] INPUT
 //   varnodel-cli --streams | --units [--json] INPUT...   (ModelCommands.cpp)
+//   varnodel-cli --check [--streams] [--json] INPUT...  (CheckCommand.cpp)
 
 #include "aaf/AnalysisFile.h"
 #include "analysis/CAnalysisDriver.h"
 #include "analysis/TreeExport.h"
+#include "cli/CheckCommand.h"
 #include "cli/ModelCommands.h"
 
 #include <cerrno>
@@ -59,6 +61,8 @@ bool ParseCount(const char* text, uint32_t& value)
 
 int main(int argc, char** argv)
 {
+    if (IsCheckCommand(argc, argv))
+        return RunCheckCommand(argc, argv);
     if (IsModelCommand(argc, argv))
         return RunModelCommand(argc, argv);
 

@@ -333,9 +333,11 @@ void AppendStreamJson(std::string& out, const StreamSummary& s)
         const SequenceEvent& q = s.sequence;
         out += Format(", \"width\": %u, \"height\": %u, \"aspect\": ", q.width, q.height);
         AppendJsonString(out, AspectText(q));
-        out += Format(", \"frame_rate\": %.3f, \"bit_rate\": %" PRIu64 ", \"vbv_buffer_size\": %u",
-                      q.frameRateNum ? static_cast<double>(q.frameRateNum) / q.frameRateDen : 0.0,
-                      uint64_t{q.bitRateValue} * 400, q.vbvBufferSize);
+        out += Format(", \"frame_rate\": %.3f", q.frameRateNum ? static_cast<double>(q.frameRateNum) / q.frameRateDen : 0.0);
+        // The all-ones value of MPEG-1 marks a variable rate.
+        out += !q.mpeg2 && q.bitRateValue == 0x3FFFF ? std::string(", \"bit_rate\": null")
+                                                     : Format(", \"bit_rate\": %" PRIu64, uint64_t{q.bitRateValue} * 400);
+        out += Format(", \"vbv_buffer_size\": %u", q.vbvBufferSize);
         if (q.mpeg2)
         {
             out += ", \"profile_level\": ";

@@ -539,7 +539,7 @@ TEST(Checks, DvdNavigation)
         {"dvd-nav-lbn", [](NavPack& n) { n.dsiLbn = 0; }},
         {"dvd-vobu-end", [](NavPack& n) { n.vobuEa = 2; }},
         {"dvd-ref-frame-end", [](NavPack& n) { n.ref1Ea = 1; }},
-        {"dvd-ref-frame-end", [](NavPack& n) { n.ref2Ea = 3; }},
+        {"dvd-ref-frame-end", [](NavPack& n) { n.ref2Ea = 2; }},
         {"dvd-vobu-ptm", [](NavPack& n) { n.vobuSPtm += 90; }},
         {"dvd-vobu-ptm", [](NavPack& n) { n.vobuEPtm -= 90; }},
         {"dvd-vobu-duration", [](NavPack& n) { n.vobuSPtm -= 90000; }},

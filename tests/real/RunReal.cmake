@@ -39,6 +39,10 @@ set(cases
   "video-m2v-all|0|--all,video.m2v"
   "mpeg1-all|0|--all,mpeg1.mpg"
   "audio-mp2-all|0|--all,audio.mp2"
+  "streams|0|--streams,dvd.vob,program.vob,video.m2v,mpeg1.mpg,audio.mp2"
+  "streams-json|0|--streams,--json,dvd.vob,mpeg1.mpg,audio.mp2"
+  "units-mpeg1|0|--units,mpeg1.mpg"
+  "units-json-m2v|0|--units,--json,video.m2v"
 )
 
 check_cli_cases("${STREAM_DIR}" "${GOLDEN_DIR}" "${WORK_DIR}" ${cases})
