@@ -173,6 +173,8 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
 
 CInspectorWindow::~CInspectorWindow()
 {
+    // A pass under way ends unseen: its result would only be shown to a closing window.
+    disconnect(&m_worker, nullptr, this, nullptr);
     m_worker.Cancel();
     m_worker.Wait();
 }
