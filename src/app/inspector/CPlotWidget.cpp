@@ -130,7 +130,10 @@ void CPlotWidget::Redecimate()
         return;
     m_bRedecimating = true;
     const QCPRange range = xAxis->range();
-    const int columns = std::max(1, axisRect()->width());
+    // The axis rect takes its size only when the plot is drawn, which may be after this
+    // (a plot on a hidden tab has never been drawn): the widget's width is always known
+    // and is at most a few dozen columns more.
+    const int columns = std::max(1, width());
     for (Entry& e : m_series)
     {
         const PlotSeries& s = e.data;
@@ -151,8 +154,9 @@ int CPlotWidget::DrawnPoints(size_t k) const
 
 void CPlotWidget::resizeEvent(QResizeEvent* event)
 {
-    QCustomPlot::resizeEvent(event);
+    // Before the base class, which redraws at once.
     Redecimate();
+    QCustomPlot::resizeEvent(event);
 }
 
 // ---------------------------------------------------------------------------------

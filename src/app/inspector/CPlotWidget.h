@@ -58,6 +58,7 @@ public:
     size_t SeriesCount() const { return m_series.size(); }
     // The points handed to the library for series k (for the tests and the benchmark).
     int DrawnPoints(size_t k) const;
+    size_t DataPoints(size_t k) const { return k < m_series.size() ? m_series[k].data.count : 0; }
 
 signals:
     void Hovered(const QString& text);
