@@ -1,6 +1,6 @@
 // libFuzzer target: the whole analysis (all packs) of arbitrary bytes, the text tree
 // written to /dev/null and the analysis file written and checked; then the stream model
-// and the checks over the same bytes.
+// and the checks, and the tree of the walk by lengths, over the same bytes.
 //
 // The bytes reach the analysis through the real input path: they are put into an
 // in-memory file (memfd) that the driver opens by its /proc/self/fd name, so the run
@@ -12,11 +12,13 @@
 #include "analysis/TreeExport.h"
 #include "checks/StreamChecks.h"
 #include "model/CDemuxer.h"
+#include "model/StreamStats.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -105,27 +107,27 @@ void CheckAnalysisFile(const std::string& path, const CPackList& list)
 
     const size_t P = list.m_strInputPath.size();
     size_t expected = 79 + P;
-    for (const CPackNode* node = list.First(); node; node = node->m_pNext.get())
-        expected += node->m_pPackHeader ? 168 : 74;
+    for (const CPackNode& node : list.Nodes())
+        expected += node.Has(CPackNode::PackHeader) ? 168 : 74;
     if (bytes.size() != expected)
         Fail("analysis file size");
     if (LE32(bytes, 75 + P) != list.Count())
         Fail("node count in SI1.0");
 
     size_t at = 79 + P;
-    for (const CPackNode* node = list.First(); node; node = node->m_pNext.get())
+    for (const CPackNode& node : list.Nodes())
     {
         if (LE32(bytes, at) != 6 || std::memcmp(bytes.data() + at + 4, "SP1.0", 6) != 0 || LE32(bytes, at + 10) != 60)
             Fail("SP1.0 head");
         const size_t words = at + 14;
-        if (LE32(bytes, words + 12) != node->m_nPackNumber)
+        if (LE32(bytes, words + 12) != node.m_nPackNumber)
             Fail("SP1.0 pack number");
-        if (LE32(bytes, words + 16) != static_cast<uint32_t>(node->m_nPosition))
+        if (LE32(bytes, words + 16) != static_cast<uint32_t>(node.m_nPosition))
             Fail("SP1.0 position");
-        if ((LE32(bytes, words + 20) != 0) != (node->m_pPackHeader != nullptr))
+        if ((LE32(bytes, words + 20) != 0) != node.Has(CPackNode::PackHeader))
             Fail("SP1.0 pack header word");
         at += 74;
-        if (node->m_pPackHeader)
+        if (node.Has(CPackNode::PackHeader))
         {
             if (LE32(bytes, at) != 6 || std::memcmp(bytes.data() + at + 4, "PH1.0", 6) != 0 || LE32(bytes, at + 10) != 80)
                 Fail("PH1.0 head");
@@ -162,6 +164,45 @@ void RunChecks(const uint8_t* data, size_t size)
         Fail("totals do not match the findings");
     if (c.Bytes() != size)
         Fail("checks saw another size");
+}
+
+// The stream model over the same bytes: units inside the input, in order per stream,
+// every byte accounted for, the statistics written.
+void CheckStreamModel(const uint8_t* data, size_t size)
+{
+    struct Sink : model::IModelSink
+    {
+        model::CStreamStats stats;
+        std::map<model::StreamKey, uint64_t> nextIndex;
+        size_t size = 0;
+        void OnPes(const model::PesEvent& e) override
+        {
+            if (e.payloadOffset + e.payloadSize > size)
+                Fail("packet payload outside the input");
+            stats.OnPes(e);
+        }
+        void OnAccessUnit(const model::AccessUnit& u) override
+        {
+            if (u.size > 0 && (u.offset >= size || u.lastOffset >= size))
+                Fail("unit outside the input");
+            if (u.index != nextIndex[u.stream]++)
+                Fail("unit indexes");
+            stats.OnAccessUnit(u);
+        }
+        void OnSequence(const model::SequenceEvent& e) override { stats.OnSequence(e); }
+        void OnEnd(const model::StreamEnd& e) override { stats.OnEnd(e); }
+    } sink;
+    sink.size = size;
+    model::CDemuxer demuxer(sink);
+    demuxer.Run(data, size);
+    if (sink.stats.Bytes() != size)
+        Fail("model did not reach the end of the input");
+    std::string json;
+    for (const model::StreamSummary& s : sink.stats.Streams())
+    {
+        model::AppendStreamJson(json, s);
+        json += model::StreamLine(s);
+    }
 }
 
 }  // namespace
@@ -207,17 +248,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Fail("no records");
     uint32_t nodes = 0, packs = 0;
     uint64_t lastPosition = 0;
-    for (const CPackNode* node = list->First(); node; node = node->m_pNext.get())
+    for (const CPackNode& node : list->Nodes())
     {
         ++nodes;
-        if (node->m_nPackNumber != 0)
+        if (node.m_nPackNumber != 0)
         {
             ++packs;
-            if (node->m_nPackNumber != packs)
+            if (node.m_nPackNumber != packs)
                 Fail("pack numbers not consecutive");
-            if (node->m_nPosition < 4 || node->m_nPosition > size || node->m_nPosition <= lastPosition)
+            if (node.m_nPosition < 4 || node.m_nPosition > size || node.m_nPosition <= lastPosition)
                 Fail("pack position");
-            lastPosition = node->m_nPosition;
+            lastPosition = node.m_nPosition;
         }
     }
     if (nodes != list->Count() || packs != driver.PackCount())
@@ -233,5 +274,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ::unlink(ctx.outputPath.c_str());
 
     RunChecks(data, size);
+    CheckStreamModel(data, size);
+    // The tree from the walk by lengths: it ends at the end of the input too.
+    CResultTree lengthTree;
+    FuzzHost lengthHost;
+    CAnalysisDriver byLength(lengthTree, lengthHost);
+    byLength.SetFollowPacketLengths(true);
+    if (byLength.Analyze(ctx.inputPath, 0) != CAnalysisDriver::Outcome::EndOfInput)
+        Fail("walk by lengths did not end at the end of the input");
+    if (byLength.BytesConsumed() > size || !WriteTreeText(lengthTree, ctx.devNull))
+        Fail("walk by lengths");
     return 0;
 }

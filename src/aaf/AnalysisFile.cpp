@@ -1,11 +1,11 @@
-// The analysis file writer, and the record writers of the pack list, its nodes and the
-// pack header. Everything here only appends bytes to a CFile; nothing is ever read back.
+// The analysis file writer: the list record, then a group per pack record. Everything
+// here only appends bytes to a CFile; nothing is ever read back.
 
 #include "aaf/AnalysisFile.h"
 
+#include "analysis/CPackList.h"
 #include "stream/CFile.h"
-#include "syntax/system/CPackHeader.h"
-#include "syntax/system/CPackList.h"
+#include "syntax/TimeStamp.h"
 
 #include <cerrno>
 #include <climits>
@@ -55,7 +55,7 @@ uint8_t* PutRecordHead(uint8_t* p, const char (&tag)[6], uint32_t payloadBytes)
 
 uint32_t Presence(bool present)
 {
-    return present ? CPackNode::kPresent : 0;
+    return present ? AnalysisFile::kPresent : 0;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -219,71 +219,23 @@ void SyncDirectory(const std::string& dir)
     }
 }
 
-}  // namespace
-
 // =======================================================================================
-// PH1.0: the decoded pack header
+// The records
 
-void CPackHeader::SavePayload(uint8_t out[80]) const
-{
-    std::memset(out, 0, kPackPayloadBytes);  // the padding words at 60 and 76 stay zero
-    PutLE32(out + 0, m_nMarker01);
-    PutLE32(out + 4, m_nScr32_30);
-    PutLE32(out + 8, m_nMarker1);
-    PutLE32(out + 12, m_nScr29_15);
-    PutLE32(out + 16, m_nMarker2);
-    PutLE32(out + 20, m_nScr14_0);
-    PutLE32(out + 24, m_nMarker3);
-    PutLE32(out + 28, m_nScrExtension);
-    PutLE32(out + 32, m_nMarker4);
-    PutLE32(out + 36, m_nProgramMuxRate);
-    PutLE32(out + 40, m_nMarker5);
-    PutLE32(out + 44, m_nMarker6);
-    PutLE32(out + 48, m_nReserved);
-    PutLE32(out + 52, m_nStuffingLength);
-    PutLE32(out + 56, static_cast<uint32_t>(m_nScrBase));  // the low 32 bits, as stored files have them
-    uint64_t scrBits;
-    static_assert(sizeof(scrBits) == sizeof(m_dScrMs));
-    std::memcpy(&scrBits, &m_dScrMs, sizeof(scrBits));
-    PutLE64(out + 64, scrBits);
-    PutLE32(out + 72, m_nMuxRateBps);
-}
-
-bool CPackHeader::Save(CFile& file) const
+bool WritePackRecord(CFile& file, const CPackHeader& header)
 {
     uint8_t record[kPackRecordTotal];
-    SavePayload(PutRecordHead(record, "PH1.0", kPackPayloadBytes));
+    AnalysisFile::PackPayload(header, PutRecordHead(record, "PH1.0", kPackPayloadBytes));
     return file.Write(record, sizeof(record));
 }
 
-// =======================================================================================
-// SP1.0: one node of the pack list
-
-void CPackNode::RecordWords(uint32_t words[15]) const
-{
-    words[0] = kRecordType;
-    words[1] = Presence(m_pNext != nullptr);
-    words[2] = Presence(m_pPrev != nullptr);
-    words[3] = m_nPackNumber;
-    words[4] = static_cast<uint32_t>(m_nPosition);  // the record has room for the low 32 bits only
-    words[5] = Presence(m_pPackHeader != nullptr);
-    words[6] = Presence(m_pSystemHeader != nullptr);
-    words[7] = Presence(m_pPesHeader != nullptr);
-    words[8] = Presence(m_pSequenceHeader != nullptr);
-    words[9] = Presence(m_pGopHeader != nullptr);
-    words[10] = Presence(m_pPictureHeader != nullptr);
-    words[11] = Presence(m_pAudioHeader != nullptr);
-    words[12] = Presence(m_hPackItem != kNoItem);
-    words[13] = Presence(m_hHeaderItem != kNoItem);
-    words[14] = 0;
-}
-
-bool CPackNode::Save(CFile& file) const
+// The SP1.0 record, then the PH1.0 record when the node has a pack header.
+bool WriteNodeGroup(CFile& file, const CPackList& list, size_t index)
 {
     uint8_t record[kNodeRecordTotal];
     uint8_t* p = PutRecordHead(record, "SP1.0", kNodeRecordBytes);
     uint32_t words[15];
-    RecordWords(words);
+    AnalysisFile::NodeWords(list, index, words);
     for (uint32_t w : words)
     {
         PutLE32(p, w);
@@ -292,13 +244,13 @@ bool CPackNode::Save(CFile& file) const
     if (!file.Write(record, sizeof(record)))
         return false;
     // Word 5 tells a reader whether the PH1.0 record follows, so the two must agree.
-    return !m_pPackHeader || m_pPackHeader->Save(file);
+    const CPackNode& node = list.Nodes()[index];
+    return !node.Has(CPackNode::PackHeader) || WritePackRecord(file, node.m_packHeader);
 }
 
-// =======================================================================================
-// SI1.0: the list, then every node's group
-
-bool CPackList::Save(CFile& file)
+// SI1.0 (tag, input path, date, node count), then every node's group. The date is
+// today's local date, also kept in the list.
+bool WriteList(CFile& file, CPackList& list)
 {
     char date[16] = "00000000";
     std::time_t now = std::time(nullptr);
@@ -309,22 +261,24 @@ bool CPackList::Save(CFile& file)
         if (std::strftime(date, sizeof(date), "%Y%m%d", &local) != 8)
             std::strcpy(date, "00000000");
     }
-    m_strDate = date;
+    list.m_strDate = date;
 
-    if (!AnalysisFile::WriteString(file, "SI1.0") || !AnalysisFile::WriteString(file, m_strInputPath) ||
-        !AnalysisFile::WriteString(file, m_strDate))
+    if (!AnalysisFile::WriteString(file, "SI1.0") || !AnalysisFile::WriteString(file, list.m_strInputPath) ||
+        !AnalysisFile::WriteString(file, list.m_strDate))
         return false;
     uint8_t count[4];
-    PutLE32(count, m_nCount);
+    PutLE32(count, list.Count());
     if (!file.Write(count, sizeof(count)))
         return false;
-    for (const CPackNode* node = m_pFirst.get(); node; node = node->m_pNext.get())
+    for (size_t i = 0; i < list.Count(); ++i)
     {
-        if (!node->Save(file))
+        if (!WriteNodeGroup(file, list, i))
             return false;
     }
     return true;
 }
+
+}  // namespace
 
 // =======================================================================================
 // The file
@@ -340,6 +294,54 @@ bool WriteString(CFile& file, std::string_view text)
     const char nul = '\0';
     return file.Write(length, sizeof(length)) && file.Write(text.data(), static_cast<uint32_t>(text.size())) &&
            file.Write(&nul, 1);
+}
+
+void PackPayload(const CPackHeader& h, uint8_t out[80])
+{
+    std::memset(out, 0, kPackPayloadBytes);  // the padding words at 60 and 76 stay zero
+    PutLE32(out + 0, h.m_nMarker01);
+    PutLE32(out + 4, h.m_nScr32_30);
+    PutLE32(out + 8, h.m_nMarker1);
+    PutLE32(out + 12, h.m_nScr29_15);
+    PutLE32(out + 16, h.m_nMarker2);
+    PutLE32(out + 20, h.m_nScr14_0);
+    PutLE32(out + 24, h.m_nMarker3);
+    PutLE32(out + 28, h.m_nScrExtension);
+    PutLE32(out + 32, h.m_nMarker4);
+    PutLE32(out + 36, h.m_nProgramMuxRate);
+    PutLE32(out + 40, h.m_nMarker5);
+    PutLE32(out + 44, h.m_nMarker6);
+    PutLE32(out + 48, h.m_nReserved);
+    PutLE32(out + 52, h.m_nStuffingLength);
+    // Stored files have the low 32 bits of the SCR base and their milliseconds.
+    const auto scr = static_cast<uint32_t>(h.m_nScrBase);
+    PutLE32(out + 56, scr);
+    const double ms = TicksToMs(scr);
+    uint64_t msBits;
+    static_assert(sizeof(msBits) == sizeof(ms));
+    std::memcpy(&msBits, &ms, sizeof(msBits));
+    PutLE64(out + 64, msBits);
+    PutLE32(out + 72, h.m_nMuxRateBps);
+}
+
+void NodeWords(const CPackList& list, size_t index, uint32_t words[15])
+{
+    const CPackNode& node = list.Nodes()[index];
+    words[0] = kNodeRecordType;
+    words[1] = Presence(index + 1 < list.Count());
+    words[2] = Presence(index > 0);
+    words[3] = node.m_nPackNumber;
+    words[4] = static_cast<uint32_t>(node.m_nPosition);  // the record has room for the low 32 bits only
+    words[5] = Presence(node.Has(CPackNode::PackHeader));
+    words[6] = Presence(node.Has(CPackNode::SystemHeader));
+    words[7] = Presence(node.Has(CPackNode::PesHeader));
+    words[8] = Presence(node.Has(CPackNode::SequenceHeader));
+    words[9] = Presence(node.Has(CPackNode::GopHeader));
+    words[10] = Presence(node.Has(CPackNode::PictureHeader));
+    words[11] = Presence(node.Has(CPackNode::AudioHeader));
+    words[12] = Presence(node.Has(CPackNode::PackLine));
+    words[13] = Presence(node.Has(CPackNode::HeaderLine));
+    words[14] = 0;
 }
 
 SaveResult Save(CPackList* list, const std::string& path)
@@ -362,7 +364,7 @@ SaveResult Save(CPackList* list, const std::string& path)
     if (temp.empty())
         return SaveResult::CannotOpen;
 
-    bool ok = WriteString(file, kBanner) && WriteString(file, kFormatTag) && list->Save(file);
+    bool ok = WriteString(file, kBanner) && WriteString(file, kFormatTag) && WriteList(file, *list);
     ok = ok && file.Flush();
     file.Close();
     ok = ok && !file.HadWriteError();

@@ -1,11 +1,25 @@
 #include "analysis/CAnalysisDriver.h"
 
+#include "syntax/audio/CAudioHeader.h"
+#include "syntax/system/CPesHeader.h"
+#include "syntax/system/CSystemHeader.h"
+#include "syntax/video/CGopHeader.h"
+#include "syntax/video/CPictureHeader.h"
+#include "syntax/video/CSequenceHeader.h"
+
 #include <algorithm>
 #include <new>
+
+namespace
+{
+// An audio payload is what a PES packet of at most 65535 bytes leaves after its header.
+constexpr uint32_t kPayloadCapacity = 0x10000;
+}  // namespace
 
 CAnalysisDriver::CAnalysisDriver(CResultTree& tree, IAnalysisHost& host)
     : m_tree(tree)
     , m_host(host)
+    , m_display(tree)
 {
 }
 
@@ -22,108 +36,62 @@ CAnalysisDriver::Outcome CAnalysisDriver::Analyze(const std::string& fileName, u
         m_host.ShowMessage(kOpenErrorText, kErrorCaption);
         return Outcome::OpenFailed;
     }
+    Start(fileName, maxPacks);
+    return Finish(m_bFollowLengths && IsProgramStream(fileName) ? LoopByLength(fileName, maxPacks) : Loop(maxPacks));
+}
+
+void CAnalysisDriver::Start(const std::string& fileName, uint32_t maxPacks)
+{
     m_bRunning = true;
-
-    m_hRoot = m_hEssentials = m_hElementaryStreams = m_hVideoSequence = kNoItem;
-    m_hPacketStructure = m_hVideoInformation = m_hData = kNoItem;
-    m_hVideoStream = m_hAudioStream = m_hCurrentStream = kNoItem;
-    m_nExpectedAudioOffset = 0;
-
+    m_run = RunState();
     m_host.OnRunStarted();
     m_tree.DeleteAll();
 
     // Sizes and positions are 64-bit: files of several GiB are common.
-    m_nFileSize = m_file.Seek(0, CFile::end);
-    m_nProgressStep = m_nFileSize / 100;
-    if (m_nProgressStep == 0)
-        m_nProgressStep = 1;
+    m_run.fileSize = m_file.Seek(0, CFile::end);
+    m_run.progressStep = std::max<uint64_t>(m_run.fileSize / 100, 1);
     m_file.Seek(0, CFile::begin);
-
-    m_nProgressShown = 0;
     m_host.OnProgress(0);
 
     m_bStopRequested = false;
-    m_pCurrentPack = nullptr;
-    m_pSystemHeaderCopy.reset();
-    m_listed.fill(false);
-
     m_pRecords = std::make_unique<CPackList>();
     m_pRecords->m_strInputPath = fileName;
-
-    const uint32_t name = m_tree.StoreString(fileName);
-    m_hRoot = maxPacks != 0 ? m_tree.AddGroup(kNoItem, LineFmt::RootPackets, PackArgs(name, maxPacks))
-                            : m_tree.AddGroup(kNoItem, LineFmt::RootAll, PackArgs(name));
-    m_hEssentials = m_tree.AddGroup(m_hRoot, LineFmt::Essentials);
-    m_hElementaryStreams = m_tree.AddGroup(m_hRoot, LineFmt::ElementaryStreams);
-    m_hVideoSequence = m_tree.AddGroup(m_hRoot, LineFmt::VideoSequence);
-    m_hPacketStructure = m_tree.AddGroup(m_hRoot, LineFmt::PacketStructure);
-
-    m_hAudioStream = m_hVideoStream = kNoItem;
-    m_nPackCount = 0;
-    m_carryOver.fill(0);
-    m_bVideoInfoShown = false;
-    m_nStartCodes = 0;
+    m_display.Begin(fileName, maxPacks);
 
     // Long stretches without a start code still move the bar and keep the window alive.
     m_file.SetScanHook([this] {
-        UpdateProgress();
+        UpdateProgress(m_file.GetStreamPosition());
         m_host.Pump();
         return !m_bStopRequested;
     });
+}
 
-    Outcome outcome = Outcome::EndOfInput;
+CAnalysisDriver::Outcome CAnalysisDriver::Loop(uint32_t maxPacks)
+{
+    uint8_t code = 0;
     while (!m_bStopRequested)
     {
-        if (maxPacks != 0 && m_nPackCount >= maxPacks)
-        {
-            outcome = Outcome::PackLimit;
+        if (maxPacks != 0 && m_run.packCount >= maxPacks)
+            return Outcome::PackLimit;
+        if (!m_file.NextStartCode(code))
             break;
-        }
-        if (!m_file.NextStartCode(m_nStartCode))
-            break;
-        ++m_nStartCodes;
-
-        switch (m_nStartCode)
-        {
-        case StartCode::Picture: OnPictureHeader(); break;
-        case StartCode::SequenceHeader: OnSequenceHeader(); break;
-        case StartCode::Extension:
-            if (m_hCurrentStream != kNoItem)
-                m_tree.AddValue(m_hCurrentStream, LineFmt::ExtensionData);
-            break;
-        case StartCode::GroupOfPictures: OnGopHeader(); break;
-        case StartCode::Pack: OnPack(); break;
-        case StartCode::SystemHeader: OnSystemHeader(); break;
-        case StartCode::PaddingStream:
-            // The padding bytes are not read: the scanner walks through them.
-            if (m_hCurrentStream != kNoItem)
-                m_tree.AddValue(m_hCurrentStream, LineFmt::Padding);
-            break;
-        default:
-            // A stream id listed in the system header is one PES packet, however many
-            // times a damaged header lists it.
-            if (m_listed[m_nStartCode])
-                OnPesPacket(m_nStartCode);
-            break;
-        }
-
-        UpdateProgress();
+        ++m_run.startCodes;
+        OnStartCode(code);
+        UpdateProgress(m_file.GetStreamPosition());
         m_host.Pump();
         if (m_tree.IsFull())
-        {
-            outcome = Outcome::TreeFull;
-            break;
-        }
+            return Outcome::TreeFull;
     }
-    if (m_bStopRequested && outcome != Outcome::TreeFull)
-        outcome = Outcome::Stopped;
+    return m_bStopRequested ? Outcome::Stopped : Outcome::EndOfInput;
+}
 
+CAnalysisDriver::Outcome CAnalysisDriver::Finish(Outcome outcome)
+{
     m_file.SetScanHook(nullptr);
-    m_nBytesConsumed = m_file.GetStreamPosition();
-    const bool readError = m_file.HadReadError();
+    if (m_run.bytesConsumed == 0)
+        m_run.bytesConsumed = m_file.GetStreamPosition();
+    const bool readError = m_file.HadReadError() || m_run.readError;
     m_pPayload.reset();
-    m_nPayloadCapacity = 0;
-    m_pSystemHeaderCopy.reset();
     m_file.Close();
     m_bRunning = false;
     m_host.OnRunEnded();
@@ -132,127 +100,128 @@ CAnalysisDriver::Outcome CAnalysisDriver::Analyze(const std::string& fileName, u
     {
         // The end of what could be read is not the end of the file: say so.
         m_host.ShowMessage(kReadErrorText, kErrorCaption);
-        outcome = Outcome::ReadError;
+        return Outcome::ReadError;
     }
-    else if (outcome == Outcome::TreeFull)
-    {
+    if (outcome == Outcome::TreeFull)
         m_host.ShowMessage(kTreeFullText, kErrorCaption);
-    }
     return outcome;
 }
 
-void CAnalysisDriver::UpdateProgress()
+void CAnalysisDriver::OnStartCode(uint8_t code)
 {
-    const uint64_t percent = m_file.GetStreamPosition() / m_nProgressStep;
-    if (percent > m_nProgressShown)
+    switch (code)
     {
-        m_nProgressShown = percent;
+    case StartCode::Picture: OnVideoElement<CPictureHeader>(CPackNode::PictureHeader, &CTreeDisplay::PictureHeader); break;
+    case StartCode::SequenceHeader:
+        OnVideoElement<CSequenceHeader>(CPackNode::SequenceHeader, &CTreeDisplay::SequenceHeader);
+        break;
+    case StartCode::Extension: m_display.ExtensionData(); break;
+    case StartCode::GroupOfPictures: OnVideoElement<CGopHeader>(CPackNode::GopHeader, &CTreeDisplay::GopHeader); break;
+    case StartCode::Pack: OnPack(); break;
+    case StartCode::SystemHeader: OnSystemHeader(); break;
+    // The padding bytes are not read: the scanner walks through them.
+    case StartCode::PaddingStream: m_display.Padding(); break;
+    default:
+        // A stream id listed in the system header is one PES packet, however many
+        // times a damaged header lists it.
+        if (m_run.listed[code])
+            OnPesPacket(code);
+        break;
+    }
+}
+
+void CAnalysisDriver::UpdateProgress(uint64_t position)
+{
+    const uint64_t percent = position / m_run.progressStep;
+    if (percent > m_run.progressShown)
+    {
+        m_run.progressShown = percent;
         m_host.OnProgress(static_cast<uint32_t>(percent > 0xFFFFFFFFu ? 0xFFFFFFFFu : percent));
     }
 }
 
-// ---------------------------------------------------------------------------- records
-
-CPackNode& CAnalysisDriver::EnsureRecord()
-{
-    if (!m_pCurrentPack)
-        m_pCurrentPack = m_pRecords->Append();
-    return *m_pCurrentPack;
-}
-
-ItemId CAnalysisDriver::EnsureDataItem()
-{
-    // A record without a pack line (elements before the first pack) puts its "DATA"
-    // at the top level, beside the root.
-    if (m_hData == kNoItem)
-        m_hData = m_tree.AddGroup(m_pCurrentPack ? m_pCurrentPack->m_hPackItem : kNoItem, LineFmt::Data);
-    return m_hData;
-}
-
 // ---------------------------------------------------------------------------- system layer
+
+CPackNode& CAnalysisDriver::Record()
+{
+    // Elements before the first pack get a record of their own.
+    if (!m_run.record)
+        m_run.record = &m_pRecords->Append();
+    return *m_run.record;
+}
 
 void CAnalysisDriver::OnPack()
 {
-    ++m_nPackCount;
-    CPackNode* node = m_pRecords->Append();
-    m_pCurrentPack = node;
-    m_hData = kNoItem;
-    node->m_pPackHeader = std::make_unique<CPackHeader>();
-    CPackHeader& pack = *node->m_pPackHeader;
-    node->m_nPosition = m_file.GetStreamPosition();
-    node->m_nPackNumber = m_nPackCount;
-    pack.Parse(m_file);
+    CPackNode& node = NewPack(m_file.GetStreamPosition());
+    node.m_packHeader.Parse(m_file);
+    ShowPack(node);
+}
 
-    node->m_hPackItem = m_tree.AddGroup(m_hPacketStructure, LineFmt::PackNumber, m_nPackCount);
-    node->m_hHeaderItem = m_tree.AddGroup(node->m_hPackItem, LineFmt::Header);
-    pack.m_hHeaderItem = node->m_hHeaderItem;
-    pack.Display(m_tree);
+CPackNode& CAnalysisDriver::NewPack(uint64_t position)
+{
+    CPackNode& node = m_pRecords->Append();
+    m_run.record = &node;
+    node.m_nPackNumber = ++m_run.packCount;
+    node.m_nPosition = position;
+    node.Set(CPackNode::PackHeader);
+    return node;
+}
+
+void CAnalysisDriver::ShowPack(CPackNode& node)
+{
+    const CTreeDisplay::PackLines lines = m_display.Pack(node.m_nPackNumber, node.m_packHeader);
+    if (lines.pack)
+        node.Set(CPackNode::PackLine);
+    if (lines.header)
+        node.Set(CPackNode::HeaderLine);
 }
 
 void CAnalysisDriver::OnSystemHeader()
 {
-    CPackNode& node = EnsureRecord();
-    node.m_pSystemHeader = std::make_unique<CSystemHeader>();
-    CSystemHeader& header = *node.m_pSystemHeader;
+    CSystemHeader header;
     header.Parse(m_file);
-    const ItemId data = EnsureDataItem();
-    header.Display(m_tree, m_hEssentials);
-    header.Display(m_tree, data);
-
-    m_pSystemHeaderCopy.reset(new (std::nothrow) CSystemHeader(header));
-    RebuildStreamFilter();
+    ShowSystemHeader(header);
 }
 
-void CAnalysisDriver::RebuildStreamFilter()
+void CAnalysisDriver::ShowSystemHeader(const CSystemHeader& header)
 {
-    m_listed.fill(false);
-    if (!m_pSystemHeaderCopy)
-        return;
-    for (const CSystemHeader::StreamEntry& e : m_pSystemHeaderCopy->m_streams)
+    Record().Set(CPackNode::SystemHeader);
+    m_display.SystemHeader(header);
+    RebuildStreamFilter(header);
+}
+
+void CAnalysisDriver::RebuildStreamFilter(const CSystemHeader& header)
+{
+    m_run.listed.fill(false);
+    for (const CSystemHeader::StreamEntry& e : header.m_streams)
     {
         const uint32_t id = e.streamId & 0xFF;
         // In a system header 0xB8 stands for every audio stream and 0xB9 for every video
         // stream. DVD muxers list nothing else, so taking them literally would leave
         // every audio and video packet of a VOB unread.
         if (id == 0xB8)
-            std::fill(m_listed.begin() + 0xC0, m_listed.begin() + 0xE0, true);
+            std::fill(m_run.listed.begin() + 0xC0, m_run.listed.begin() + 0xE0, true);
         else if (id == 0xB9)
-            std::fill(m_listed.begin() + 0xE0, m_listed.begin() + 0xF0, true);
+            std::fill(m_run.listed.begin() + 0xE0, m_run.listed.begin() + 0xF0, true);
         else
-            m_listed[id] = true;
+            m_run.listed[id] = true;
     }
 }
 
 void CAnalysisDriver::OnPesPacket(uint8_t code)
 {
-    CPackNode& node = EnsureRecord();
-    const ItemId data = EnsureDataItem();
-    node.m_pPesHeader = std::make_unique<CPesHeader>();
-    CPesHeader& pes = *node.m_pPesHeader;
+    CPesHeader pes;
     pes.m_nStreamId = code;
     pes.Parse(m_file);
-
-    const uint64_t ptsArg = static_cast<uint32_t>(pes.m_nPts);
-    if (IsAudioStreamId(code))
-    {
-        if (m_hAudioStream == kNoItem)
-            m_hAudioStream = m_tree.AddGroup(m_hElementaryStreams, LineFmt::AudioStream, code & 0x1Fu);
-        m_hCurrentStream = pes.HasPts() ? m_tree.AddGroup(m_hAudioStream, LineFmt::PackPts, ptsArg)
-                                        : m_tree.AddGroup(m_hAudioStream, LineFmt::Pack);
-    }
-    else if (IsVideoStreamId(code))
-    {
-        if (m_hVideoStream == kNoItem)
-            m_hVideoStream = m_tree.AddGroup(m_hElementaryStreams, LineFmt::VideoStream, code & 0x0Fu);
-        m_hCurrentStream = pes.HasPts() ? m_tree.AddGroup(m_hVideoStream, LineFmt::PackPts, ptsArg)
-                                        : m_tree.AddGroup(m_hVideoStream, LineFmt::Pack);
-    }
-
-    pes.Display(m_tree, data);
-    pes.DisplayHeader(m_tree, m_hCurrentStream);
-
+    ShowPesPacket(pes);
     if (IsAudioStreamId(code))
         ScanAudioPayload(code, pes);
+}
+
+void CAnalysisDriver::ShowPesPacket(const CPesHeader& pes)
+{
+    Record().Set(CPackNode::PesHeader);
+    m_display.PesPacket(pes);
 }
 
 // ---------------------------------------------------------------------------- audio frames
@@ -262,24 +231,20 @@ void CAnalysisDriver::ScanAudioPayload(uint8_t code, const CPesHeader& pes)
     const int32_t L = pes.PayloadSize();
     if (L < 0)
         return;
-    const auto length = static_cast<uint32_t>(L);
-    if (length > m_nPayloadCapacity)
-    {
-        m_pPayload.reset(new (std::nothrow) uint8_t[length]);
-        m_nPayloadCapacity = m_pPayload ? length : 0;
-        if (!m_pPayload)
-            return;
-    }
+    if (!m_pPayload)
+        m_pPayload.reset(new (std::nothrow) uint8_t[kPayloadCapacity]);
     uint8_t* payload = m_pPayload.get();
-    if (m_file.Read(payload, length) != length)
+    if (!payload || m_file.Read(payload, static_cast<uint32_t>(L)) != static_cast<uint32_t>(L))
         return;
+    WalkAudioFrames(code, payload, L);
+}
 
-    CPackNode& node = EnsureRecord();
-    node.m_pAudioHeader = std::make_unique<CAudioHeader>();
-    CAudioHeader& audio = *node.m_pAudioHeader;
+void CAnalysisDriver::WalkAudioFrames(uint8_t code, const uint8_t* payload, int32_t L)
+{
+    Record().Set(CPackNode::AudioHeader);
 
     // Each audio stream carries its own frames over into its next packet.
-    int32_t& carry = m_carryOver[code & 0x1F];
+    int32_t& carry = m_run.carryOver[code & 0x1F];
     if (carry >= L)
     {
         // The frame that began in an earlier packet covers this whole payload.
@@ -293,34 +258,18 @@ void CAnalysisDriver::ScanAudioPayload(uint8_t code, const CPesHeader& pes)
         carry = 0;
         return;
     }
+    m_run.expectedAudioOffset = carry;
+    CAudioHeader audio;
     for (bool first = true;; first = false)
     {
         const int32_t h = p + r;
-        ItemId line;
-        if (first)
-        {
-            m_nExpectedAudioOffset = carry;
-            line = m_tree.AddGroup(m_hCurrentStream, LineFmt::AudioHeaderFirst,
-                                   PackArgs(static_cast<uint32_t>(h), static_cast<uint32_t>(carry)));
-            if (h != m_nExpectedAudioOffset)
-                m_tree.MarkError(line, LineFmt::AudioHeaderFirstErr,
-                                 PackArgs(static_cast<uint32_t>(h), static_cast<uint32_t>(carry)));
-        }
-        else
-        {
-            line = m_tree.AddGroup(m_hCurrentStream, LineFmt::AudioHeaderNext, static_cast<uint32_t>(h));
-            if (h != m_nExpectedAudioOffset)
-                m_tree.MarkError(line, LineFmt::AudioHeaderNextErr,
-                                 PackArgs(static_cast<uint32_t>(h), static_cast<uint32_t>(m_nExpectedAudioOffset)));
-        }
-
         int32_t n = audio.Parse(payload + h, L - h);
-        audio.Display(m_tree, line);
+        m_display.AudioFrame(h, m_run.expectedAudioOffset, first, audio);
         // A header without a frame length moves the walk one byte on.
         if (n <= 0)
             n = 1;
         p = h + n;
-        m_nExpectedAudioOffset = p;
+        m_run.expectedAudioOffset = p;
         if (p >= L)
         {
             carry = p - L;
@@ -334,44 +283,26 @@ void CAnalysisDriver::ScanAudioPayload(uint8_t code, const CPesHeader& pes)
 
 // ---------------------------------------------------------------------------- video
 
-// A video element: put in the record, parsed, shown under the current stream item when
-// there is one and always under "Video sequence".
+// A video element: marked in the record, parsed, shown.
 template <class Element>
-void CAnalysisDriver::VideoElement(std::unique_ptr<Element> CPackNode::*slot, bool isSequenceHeader)
+void CAnalysisDriver::OnVideoElement(CPackNode::Element bit, void (CTreeDisplay::*show)(const Element&))
 {
-    CPackNode& node = EnsureRecord();
-    node.*slot = std::make_unique<Element>();
-    Element& element = *(node.*slot);
+    Element element;
     element.Parse(m_file);
-    if (isSequenceHeader)
-        ShowVideoInformation(node);
-    if (m_hCurrentStream != kNoItem)
-        element.Display(m_tree, m_hCurrentStream);
-    element.Display(m_tree, m_hVideoSequence);
+    ShowVideoElement(bit, show, element);
 }
 
-void CAnalysisDriver::ShowVideoInformation(const CPackNode& node)
+template <class Element>
+void CAnalysisDriver::ShowVideoElement(CPackNode::Element bit, void (CTreeDisplay::*show)(const Element&),
+                                       const Element& element)
 {
-    // The first sequence header of a run also goes under "Essentials".
-    if (m_bVideoInfoShown)
-        return;
-    if (m_hVideoInformation == kNoItem)
-        m_hVideoInformation = m_tree.AddGroup(m_hEssentials, LineFmt::VideoInformation);
-    node.m_pSequenceHeader->Display(m_tree, m_hVideoInformation);
-    m_bVideoInfoShown = true;
+    Record().Set(bit);
+    (m_display.*show)(element);
 }
 
-void CAnalysisDriver::OnSequenceHeader()
-{
-    VideoElement(&CPackNode::m_pSequenceHeader, true);
-}
-
-void CAnalysisDriver::OnGopHeader()
-{
-    VideoElement(&CPackNode::m_pGopHeader, false);
-}
-
-void CAnalysisDriver::OnPictureHeader()
-{
-    VideoElement(&CPackNode::m_pPictureHeader, false);
-}
+template void CAnalysisDriver::ShowVideoElement(CPackNode::Element, void (CTreeDisplay::*)(const CSequenceHeader&),
+                                                const CSequenceHeader&);
+template void CAnalysisDriver::ShowVideoElement(CPackNode::Element, void (CTreeDisplay::*)(const CGopHeader&),
+                                                const CGopHeader&);
+template void CAnalysisDriver::ShowVideoElement(CPackNode::Element, void (CTreeDisplay::*)(const CPictureHeader&),
+                                                const CPictureHeader&);

@@ -1,19 +1,20 @@
 #pragma once
 // The analysis run: walks the input once, start code by start code, lets the element
 // parsers decode what they find, keeps the per-pack records, checks the audio frame
-// positions and builds the result tree.
+// positions and hands every element to the tree's display.
 
+#include "analysis/CPackList.h"
 #include "analysis/CResultTree.h"
 #include "analysis/IAnalysisHost.h"
+#include "analysis/TreeDisplay.h"
 #include "stream/CMpegStreamFile.h"
-#include "syntax/system/CPackList.h"
-#include "syntax/system/CSystemHeader.h"
 
 #include <array>
 #include <memory>
 #include <string>
 
 class CPesHeader;
+class CSystemHeader;
 
 class CAnalysisDriver
 {
@@ -40,6 +41,13 @@ public:
     // Runs one analysis of fileName; maxPacks 0 = the whole file.
     Outcome Analyze(const std::string& fileName, uint32_t maxPacks);
 
+    // On: program streams are walked pack by pack and packet by packet by their lengths
+    // (MPEG-1 ones with their own layouts); video start codes and audio frames are looked
+    // for only in their packets' payloads, and payloads the tree does not decode are
+    // skipped. The tree keeps its texts and branches. Off (the default): the byte walk.
+    void SetFollowPacketLengths(bool on) { m_bFollowLengths = on; }
+    bool FollowPacketLengths() const { return m_bFollowLengths; }
+
     // Asks a running analysis to end after the start code in hand.
     void RequestStop() { m_bStopRequested = true; }
     bool StopRequested() const { return m_bStopRequested; }
@@ -51,61 +59,63 @@ public:
     CResultTree& Tree() { return m_tree; }
 
     // Figures of the last run, for summaries and benchmarks.
-    uint64_t FileSize() const { return m_nFileSize; }
-    uint64_t BytesConsumed() const { return m_nBytesConsumed; }
-    uint32_t PackCount() const { return m_nPackCount; }
-    uint64_t StartCodeCount() const { return m_nStartCodes; }
+    uint64_t FileSize() const { return m_run.fileSize; }
+    uint64_t BytesConsumed() const { return m_run.bytesConsumed; }
+    uint32_t PackCount() const { return m_run.packCount; }
+    uint64_t StartCodeCount() const { return m_run.startCodes; }
 
 private:
-    void UpdateProgress();
-    CPackNode& EnsureRecord();
-    ItemId EnsureDataItem();
+    void Start(const std::string& fileName, uint32_t maxPacks);
+    Outcome Loop(uint32_t maxPacks);
+    Outcome Finish(Outcome outcome);
+    void OnStartCode(uint8_t code);
+    void UpdateProgress(uint64_t position);
+    CPackNode& Record();
     void OnPack();
+    CPackNode& NewPack(uint64_t position);
+    void ShowPack(CPackNode& node);
     void OnSystemHeader();
+    void ShowSystemHeader(const CSystemHeader& header);
     void OnPesPacket(uint8_t code);
-    void OnSequenceHeader();
-    void OnGopHeader();
-    void OnPictureHeader();
-    template <class Element>
-    void VideoElement(std::unique_ptr<Element> CPackNode::*slot, bool isSequenceHeader);
-    void ShowVideoInformation(const CPackNode& node);
+    void ShowPesPacket(const CPesHeader& pes);
     void ScanAudioPayload(uint8_t code, const CPesHeader& pes);
-    void RebuildStreamFilter();
+    void WalkAudioFrames(uint8_t code, const uint8_t* payload, int32_t L);
+    template <class Element>
+    void OnVideoElement(CPackNode::Element bit, void (CTreeDisplay::*show)(const Element&));
+    template <class Element>
+    void ShowVideoElement(CPackNode::Element bit, void (CTreeDisplay::*show)(const Element&), const Element& element);
+
+    // The walk by lengths (LengthWalk.cpp).
+    friend class CLengthWalk;
+    bool IsProgramStream(const std::string& fileName);
+    Outcome LoopByLength(const std::string& fileName, uint32_t maxPacks);
+    void RebuildStreamFilter(const CSystemHeader& header);
 
     CResultTree& m_tree;
     IAnalysisHost& m_host;
+    CTreeDisplay m_display;
     CMpegStreamFile m_file;
+    std::unique_ptr<CPackList> m_pRecords;
+    std::unique_ptr<uint8_t[]> m_pPayload;  // one audio payload, at most 64 KiB; made once
 
     bool m_bStopRequested = false;
+    bool m_bFollowLengths = false;
     bool m_bRunning = false;
-    uint8_t m_nStartCode = 0;
-    uint64_t m_nProgressStep = 1;
-    uint64_t m_nProgressShown = 0;
-    std::unique_ptr<CPackList> m_pRecords;
-    CPackNode* m_pCurrentPack = nullptr;
-    uint32_t m_nPackCount = 0;
-    int32_t m_nExpectedAudioOffset = 0;
 
-    ItemId m_hRoot = kNoItem;
-    ItemId m_hEssentials = kNoItem;
-    ItemId m_hElementaryStreams = kNoItem;
-    ItemId m_hVideoSequence = kNoItem;
-    ItemId m_hPacketStructure = kNoItem;
-    ItemId m_hVideoInformation = kNoItem;
-    ItemId m_hData = kNoItem;
-    ItemId m_hVideoStream = kNoItem;
-    ItemId m_hAudioStream = kNoItem;
-    ItemId m_hCurrentStream = kNoItem;
-
-    // Per run.
-    bool m_bVideoInfoShown = false;
-    std::unique_ptr<CSystemHeader> m_pSystemHeaderCopy;
-    std::array<bool, 256> m_listed{};                 // stream ids the copy lists
-    std::array<int32_t, 32> m_carryOver{};            // per audio stream (id & 0x1F)
-    std::unique_ptr<uint8_t[]> m_pPayload;            // audio payload, reused
-    uint32_t m_nPayloadCapacity = 0;
-
-    uint64_t m_nFileSize = 0;
-    uint64_t m_nBytesConsumed = 0;
-    uint64_t m_nStartCodes = 0;
+    // Everything a run starts afresh, and its figures.
+    struct RunState
+    {
+        uint64_t fileSize = 0;
+        uint64_t bytesConsumed = 0;
+        bool readError = false;              // seen by a walk that reads on its own
+        uint64_t startCodes = 0;
+        uint64_t progressStep = 1;
+        uint64_t progressShown = 0;
+        uint32_t packCount = 0;
+        CPackNode* record = nullptr;         // the record elements go to
+        int32_t expectedAudioOffset = 0;
+        std::array<bool, 256> listed{};      // stream ids the last system header lists
+        std::array<int32_t, 32> carryOver{}; // per audio stream (id & 0x1F)
+    };
+    RunState m_run;
 };

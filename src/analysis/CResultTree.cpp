@@ -102,7 +102,7 @@ std::string_view CResultTree::String(uint32_t handle) const
 
 ItemId CResultTree::AddText(ItemId parent, std::string_view text, uint8_t image)
 {
-    return AddLine(parent, LineFmt::Text, StoreString(text), image);
+    return AddLine(parent, static_cast<LineFmt>(0), StoreString(text), image);
 }
 
 void CResultTree::SetText(ItemId item, LineFmt fmt, uint64_t arg)
@@ -161,21 +161,6 @@ void CResultTree::DeleteAll()
     m_childStart.Release();
     m_children.Release();
     m_rank.Release();
-}
-
-std::string CResultTree::Text(ItemId item) const
-{
-    std::string s;
-    AppendText(item, s);
-    return s;
-}
-
-void CResultTree::AppendText(ItemId item, std::string& out) const
-{
-    if (!IsValid(item))
-        return;
-    const Line& l = LineRef(item);
-    FormatLine(static_cast<LineFmt>(l.fmt), l.arg, *this, out);
 }
 
 bool CResultTree::EnsureIndex() const

@@ -2,12 +2,11 @@
 // The result tree: a compact store of text lines with an image index, a parent and an
 // expanded flag. A full analysis puts tens of millions of lines here, so a line is a
 // small fixed record and its text is made only when asked for: a line keeps a format
-// (LineFmt) and one 64-bit argument word, from which LineFormat.cpp makes the text.
+// code and one 64-bit argument word. What the codes mean, and the texts, belong to the
+// display layer (LineFormat.h); the store only keeps them.
 //
 // Lines are only ever appended as the last child of their parent. Line ids start at 1;
 // 0 (kNoItem) stands for "no line", and as a parent for the top level of the tree.
-
-#include "analysis/LineFormat.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +18,10 @@
 
 using ItemId = uint32_t;
 constexpr ItemId kNoItem = 0;
+
+// A line's format code, defined by the display layer. Code 0 is free text: its argument
+// is a handle in the store's strings.
+enum class LineFmt : uint16_t;
 
 // Image indices of the tree's image list.
 namespace TreeImage
@@ -81,11 +84,8 @@ public:
     ItemId Parent(ItemId item) const { return IsValid(item) ? LineRef(item).parent : kNoItem; }
     uint8_t Image(ItemId item) const { return IsValid(item) ? LineRef(item).image : 0; }
     bool IsExpanded(ItemId item) const { return IsValid(item) && (LineRef(item).flags & kExpanded) != 0; }
-    LineFmt Format(ItemId item) const { return IsValid(item) ? static_cast<LineFmt>(LineRef(item).fmt) : LineFmt::Text; }
+    LineFmt Format(ItemId item) const { return static_cast<LineFmt>(IsValid(item) ? LineRef(item).fmt : 0); }
     uint64_t Arg(ItemId item) const { return IsValid(item) ? LineRef(item).arg : 0; }
-    std::string Text(ItemId item) const;
-    // Appends the line's text to out (no allocation when out has room).
-    void AppendText(ItemId item, std::string& out) const;
     std::string_view String(uint32_t handle) const;
 
     // Children in insertion order; parent kNoItem is the top level. The child index is

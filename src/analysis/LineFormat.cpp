@@ -1,36 +1,75 @@
 #include "analysis/LineFormat.h"
 
-#include "analysis/CResultTree.h"
-#include "syntax/StreamLabel.h"
-#include "syntax/audio/CAudioHeader.h"
-#include "syntax/video/CPictureHeader.h"
-#include "syntax/video/CSequenceHeader.h"
-
 #include "analysis/TextFormat.h"
+#include "stream/CMpegStreamFile.h"
+#include "syntax/TimeStamp.h"
+#include "syntax/audio/CAudioHeader.h"
 
-double TicksToMs(uint32_t ticks)
-{
-    // 0x3F86C16C16C16C17, the double nearest to 1/90.
-    constexpr double kOneNinetieth = 1.0 / 90.0;
-    return static_cast<double>(ticks) * kOneNinetieth;
-}
+#include <charconv>
+
 
 namespace
 {
 
 int I(uint32_t v) { return static_cast<int>(v); }
 
-}  // namespace
+// The milliseconds of a 33-bit time stamp.
+double Ms(uint64_t arg) { return TicksToMs(arg & kTimeStampMask); }
 
-void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string& out)
+// "<label> = %.2f ms (<ticks>)": the time stamp and its raw value, unsigned.
+template <FormatLiteral Label>
+void AppendTimeStamp(std::string& out, uint64_t arg)
+{
+    AppendOne<Label>(out, Ms(arg));
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, arg & kTimeStampMask).ptr;
+    out.append(digits, static_cast<size_t>(end - digits));
+    out.push_back(')');
+}
+
+// "(Audio Stream %d)" for ids 0xC0..0xDF, "(Video Stream %d)" for 0xE0..0xEF, else nothing.
+void AppendStreamLabel(uint32_t streamId, std::string& out)
+{
+    if (IsAudioStreamId(streamId))
+        AppendFormat(out, "(Audio Stream %d)", {static_cast<int>(streamId & 0x1F)});
+    else if (IsVideoStreamId(streamId))
+        AppendFormat(out, "(Video Stream %d)", {static_cast<int>(streamId & 0x0F)});
+}
+
+void AppendCodingTypeText(uint32_t codingType, std::string& out)
+{
+    switch (codingType)
+    {
+    case 0: out.append("Forbidden (= 0)"); return;
+    case 1: out.append("I-Frame"); return;
+    case 2: out.append("P-Frame"); return;
+    case 3: out.append("B-Frame"); return;
+    case 4: out.append("D-Frame"); return;
+    default: AppendOne<"Reserved (= %d)">(out, I(codingType)); return;
+    }
+}
+
+void AppendAspectRatioText(uint32_t code, std::string& out)
+{
+    switch (code)
+    {
+    case 0: out.append("Forbidden (= 0)"); return;
+    case 1: out.append("1:1 (square pixels)"); return;
+    case 2: out.append("4:3"); return;
+    case 3: out.append("16:9"); return;
+    case 4: out.append("2,21:1"); return;
+    default: AppendOne<"Reserved (= %d)">(out, I(code)); return;
+    }
+}
+
+// The texts of the analysis run's own lines.
+void AppendRunText(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string& out)
 {
     const uint32_t lo = ArgLo(arg);
     const uint32_t hi = ArgHi(arg);
     switch (fmt)
     {
     case LineFmt::Text: out.append(tree.String(lo)); return;
-
-    // ---- analysis run
     case LineFmt::RootPackets: AppendFormat(out, "%s [%d packets]", {tree.String(lo), I(hi)}); return;
     case LineFmt::RootAll: AppendFormat(out, "%s [all packets]", {tree.String(lo)}); return;
     case LineFmt::Essentials: out.append("Essentials"); return;
@@ -45,7 +84,7 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::Padding: out.append("Padding"); return;
     case LineFmt::AudioStream: AppendOne<"(Audio Stream %d)">(out, I(lo)); return;
     case LineFmt::VideoStream: AppendOne<"(Video Stream %d)">(out, I(lo)); return;
-    case LineFmt::PackPts: AppendOne<"pack PTS = %.2f ms">(out, TicksToMs(lo)); return;
+    case LineFmt::PackPts: AppendOne<"pack PTS = %.2f ms">(out, Ms(arg)); return;
     case LineFmt::Pack: out.append("pack"); return;
     case LineFmt::AudioHeaderFirst: AppendFormat(out, "audio header @ %d offs. (expecting @ %d)", {I(lo), I(hi)}); return;
     case LineFmt::AudioHeaderNext: AppendOne<"audio header @ %d offs.">(out, I(lo)); return;
@@ -53,9 +92,17 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
         AppendFormat(out, "audio header @ %d offs. (expecting @ %d) ERR: ! %d", {I(lo), I(hi), I(hi)});
         return;
     case LineFmt::AudioHeaderNextErr: AppendFormat(out, "audio header @ %d offs. ERR: ! %d", {I(lo), I(hi)}); return;
+    default: return;
+    }
+}
 
-    // ---- pack header
-    case LineFmt::Scr: AppendOne<"SCR = %.2f ms">(out, TicksToMs(lo)); return;
+// The texts of the pack header lines.
+void AppendPackText(LineFmt fmt, uint64_t arg, std::string& out)
+{
+    const uint32_t lo = ArgLo(arg);
+    switch (fmt)
+    {
+    case LineFmt::Scr: AppendOne<"SCR = %.2f ms">(out, Ms(arg)); return;
     case LineFmt::MuxrateBps: AppendOne<"muxrate = %d bps">(out, I(lo)); return;
     case LineFmt::Details: out.append("Details"); return;
     case LineFmt::Marker01: AppendFormat(out, "Marker (01) = %1d%1d", {I((lo >> 1) & 1), I(lo & 1)}); return;
@@ -67,8 +114,16 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::MuxrateRaw: AppendOne<"muxrate = 0x%x">(out, lo); return;
     case LineFmt::ReservedHex: AppendOne<"reserved = 0x%x">(out, lo); return;
     case LineFmt::PackStuffing: AppendOne<"pack stuffing = %d">(out, I(lo)); return;
+    default: return;
+    }
+}
 
-    // ---- system header
+// The texts of the system header lines.
+void AppendSystemText(LineFmt fmt, uint64_t arg, std::string& out)
+{
+    const uint32_t lo = ArgLo(arg);
+    switch (fmt)
+    {
     case LineFmt::SystemHeader: out.append("System Header"); return;
     case LineFmt::HeaderLength: AppendOne<"Header Length = %d">(out, I(lo)); return;
     case LineFmt::RateBound: AppendFormat(out, "Rate Bound = 0x%x (%d bps)", {lo, I(lo * 400u)}); return;
@@ -87,13 +142,24 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::PstdBoundScale: AppendOne<"   P-STD bound scale: %d ">(out, I(lo)); return;
     case LineFmt::PstdBoundSize: AppendOne<"   P-STD bound size: %d ">(out, I(lo)); return;
     case LineFmt::PstdBound: AppendFormat(out, "   [P-STD bound: %d (%d kB)]", {I(lo), I(lo) / 1024}); return;
+    default: return;
+    }
+}
 
-    // ---- PES header
+// The texts of the PES header lines.
+void AppendPesText(LineFmt fmt, uint64_t arg, std::string& out)
+{
+    const uint32_t lo = ArgLo(arg);
+    switch (fmt)
+    {
     case LineFmt::PesStreamPts:
-        AppendFormat(out, "Stream 0x%2X ", {hi});
-        AppendStreamLabel(hi, out);
-        AppendOne<", PTS: %.2f ms">(out, TicksToMs(lo));
+    {
+        const auto id = static_cast<uint32_t>(arg >> 40);
+        AppendFormat(out, "Stream 0x%2X ", {id});
+        AppendStreamLabel(id, out);
+        AppendOne<", PTS: %.2f ms">(out, Ms(arg));
         return;
+    }
     case LineFmt::PesStream:
         AppendFormat(out, "Stream 0x%2X ", {lo});
         AppendStreamLabel(lo, out);
@@ -121,16 +187,25 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::ReservedDec: AppendOne<"reserved = %d">(out, I(lo)); return;
     case LineFmt::PesExtensionField: AppendOne<"PES extension field = %d">(out, I(lo)); return;
     case LineFmt::HeaderDataLength: AppendOne<"header data length = %d">(out, I(lo)); return;
-    case LineFmt::Pts: AppendFormat(out, "PTS = %.2f ms (%d)", {TicksToMs(lo), I(lo)}); return;
-    case LineFmt::Dts: AppendFormat(out, "DTS = %.2f ms (%d)", {TicksToMs(lo), I(lo)}); return;
+    case LineFmt::Pts: AppendTimeStamp<"PTS = %.2f ms (">(out, arg); return;
+    case LineFmt::Dts: AppendTimeStamp<"DTS = %.2f ms (">(out, arg); return;
+    default: return;
+    }
+}
 
-    // ---- video
+// The texts of the video sequence, group of pictures, picture lines.
+void AppendVideoText(LineFmt fmt, uint64_t arg, std::string& out)
+{
+    const uint32_t lo = ArgLo(arg);
+    const uint32_t hi = ArgHi(arg);
+    switch (fmt)
+    {
     case LineFmt::SequenceHeader: out.append("sequence header"); return;
     case LineFmt::HorizontalSize: AppendOne<"horizontal size = %d">(out, I(lo)); return;
     case LineFmt::VerticalSize: AppendOne<"vertical size = %d">(out, I(lo)); return;
     case LineFmt::AspectRatio:
         out.append("aspect ratio = ");
-        CSequenceHeader::AppendAspectRatioText(I(lo), out);
+        AppendAspectRatioText(lo, out);
         return;
     case LineFmt::Bitrate: AppendOne<"bitrate = %d">(out, I(lo)); return;
     case LineFmt::VbvBufferSize: AppendFormat(out, "VBV buffer size = %d (== %d KB)", {I(lo), I(lo * 2u)}); return;
@@ -144,12 +219,21 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
     case LineFmt::BrokenLink: AppendOne<"broken link = %d">(out, I(lo)); return;
     case LineFmt::Picture:
         AppendOne<"picture (tref = %d, ">(out, I(lo));
-        CPictureHeader::AppendCodingTypeText(hi, out);
+        AppendCodingTypeText(hi, out);
         out.push_back(')');
         return;
     case LineFmt::VbvDelay: AppendFormat(out, "VBV delay = %d (0x%4X)", {I(lo), lo}); return;
+    default: return;
+    }
+}
 
-    // ---- audio
+// The texts of the audio frame header lines.
+void AppendAudioText(LineFmt fmt, uint64_t arg, std::string& out)
+{
+    const uint32_t lo = ArgLo(arg);
+    const uint32_t hi = ArgHi(arg);
+    switch (fmt)
+    {
     case LineFmt::MpegLevel: AppendFormat(out, "MPEG%d, Level %d", {I(lo), I(hi)}); return;
     case LineFmt::ProtectionNoCrc: out.append("protection bit = 1 (no CRC)"); return;
     case LineFmt::ProtectionCrc: out.append("protection bit = 0 (has CRC)"); return;
@@ -162,7 +246,38 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
         AppendFormat(out, "Frame Size = %d bytes (%.2f ms)", {I(lo),
                CAudioHeader::DurationFor(static_cast<uint8_t>(hi), static_cast<uint8_t>(hi >> 8))});
         return;
-
-    case LineFmt::Count_: break;
+    default: return;
     }
+}
+
+}  // namespace
+
+void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string& out)
+{
+    // The formats come section by section, in the order of the enumeration.
+    if (fmt < LineFmt::Scr)
+        AppendRunText(fmt, arg, tree, out);
+    else if (fmt < LineFmt::SystemHeader)
+        AppendPackText(fmt, arg, out);
+    else if (fmt < LineFmt::PesStreamPts)
+        AppendSystemText(fmt, arg, out);
+    else if (fmt < LineFmt::SequenceHeader)
+        AppendPesText(fmt, arg, out);
+    else if (fmt < LineFmt::MpegLevel)
+        AppendVideoText(fmt, arg, out);
+    else
+        AppendAudioText(fmt, arg, out);
+}
+
+void AppendLineText(const CResultTree& tree, ItemId item, std::string& out)
+{
+    if (tree.IsValid(item))
+        FormatLine(tree.Format(item), tree.Arg(item), tree, out);
+}
+
+std::string LineText(const CResultTree& tree, ItemId item)
+{
+    std::string s;
+    AppendLineText(tree, item, s);
+    return s;
 }

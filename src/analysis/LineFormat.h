@@ -4,14 +4,14 @@
 // made it when the line was added. Keeping texts out of the store is what lets a tree of
 // tens of millions of lines fit in a few hundred megabytes and be built at disk speed.
 
+#include "analysis/CResultTree.h"
+
 #include <cstdint>
 #include <string>
 
-class CResultTree;
-
 enum class LineFmt : uint16_t
 {
-    Text,  // free text: arg = string handle
+    Text = 0,  // free text: arg = string handle (the store's code 0)
 
     // ---- analysis run
     RootPackets,          // "%s [%d packets]"            lo = string handle, hi = limit
@@ -28,7 +28,7 @@ enum class LineFmt : uint16_t
     Padding,              // "Padding"
     AudioStream,          // "(Audio Stream %d)"
     VideoStream,          // "(Video Stream %d)"
-    PackPts,              // "pack PTS = %.2f ms"         lo = PTS (90 kHz, low 32 bits)
+    PackPts,              // "pack PTS = %.2f ms"         arg = PTS (90 kHz, 33 bits)
     Pack,                 // "pack"
     AudioHeaderFirst,     // "audio header @ %d offs. (expecting @ %d)"   lo = h, hi = expected
     AudioHeaderNext,      // "audio header @ %d offs."                    lo = h
@@ -36,7 +36,7 @@ enum class LineFmt : uint16_t
     AudioHeaderNextErr,   // "audio header @ %d offs. ERR: ! %d"          lo = h, hi = expected
 
     // ---- pack header
-    Scr,                  // "SCR = %.2f ms"              lo = SCR base (low 32 bits)
+    Scr,                  // "SCR = %.2f ms"              arg = SCR base (33 bits)
     MuxrateBps,           // "muxrate = %d bps"
     Details,              // "Details"
     Marker01,             // "Marker (01) = %1d%1d"       lo = the two bits
@@ -67,7 +67,7 @@ enum class LineFmt : uint16_t
     PstdBound,            // "   [P-STD bound: %d (%d kB)]" lo = bytes
 
     // ---- PES header
-    PesStreamPts,         // "Stream 0x%2X %s, PTS: %.2f ms" lo = PTS, hi = stream id
+    PesStreamPts,         // "Stream 0x%2X %s, PTS: %.2f ms" arg = StreamPtsArg(id, PTS)
     PesStream,            // "Stream 0x%2X %s"             lo = stream id
     PesHeader,            // "PES HEADER"
     PacketLength,         // "Packet length = %d"
@@ -92,8 +92,8 @@ enum class LineFmt : uint16_t
     ReservedDec,          // "reserved = %d"
     PesExtensionField,    // "PES extension field = %d"
     HeaderDataLength,     // "header data length = %d"
-    Pts,                  // "PTS = %.2f ms (%d)"          lo = PTS
-    Dts,                  // "DTS = %.2f ms (%d)"          lo = DTS
+    Pts,                  // "PTS = %.2f ms (%llu)"        arg = PTS (33 bits)
+    Dts,                  // "DTS = %.2f ms (%llu)"        arg = DTS (33 bits)
 
     // ---- video sequence, group of pictures, picture
     SequenceHeader,       // "sequence header"
@@ -130,9 +130,17 @@ constexpr uint64_t PackArgs(uint32_t lo, uint32_t hi = 0)
 constexpr uint32_t ArgLo(uint64_t arg) { return static_cast<uint32_t>(arg); }
 constexpr uint32_t ArgHi(uint64_t arg) { return static_cast<uint32_t>(arg >> 32); }
 
-// Appends the text of a line to out.
+// Argument word of a stream id and a 33-bit time stamp: the stamp in the low 33 bits,
+// the id above bit 40.
+constexpr uint64_t kTimeStampMask = (uint64_t{1} << 33) - 1;
+constexpr uint64_t StreamPtsArg(uint32_t streamId, uint64_t pts)
+{
+    return (pts & kTimeStampMask) | (uint64_t{streamId & 0xFF} << 40);
+}
+
+// Appends the text of a format and argument to out (tree: the string store).
 void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string& out);
 
-// A 90 kHz time stamp (low 32 bits) in milliseconds: the value times the double nearest
-// to 1/90, rounded once. Multiplying, not dividing, is what the displayed values rely on.
-double TicksToMs(uint32_t ticks);
+// Appends the text of a line to out (no allocation when out has room).
+void AppendLineText(const CResultTree& tree, ItemId item, std::string& out);
+std::string LineText(const CResultTree& tree, ItemId item);

@@ -94,34 +94,31 @@ void FormatInteger(std::string& out, const Spec& spec, char conv, int64_t raw)
 void FormatDouble(std::string& out, const Spec& spec, double v)
 {
     const int precision = spec.precision < 0 ? 6 : spec.precision;
-    // Fast path: finite values of moderate size where rounding to the precision is not
-    // a near tie. Anything else goes to snprintf, which is exact.
-    static const double kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-    if (std::isfinite(v) && precision <= 6 && std::fabs(v) < 1e9 && !spec.plus && !spec.space && !spec.alt)
+    // std::to_chars in fixed notation gives printf's digits, rounding and "inf"/"nan"
+    // texts; the sign, the flags and the width are ours. It has no form for '#' (a point
+    // after zero decimals), and a value too long for the buffer goes to snprintf too.
+    if (!spec.alt)
     {
-        const bool negative = std::signbit(v);
-        const double scaled = std::fabs(v) * kScale[precision];
-        const double whole = std::floor(scaled);
-        const double frac = scaled - whole;
-        if (std::fabs(frac - 0.5) > 1e-4)
+        char digits[400];
+        const std::to_chars_result r =
+            std::to_chars(digits, digits + sizeof digits, v, std::chars_format::fixed, precision);
+        if (r.ec == std::errc())
         {
-            const uint64_t units = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
-            const uint64_t scale = static_cast<uint64_t>(kScale[precision]);
-            char digits[48];
-            char* p = std::to_chars(digits, digits + 24, units / scale).ptr;
-            if (precision > 0)
+            std::string_view body(digits, static_cast<size_t>(r.ptr - digits));
+            std::string_view sign;
+            if (!body.empty() && body.front() == '-')
             {
-                *p++ = '.';
-                uint64_t rest = units % scale;
-                for (int k = precision - 1; k >= 0; --k)
-                {
-                    p[k] = static_cast<char>('0' + rest % 10);
-                    rest /= 10;
-                }
-                p += precision;
+                sign = "-";
+                body.remove_prefix(1);
             }
-            // printf keeps the sign of a negative value that rounds to zero ("-0.00").
-            Pad(out, std::string_view(digits, static_cast<size_t>(p - digits)), spec, negative ? "-" : "");
+            else if (spec.plus)
+                sign = "+";
+            else if (spec.space)
+                sign = " ";
+            Spec s = spec;
+            if (!std::isfinite(v))
+                s.zero = false;  // printf pads "inf" and "nan" with blanks
+            Pad(out, body, s, sign);
             return;
         }
     }
@@ -132,6 +129,67 @@ void FormatDouble(std::string& out, const Spec& spec, double v)
     const int n = std::snprintf(buf, sizeof buf, fmt, v);
     if (n > 0)
         out.append(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
+}
+
+// Reads the flags, width and precision after a '%'; returns where the conversion is.
+const char* ParseSpec(const char* p, Spec& spec)
+{
+    for (;; ++p)
+    {
+        if (*p == '-')
+            spec.left = true;
+        else if (*p == '0')
+            spec.zero = true;
+        else if (*p == '+')
+            spec.plus = true;
+        else if (*p == ' ')
+            spec.space = true;
+        else if (*p == '#')
+            spec.alt = true;
+        else
+            break;
+    }
+    while (*p >= '0' && *p <= '9')
+        spec.width = spec.width * 10 + (*p++ - '0');
+    if (*p == '.')
+    {
+        ++p;
+        spec.precision = 0;
+        while (*p >= '0' && *p <= '9')
+            spec.precision = spec.precision * 10 + (*p++ - '0');
+    }
+    if (spec.left)
+        spec.zero = false;
+    return p;
+}
+
+void FormatArgument(std::string& out, const Spec& spec, char conv, const FmtArg& a)
+{
+    switch (conv)
+    {
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'x':
+    case 'X':
+        FormatInteger(out, spec, conv, a.kind == FmtArg::Kind::Double ? static_cast<int64_t>(a.d) : a.i);
+        break;
+    case 'f':
+        FormatDouble(out, spec, a.kind == FmtArg::Kind::Double ? a.d : static_cast<double>(a.i));
+        break;
+    case 's':
+    {
+        std::string_view s = a.kind == FmtArg::Kind::Str ? a.s : std::string_view{};
+        if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < s.size())
+            s = s.substr(0, static_cast<size_t>(spec.precision));
+        Spec st = spec;
+        st.zero = false;
+        Pad(out, s, st);
+        break;
+    }
+    default:
+        break;
+    }
 }
 
 }  // namespace
@@ -172,64 +230,14 @@ void AppendFormat(std::string& out, const char* format, std::initializer_list<Fm
             continue;
         }
         Spec spec;
-        for (;; ++p)
-        {
-            if (*p == '-')
-                spec.left = true;
-            else if (*p == '0')
-                spec.zero = true;
-            else if (*p == '+')
-                spec.plus = true;
-            else if (*p == ' ')
-                spec.space = true;
-            else if (*p == '#')
-                spec.alt = true;
-            else
-                break;
-        }
-        while (*p >= '0' && *p <= '9')
-            spec.width = spec.width * 10 + (*p++ - '0');
-        if (*p == '.')
-        {
-            ++p;
-            spec.precision = 0;
-            while (*p >= '0' && *p <= '9')
-                spec.precision = spec.precision * 10 + (*p++ - '0');
-        }
-        if (spec.left)
-            spec.zero = false;
+        p = ParseSpec(p, spec);
         const char conv = *p;
         if (!conv)
             break;
         ++p;
         if (arg == argEnd)
             continue;  // a format asking for more than it was given prints nothing there
-        const FmtArg& a = *arg++;
-        switch (conv)
-        {
-        case 'd':
-        case 'i':
-        case 'u':
-        case 'x':
-        case 'X':
-            FormatInteger(out, spec, conv, a.kind == FmtArg::Kind::Double ? static_cast<int64_t>(a.d) : a.i);
-            break;
-        case 'f':
-            FormatDouble(out, spec, a.kind == FmtArg::Kind::Double ? a.d : static_cast<double>(a.i));
-            break;
-        case 's':
-        {
-            std::string_view s = a.kind == FmtArg::Kind::Str ? a.s : std::string_view{};
-            if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < s.size())
-                s = s.substr(0, static_cast<size_t>(spec.precision));
-            Spec st = spec;
-            st.zero = false;
-            Pad(out, s, st);
-            break;
-        }
-        default:
-            break;
-        }
+        FormatArgument(out, spec, conv, *arg++);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "analysis/TreeExport.h"
 
+#include "analysis/LineFormat.h"
+
 #include <algorithm>
 #include <cstring>
 #include <condition_variable>
@@ -91,7 +93,7 @@ public:
         // Texts from the tree's string store may be long; they are rare anyway.
         if (fmt == LineFmt::Text || fmt == LineFmt::RootPackets || fmt == LineFmt::RootAll)
         {
-            tree.AppendText(item, out);
+            AppendLineText(tree, item, out);
             return;
         }
         const uint64_t key = (arg * 0x9E3779B97F4A7C15ull) ^ (static_cast<uint64_t>(fmt) * 0xC2B2AE3D27D4EB4Full);
@@ -102,7 +104,7 @@ public:
             return;
         }
         const size_t before = out.size();
-        tree.AppendText(item, out);
+        AppendLineText(tree, item, out);
         const size_t length = out.size() - before;
         if (length <= sizeof e.text)
         {
@@ -328,7 +330,7 @@ bool WriteTreeJson(const CResultTree& tree, std::FILE* out)
             open = depth;
         }
         text.clear();
-        tree.AppendText(item, text);
+        AppendLineText(tree, item, text);
         buf.append("{\"text\":");
         AppendJsonString(buf, text, 0);
         buf.append(",\"image\":");

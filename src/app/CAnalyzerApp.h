@@ -43,6 +43,7 @@ constexpr const char* kSection = "progopts";
 constexpr const char* kMaxPackets = "maxpackets";  // packs per analysis, 0 = whole file
 constexpr const char* kSaveIn = "savein";          // file chooser remembers its folder
 constexpr const char* kInitialDir = "initialdir";  // that folder
+constexpr const char* kByLength = "bylength";      // follow pack and packet lengths (0, 1)
 constexpr int kDefaultMaxPackets = 100;
 constexpr int kDefaultSaveIn = 0;
 }  // namespace ProgOpts

@@ -29,6 +29,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <iterator>
 
 namespace
 {
@@ -89,13 +90,10 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
 
     // Tab stops in template order.
     m_progress.setFocusPolicy(Qt::NoFocus);
-    setTabOrder(&m_btnExit, &m_treeView);
-    setTabOrder(&m_treeView, &m_editFileName);
-    setTabOrder(&m_editFileName, &m_btnBrowse);
-    setTabOrder(&m_btnBrowse, &m_btnAnalyze);
-    setTabOrder(&m_btnAnalyze, &m_btnStop);
-    setTabOrder(&m_btnStop, &m_btnOptions);
-    setTabOrder(&m_btnOptions, &m_btnSave);
+    QWidget* const tabStops[] = {&m_btnExit,   &m_treeView, &m_editFileName, &m_btnBrowse,
+                                 &m_btnAnalyze, &m_btnStop, &m_btnOptions,    &m_btnSave};
+    for (size_t i = 1; i < std::size(tabStops); ++i)
+        setTabOrder(tabStops[i - 1], tabStops[i]);
 
     // A file dropped anywhere on the window (the field included) names the input.
     setAcceptDrops(true);
@@ -199,6 +197,16 @@ void CAnalyzerDlg::BuildWindowMenu()
     add(QStringLiteral("&Move"), SC_MOVE);
     add(QStringLiteral("Mi&nimize"), SC_MINIMIZE);
     add(QString::fromLatin1(kSaveMenuText), IDM_SAVEANALYSIS, QKeySequence(Qt::CTRL | Qt::Key_S));
+    // The walk by pack and packet lengths: a setting of its own, so the dialogs keep their look.
+    QAction* byLength = m_pWindowMenu->addAction(QString::fromLatin1(kByLengthMenuText));
+    byLength->setCheckable(true);
+    const QString section = QString::fromLatin1(ProgOpts::kSection), key = QString::fromLatin1(ProgOpts::kByLength);
+    byLength->setChecked(CAnalyzerApp::GetProfileInt(section, key, 0) != 0);
+    m_driver.SetFollowPacketLengths(byLength->isChecked());
+    connect(byLength, &QAction::toggled, this, [this, section, key](bool on) {
+        m_driver.SetFollowPacketLengths(on);
+        CAnalyzerApp::WriteProfileInt(section, key, on ? 1 : 0);
+    });
     m_pWindowMenu->addSeparator();
     add(QStringLiteral("&Close"), SC_CLOSE, QKeySequence(Qt::ALT | Qt::Key_F4));
 

@@ -39,6 +39,7 @@ public:
     static constexpr const char* kAnalysisFilter = "Analysis files|*.aaf|All files|*.*;*||";
     static constexpr const char* kAboutMenuText = "&About Varnodel ";
     static constexpr const char* kSaveMenuText = "&Save analysis...";
+    static constexpr const char* kByLengthMenuText = "&Follow packet lengths";
 
     // Window-menu commands; the low four bits are free for the window manager's use,
     // so commands are told apart by the rest.

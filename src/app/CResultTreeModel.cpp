@@ -1,5 +1,6 @@
 #include "app/CResultTreeModel.h"
 
+#include "analysis/LineFormat.h"
 #include "controls/Resources.h"
 
 #include <QHeaderView>
@@ -110,7 +111,7 @@ QVariant CResultTreeModel::data(const QModelIndex& index, int role) const
     {
     case Qt::DisplayRole:
         m_text.clear();
-        m_tree.AppendText(line, m_text);
+        AppendLineText(m_tree, line, m_text);
         return QString::fromLocal8Bit(m_text.data(), static_cast<qsizetype>(m_text.size()));
     case Qt::DecorationRole:
     {

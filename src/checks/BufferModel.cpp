@@ -57,6 +57,19 @@ void BufferModel::AddRemoval(const Removal& removal)
 void BufferModel::Finish()
 {
     Advance(true);
+    EndOverflow();
+}
+
+void BufferModel::EndOverflow()
+{
+    if (m_overflowOpen)
+    {
+        m_overflowOpen = false;
+        m_log.At(m_overflowFinding).message =
+            Format("buffer occupancy peaks at %" PRIu64 " bytes, over the buffer size of %" PRIu32 " bytes",
+                   m_overflowPeak, m_overflowSize);
+    }
+    m_log.Close("pstd-overflow", m_stream);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -147,23 +160,20 @@ void BufferModel::Arrive(uint64_t count)
         const bool open = m_log.IsOpen("pstd-overflow", m_stream);
         FindingLog::Place place{s.a.pack, s.a.fileOffset + (over - s.esStart), m_stream, true,
                                 ArrivalTime27(s, over)};
-        const size_t index = m_log.Report("pstd-overflow", Severity::Error, place, {});
+        const size_t index = m_log.Report("pstd-overflow", Severity::Error, place, std::string());
         if (!open)
         {
             m_overflowFinding = index;
             m_overflowPeak = 0;
+            m_overflowSize = size;
         }
-        if (occupancy > m_overflowPeak)
-        {
-            m_overflowPeak = occupancy;
-            m_log.At(m_overflowFinding).message =
-                Format("buffer occupancy peaks at %" PRIu64 " bytes, over the buffer size of %" PRIu32 " bytes",
-                       occupancy, size);
-        }
+        // The message is written when the episode ends (and at the end of the stream).
+        m_overflowPeak = std::max(m_overflowPeak, occupancy);
+        m_overflowOpen = true;
     }
     else
     {
-        m_log.Close("pstd-overflow", m_stream);
+        EndOverflow();
     }
     m_arrived = end;
     if (m_arrived == s.EsEnd())
@@ -187,38 +197,35 @@ void BufferModel::Remove()
         const uint64_t present = m_arrived > unitStart ? m_arrived - unitStart : 0;
         FindingLog::Place place{unit.pack, unit.offset, m_stream, true, unit.decode27};
         m_log.Report("pstd-underflow", Severity::Error, place,
-                     Format("access unit %" PRIu64 " has %" PRIu64 " of its %" PRIu64
+                     [&] { return Format("access unit %" PRIu64 " has %" PRIu64 " of its %" PRIu64
                             " bytes in the buffer at its decoding time %.6f s",
                             unit.index, present, unit.esEnd > unitStart ? unit.esEnd - unitStart : 0,
-                            Seconds27(unit.decode27)));
+                            Seconds27(unit.decode27)); });
     }
     else
     {
         m_log.Close("pstd-underflow", m_stream);
     }
 
-    // The oldest byte leaving: the first one not yet removed, if it has arrived.
-    if (!afterStill && unitStart < std::min(m_arrived, unit.esEnd))
+    // The oldest byte leaving: the first one not yet removed, if it has arrived. Arrived
+    // segments leave the queue once decoded, so the front one holds it.
+    if (!afterStill && unitStart < std::min(m_arrived, unit.esEnd) && !m_segments.empty() &&
+        m_segments.front().esStart <= unitStart && unitStart < m_segments.front().EsEnd())
     {
-        for (const Segment& s : m_segments)
+        const Segment& s = m_segments.front();
+        const int64_t arrival = ArrivalTime27(s, unitStart);
+        const int64_t wait = unit.decode27 - arrival;
+        if (wait > kOneSecond27)
         {
-            if (unitStart < s.esStart || unitStart >= s.EsEnd())
-                continue;
-            const int64_t arrival = ArrivalTime27(s, unitStart);
-            const int64_t wait = unit.decode27 - arrival;
-            if (wait > kOneSecond27)
-            {
-                FindingLog::Place place{s.a.pack, s.a.fileOffset + (unitStart - s.esStart), m_stream, true,
-                                        unit.decode27};
-                m_log.Report("mux-delay", Severity::Warning, place,
-                             Format("a byte stays %.3f s in the buffer (arrives at %.6f s, decoded at %.6f s)",
-                                    Seconds27(wait), Seconds27(arrival), Seconds27(unit.decode27)));
-            }
-            else
-            {
-                m_log.Close("mux-delay", m_stream);
-            }
-            break;
+            FindingLog::Place place{s.a.pack, s.a.fileOffset + (unitStart - s.esStart), m_stream, true,
+                                    unit.decode27};
+            m_log.Report("mux-delay", Severity::Warning, place,
+                         [&] { return Format("a byte stays %.3f s in the buffer (arrives at %.6f s, decoded at %.6f s)",
+                                Seconds27(wait), Seconds27(arrival), Seconds27(unit.decode27)); });
+        }
+        else
+        {
+            m_log.Close("mux-delay", m_stream);
         }
     }
     m_removed = std::max(m_removed, unit.esEnd);

@@ -66,6 +66,7 @@ private:
     void Arrive(uint64_t count);
     void Remove();
     void Trim();
+    void EndOverflow();
     // Bytes of the current segment, from m_arrived on, that arrive before t27 (or at t27
     // when inclusive).
     uint64_t CountArriving(int64_t t27, bool inclusive) const;
@@ -84,6 +85,8 @@ private:
     // The open overflow episode.
     size_t m_overflowFinding = 0;
     uint64_t m_overflowPeak = 0;
+    uint32_t m_overflowSize = 0;
+    bool m_overflowOpen = false;
 };
 
 }  // namespace checks

@@ -47,15 +47,15 @@ void DvdChecks::CheckPackSize(uint64_t size)
         return;
     }
     m_log.Report(kDvdPackSize, Severity::Error, {m_pack.index, m_pack.offset, model::kNoStream, true, m_pack.scr27},
-                 Format("pack of %" PRIu64 " bytes, not 2048", size));
+                 [&] { return Format("pack of %" PRIu64 " bytes, not 2048", size); });
 }
 
 void DvdChecks::CheckMuxRate(const model::PackEvent& pack)
 {
     if (pack.muxRate != kDvdMuxRate)
         m_log.Report(kDvdMuxRateId, Severity::Warning, {pack.index, pack.offset, model::kNoStream, true, pack.scr27},
-                     Format("program_mux_rate %" PRIu32 " (%.2f Mbit/s), not 25200", pack.muxRate,
-                            pack.muxRate * 400.0 / 1e6));
+                     [&] { return Format("program_mux_rate %" PRIu32 " (%.2f Mbit/s), not 25200", pack.muxRate,
+                            pack.muxRate * 400.0 / 1e6); });
     else
         m_log.Close(kDvdMuxRateId, model::kNoStream);
 }
@@ -181,8 +181,8 @@ void DvdChecks::Finish(Vobu& v, bool last)
     const bool dsiBad = n.hasDsi && n.dsiLbn != lbn;
     if (pciBad || dsiBad)
         m_log.Report(kNavLbn, Severity::Error, place,
-                     Format("nv_pck_lbn PCI %" PRIu32 ", DSI %" PRIu32 "; the pack is block %" PRId64, n.pciLbn,
-                            n.dsiLbn, lbn));
+                     [&] { return Format("nv_pck_lbn PCI %" PRIu32 ", DSI %" PRIu32 "; the pack is block %" PRId64, n.pciLbn,
+                            n.dsiLbn, lbn); });
     else
         m_log.Close(kNavLbn, kNavStream);
 
@@ -195,7 +195,7 @@ void DvdChecks::Finish(Vobu& v, bool last)
         return;
     if (n.vobuEa != ea)
         m_log.Report(kVobuEnd, Severity::Error, place,
-                     Format("vobu_ea %" PRIu32 ", the VOBU's last pack is %" PRIu64 " blocks on", n.vobuEa, ea));
+                     [&] { return Format("vobu_ea %" PRIu32 ", the VOBU's last pack is %" PRIu64 " blocks on", n.vobuEa, ea); });
     else
         m_log.Close(kVobuEnd, kNavStream);
 
@@ -211,9 +211,9 @@ void DvdChecks::Finish(Vobu& v, bool last)
     }
     if (wrong >= 0)
         m_log.Report(kRefEnd, Severity::Error, place,
-                     Format("reference frame end addresses %" PRIu32 "/%" PRIu32 "/%" PRIu32
+                     [&] { return Format("reference frame end addresses %" PRIu32 "/%" PRIu32 "/%" PRIu32
                             ", the pictures end %" PRIu64 "/%" PRIu64 "/%" PRIu64 " blocks on",
-                            coded[0], coded[1], coded[2], v.refEnd[0], v.refEnd[1], v.refEnd[2]));
+                            coded[0], coded[1], coded[2], v.refEnd[0], v.refEnd[1], v.refEnd[2]); });
     else
         m_log.Close(kRefEnd, kNavStream);
 
@@ -229,9 +229,9 @@ void DvdChecks::Finish(Vobu& v, bool last)
                            (last && static_cast<int32_t>(n.vobuEPtm - end) > 0 && n.vobuEPtm - end <= 90000);
         if (off(n.vobuSPtm, first) || !endOk)
             m_log.Report(kVobuPtm, Severity::Error, place,
-                         Format("vobu_s_ptm %.6f s, vobu_e_ptm %.6f s; the VOBU's video runs from %.6f s to %.6f s",
+                         [&] { return Format("vobu_s_ptm %.6f s, vobu_e_ptm %.6f s; the VOBU's video runs from %.6f s to %.6f s",
                                 n.vobuSPtm / 90000.0, n.vobuEPtm / 90000.0, Seconds27(v.firstPts27),
-                                Seconds27(v.endPts27)));
+                                Seconds27(v.endPts27)); });
         else
             m_log.Close(kVobuPtm, kNavStream);
     }
@@ -240,7 +240,7 @@ void DvdChecks::Finish(Vobu& v, bool last)
         const int64_t length = static_cast<int32_t>(n.vobuEPtm - n.vobuSPtm);
         if (length < 36000 || length > 90000)
             m_log.Report(kVobuDuration, Severity::Warning, place,
-                         Format("VOBU of %.3f s, outside 0.4 to 1.0 s", length / 90000.0));
+                         [&] { return Format("VOBU of %.3f s, outside 0.4 to 1.0 s", length / 90000.0); });
         else
             m_log.Close(kVobuDuration, kNavStream);
     }
@@ -251,10 +251,10 @@ void DvdChecks::Finish(Vobu& v, bool last)
     const bool nextMissing = next != kEndOfCell && !v.hasNext && last;
     if (nextBad || prevBad || nextMissing)
         m_log.Report(kVobuLinks, Severity::Error, place,
-                     Format("next_vobu %" PRIu32 ", prev_vobu %" PRIu32 "; the neighbouring nav packs are %s%" PRIu64
+                     [&] { return Format("next_vobu %" PRIu32 ", prev_vobu %" PRIu32 "; the neighbouring nav packs are %s%" PRIu64
                             " and %s%" PRIu64 " blocks away",
                             next, prev, v.hasNext ? "" : "(none) ", v.hasNext ? v.nextBlock - v.block : 0,
-                            v.hasPrev ? "" : "(none) ", v.hasPrev ? v.block - v.prevBlock : 0));
+                            v.hasPrev ? "" : "(none) ", v.hasPrev ? v.block - v.prevBlock : 0); });
     else
         m_log.Close(kVobuLinks, kNavStream);
 }

@@ -58,17 +58,22 @@ const FindingLog::Episode* FindingLog::Find(const char* check, model::StreamKey 
     return const_cast<FindingLog*>(this)->Find(check, stream);
 }
 
-size_t FindingLog::Report(const char* check, Severity severity, const Place& place, std::string message,
-                          bool episodic)
+bool FindingLog::Repeat(const char* check, Severity severity, model::StreamKey stream, bool episodic,
+                        size_t& index)
+{
+    Episode* episode = Find(check, stream);
+    if (!episode || !(episode->open || episode->kept >= kMaxPerCheck))
+        return false;
+    ++m_totals[static_cast<int>(severity)];
+    ++m_findings[episode->finding].count;
+    episode->open = episode->open || episodic;
+    index = episode->finding;
+    return true;
+}
+
+size_t FindingLog::Add(const char* check, Severity severity, const Place& place, std::string message, bool episodic)
 {
     ++m_totals[static_cast<int>(severity)];
-    Episode* episode = Find(check, place.stream);
-    if (episode && (episode->open || episode->kept >= kMaxPerCheck))
-    {
-        ++m_findings[episode->finding].count;
-        episode->open = episode->open || episodic;
-        return episode->finding;
-    }
     Finding f;
     f.check = check;
     f.severity = severity;
@@ -79,6 +84,7 @@ size_t FindingLog::Report(const char* check, Severity severity, const Place& pla
     f.time = Seconds27(place.time27);
     f.message = std::move(message);
     m_findings.push_back(std::move(f));
+    Episode* episode = Find(check, place.stream);
     if (!episode)
     {
         m_episodes.push_back({check, place.stream, 0, 0, false});
@@ -170,7 +176,11 @@ void WriteFindingJson(const Finding& f, std::string& out)
     if (f.stream == model::kNoStream)
         out += "null";
     else
-        out += "\"" + StreamName(f.stream) + "\"";
+    {
+        out += '"';
+        out += StreamName(f.stream);
+        out += '"';
+    }
     out += ", \"time\": ";
     if (f.hasTime)
     {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace checks
@@ -27,7 +28,7 @@ const char* SeverityName(Severity severity);
 
 struct Finding
 {
-    const char* check = "";      // the catalogue id, a string literal
+    const char* check = "";      // the check id ("scr-backwards"), a string literal
     Severity severity = Severity::Error;
     uint32_t pack = 0;
     uint64_t offset = 0;
@@ -62,9 +63,20 @@ public:
 
     // Reports one occurrence. Inside an open episode of the same check and stream only
     // the count grows (and the returned index is that episode's finding); otherwise a
-    // new finding is kept and, when episodic, opens an episode.
-    size_t Report(const char* check, Severity severity, const Place& place, std::string message,
-                  bool episodic = true);
+    // new finding is kept and, when episodic, opens an episode. The message is a string
+    // or a function that makes it: repeats in an episode do not pay for the text.
+    template <class Message>
+    size_t Report(const char* check, Severity severity, const Place& place, Message&& message,
+                  bool episodic = true)
+    {
+        size_t index;
+        if (Repeat(check, severity, place.stream, episodic, index))
+            return index;
+        if constexpr (std::is_invocable_v<Message>)
+            return Add(check, severity, place, message(), episodic);
+        else
+            return Add(check, severity, place, std::string(std::forward<Message>(message)), episodic);
+    }
     // A clean result for the check and stream: the next fault starts a new episode.
     void Close(const char* check, model::StreamKey stream);
     bool IsOpen(const char* check, model::StreamKey stream) const;
@@ -81,6 +93,11 @@ public:
     static constexpr uint32_t kMaxPerCheck = 100;
 
 private:
+    // Counts an occurrence into an open (or the last kept) finding; false when a new
+    // finding is due.
+    bool Repeat(const char* check, Severity severity, model::StreamKey stream, bool episodic, size_t& index);
+    size_t Add(const char* check, Severity severity, const Place& place, std::string message, bool episodic);
+
     struct Episode
     {
         const char* check;

@@ -55,7 +55,7 @@ struct StreamChecks::Stream
     uint32_t pieceCount = 0;
     uint64_t esTotal = 0;
     // Audio frames
-    uint64_t prevEsEnd = 0, prevLastOffset = 0;
+    uint64_t prevLastOffset = 0;
     uint32_t prevLastPack = 0;
     int64_t prevEnd27 = 0;
     bool hasCodedPts = false;
@@ -139,15 +139,15 @@ void StreamChecks::OnPack(const model::PackEvent& pack)
         const int64_t step = pack.scr27 - prev.scr27;
         if (step < 0)
             m_log.Report("scr-backwards", Severity::Error, place,
-                         Format("SCR %.6f s is lower than the previous pack's %.6f s", Seconds27(pack.scr27),
-                                Seconds27(prev.scr27)));
+                         [&] { return Format("SCR %.6f s is lower than the previous pack's %.6f s", Seconds27(pack.scr27),
+                                Seconds27(prev.scr27)); });
         else
             m_log.Close("scr-backwards", model::kNoStream);
 
         if (step > kMaxInterval27)
             m_log.Report("scr-interval", Severity::Error, place,
-                         Format("%.6f s between the SCRs %.6f s and %.6f s", Seconds27(step), Seconds27(prev.scr27),
-                                Seconds27(pack.scr27)));
+                         [&] { return Format("%.6f s between the SCRs %.6f s and %.6f s", Seconds27(step), Seconds27(prev.scr27),
+                                Seconds27(pack.scr27)); });
         else
             m_log.Close("scr-interval", model::kNoStream);
 
@@ -163,9 +163,9 @@ void StreamChecks::OnPack(const model::PackEvent& pack)
                 const double arrival =
                     Seconds27(prev.scr27) + static_cast<double>(bytes) / (prev.muxRate * 50.0);
                 m_log.Report("mux-rate-exceeded", Severity::Error, place,
-                             Format("SCR %.6f s is before %.6f s, when the previous pack's last byte arrives at "
+                             [&] { return Format("SCR %.6f s is before %.6f s, when the previous pack's last byte arrives at "
                                     "program_mux_rate %" PRIu32 " (%" PRIu64 " bytes/s)",
-                                    Seconds27(pack.scr27), arrival, prev.muxRate, uint64_t{prev.muxRate} * 50));
+                                    Seconds27(pack.scr27), arrival, prev.muxRate, uint64_t{prev.muxRate} * 50); });
             }
             else
                 m_log.Close("mux-rate-exceeded", model::kNoStream);
@@ -173,8 +173,8 @@ void StreamChecks::OnPack(const model::PackEvent& pack)
     }
     if (m_hasSystemHeader && pack.muxRate > m_system.rateBound)
         m_log.Report("system-header-bound", Severity::Warning, place,
-                     Format("program_mux_rate %" PRIu32 " is above the system header's rate_bound %" PRIu32,
-                            pack.muxRate, m_system.rateBound));
+                     [&] { return Format("program_mux_rate %" PRIu32 " is above the system header's rate_bound %" PRIu32,
+                            pack.muxRate, m_system.rateBound); });
     m_pack = pack;
     m_hasPack = true;
     m_dvd.OnPack(pack);
@@ -240,24 +240,24 @@ void StreamChecks::CheckListed(Stream& s, const model::PesEvent& pes)
         }
         if (!listed)
             m_log.Report("system-header-bound", Severity::Warning, place,
-                         Format("stream 0x%02X is not listed in the system header", id), false);
+                         [&] { return Format("stream 0x%02X is not listed in the system header", id); }, false);
         const bool audio = id >= 0xC0 && id <= 0xDF, video = id >= 0xE0 && id <= 0xEF;
         if (audio && ++m_audioStreams > m_system.audioBound)
             m_log.Report("system-header-bound", Severity::Warning, place,
-                         Format("%" PRIu32 " audio streams, the system header's audio_bound is %" PRIu32,
-                                m_audioStreams, m_system.audioBound), false);
+                         [&] { return Format("%" PRIu32 " audio streams, the system header's audio_bound is %" PRIu32,
+                                m_audioStreams, m_system.audioBound); }, false);
         if (video && ++m_videoStreams > m_system.videoBound)
             m_log.Report("system-header-bound", Severity::Warning, place,
-                         Format("%" PRIu32 " video streams, the system header's video_bound is %" PRIu32,
-                                m_videoStreams, m_system.videoBound), false);
+                         [&] { return Format("%" PRIu32 " video streams, the system header's video_bound is %" PRIu32,
+                                m_videoStreams, m_system.videoBound); }, false);
     }
     const uint32_t bound = SystemBound(id);
     if (pes.hasPstd && bound > 0 && pes.pstdBufferBytes > bound && !s.boundWarned)
     {
         s.boundWarned = true;
         m_log.Report("system-header-bound", Severity::Warning, place,
-                     Format("P-STD buffer size %" PRIu32 " bytes is above the system header's bound %" PRIu32
-                            " bytes", pes.pstdBufferBytes, bound), false);
+                     [&] { return Format("P-STD buffer size %" PRIu32 " bytes is above the system header's bound %" PRIu32
+                            " bytes", pes.pstdBufferBytes, bound); }, false);
     }
 }
 
@@ -265,7 +265,7 @@ void StreamChecks::OnResync(const model::ResyncEvent& resync)
 {
     m_log.Report("sync-lost", Severity::Error,
                  {resync.pack, resync.offset, model::kNoStream, m_hasPack, m_hasPack ? m_pack.scr27 : 0},
-                 Format("%" PRIu64 " bytes skipped to the next start code", resync.skipped), false);
+                 [&] { return Format("%" PRIu64 " bytes skipped to the next start code", resync.skipped); }, false);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -304,14 +304,14 @@ void StreamChecks::CheckPesTimes(Stream& s, const model::PesEvent& pes)
     const FindingLog::Place place{pes.pack, pes.offset, pes.stream, true, pes.pts27};
     if (pes.hasDts && pes.dts27 > pes.pts27)
         m_log.Report("dts-after-pts", Severity::Error, place,
-                     Format("DTS %.6f s is later than PTS %.6f s", Seconds27(pes.dts27), Seconds27(pes.pts27)));
+                     [&] { return Format("DTS %.6f s is later than PTS %.6f s", Seconds27(pes.dts27), Seconds27(pes.pts27)); });
     else
         m_log.Close("dts-after-pts", pes.stream);
 
     if (s.hasMaxPts && std::llabs(pes.pts27 - s.maxPts27) > kMaxInterval27)
         m_log.Report("pts-interval", Severity::Error, place,
-                     Format("PTS %.6f s is %.6f s from the highest PTS before it, %.6f s", Seconds27(pes.pts27),
-                            Seconds27(pes.pts27 - s.maxPts27), Seconds27(s.maxPts27)));
+                     [&] { return Format("PTS %.6f s is %.6f s from the highest PTS before it, %.6f s", Seconds27(pes.pts27),
+                            Seconds27(pes.pts27 - s.maxPts27), Seconds27(s.maxPts27)); });
     else if (s.hasMaxPts)
         m_log.Close("pts-interval", pes.stream);
     s.maxPts27 = s.hasMaxPts ? std::max(s.maxPts27, pes.pts27) : pes.pts27;
@@ -364,8 +364,8 @@ void StreamChecks::OnAccessUnit(const model::AccessUnit& unit)
                          "the stream's first access unit has no PTS", false);
         if (s.units > 0 && unit.dts27 <= s.lastDecode27)
             m_log.Report("dts-backwards", Severity::Error, {unit.pack, unit.offset, unit.stream, true, unit.dts27},
-                         Format("decoding time %.6f s does not follow the previous unit's %.6f s",
-                                Seconds27(unit.dts27), Seconds27(s.lastDecode27)));
+                         [&] { return Format("decoding time %.6f s does not follow the previous unit's %.6f s",
+                                Seconds27(unit.dts27), Seconds27(s.lastDecode27)); });
         else if (s.units > 0)
             m_log.Close("dts-backwards", unit.stream);
         s.lastDecode27 = unit.dts27;
@@ -397,9 +397,9 @@ void StreamChecks::CheckAudioUnit(Stream& s, const model::AccessUnit& unit)
         uint32_t pack = s.prevLastPack;
         s.Locate(esPos, offset, pack);
         m_log.Report("audio-frame-gap", Severity::Error, {pack, offset, unit.stream, true, s.prevEnd27},
-                     Format("no frame where the previous one ends: the next sync word comes %" PRIu32
+                     [&] { return Format("no frame where the previous one ends: the next sync word comes %" PRIu32
                             " bytes later",
-                            unit.skippedBefore),
+                            unit.skippedBefore); },
                      false);
     }
     if (unit.ptsCoded && m_container == model::Container::ProgramStream)
@@ -407,9 +407,9 @@ void StreamChecks::CheckAudioUnit(Stream& s, const model::AccessUnit& unit)
         const int64_t expected = s.lastCodedPts27 + s.durationSince27;
         if (s.hasCodedPts && unit.duration27 > 0 && std::llabs(unit.pts27 - expected) > unit.duration27)
             m_log.Report("audio-pts-drift", Severity::Warning, {unit.pack, unit.offset, unit.stream, true, unit.pts27},
-                         Format("PTS %.6f s, the frames before give %.6f s (%.6f s apart, a frame lasts %.6f s)",
+                         [&] { return Format("PTS %.6f s, the frames before give %.6f s (%.6f s apart, a frame lasts %.6f s)",
                                 Seconds27(unit.pts27), Seconds27(expected), Seconds27(unit.pts27 - expected),
-                                Seconds27(unit.duration27)));
+                                Seconds27(unit.duration27)); });
         else if (s.hasCodedPts)
             m_log.Close("audio-pts-drift", unit.stream);
         s.hasCodedPts = true;
@@ -417,7 +417,6 @@ void StreamChecks::CheckAudioUnit(Stream& s, const model::AccessUnit& unit)
         s.durationSince27 = 0;
     }
     s.durationSince27 += unit.duration27;
-    s.prevEsEnd = unit.esOffset + unit.size;
     s.prevLastOffset = unit.lastOffset;
     s.prevLastPack = unit.lastPack;
     s.prevEnd27 = unit.pts27 + unit.duration27;
@@ -450,9 +449,9 @@ void StreamChecks::CheckVideoUnit(Stream& s, const model::AccessUnit& unit)
             const int64_t rest = step % s.fieldPeriod27;
             if (std::min(rest, s.fieldPeriod27 - rest) > 600)
                 m_log.Report("video-pts-step", Severity::Warning, {unit.pack, unit.offset, unit.stream, true, unit.pts27},
-                             Format("PTS step %.6f s (from %.6f s) is not a whole number of field periods of %.6f s",
+                             [&] { return Format("PTS step %.6f s (from %.6f s) is not a whole number of field periods of %.6f s",
                                     Seconds27(unit.pts27 - s.prevPts27), Seconds27(s.prevPts27),
-                                    Seconds27(s.fieldPeriod27)));
+                                    Seconds27(s.fieldPeriod27)); });
             else
                 m_log.Close("video-pts-step", unit.stream);
         }
@@ -486,8 +485,8 @@ void StreamChecks::EndGroup(Stream& s)
     if (bad)
         m_log.Report("video-temporal-reference", Severity::Error,
                      {bad->pack, bad->offset, s.key, true, bad->pts27},
-                     Format("temporal_reference %u %s in a group of %zu pictures", bad->temporalReference,
-                            repeated ? "repeats" : "is out of range", n));
+                     [&] { return Format("temporal_reference %u %s in a group of %zu pictures", bad->temporalReference,
+                            repeated ? "repeats" : "is out of range", n); });
     else
         m_log.Close("video-temporal-reference", s.key);
     s.group.clear();
@@ -501,8 +500,8 @@ void StreamChecks::CheckSubstreamHeaders(Stream& s, const model::AccessUnit* uni
         const uint64_t pointer = h.found ? h.firstFound - h.payloadOffset + 1 : 0;
         if (h.found != h.frameCount || (h.found && pointer != h.firstAccessUnit))
             m_log.Report("substream-header", Severity::Error, {h.pack, h.offset, s.key, true, h.time27},
-                         Format("header: %u frames, first at %u; found: %" PRIu32 " frames, first at %" PRIu64,
-                                h.frameCount, h.firstAccessUnit, h.found, pointer));
+                         [&] { return Format("header: %u frames, first at %u; found: %" PRIu32 " frames, first at %" PRIu64,
+                                h.frameCount, h.firstAccessUnit, h.found, pointer); });
         else
             m_log.Close("substream-header", s.key);
         s.subHeaders.pop_front();

@@ -1,6 +1,6 @@
 // varnodel-cli: the headless front. Analyses one file and prints the result tree.
 //
-//   varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] INPUT
+//   varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] [--by-length] INPUT
 //   varnodel-cli --streams | --units [--json] INPUT...   (ModelCommands.cpp)
 //   varnodel-cli --check [--streams] [--json] INPUT...  (CheckCommand.cpp)
 
@@ -20,12 +20,13 @@ namespace
 {
 
 const char kUsage[] =
-    "usage: varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] INPUT\n"
+    "usage: varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] [--by-length] INPUT\n"
     "  --packs N   analyse N packs (default 100; 0 = the whole file)\n"
     "  --all       analyse the whole file\n"
     "  --json      print the tree as JSON instead of indented text\n"
     "  --summary   print only a summary (lines, packs, start codes, bytes)\n"
-    "  --save FILE write the analysis file of the run to FILE\n";
+    "  --save FILE write the analysis file of the run to FILE\n"
+    "  --by-length walk program streams by their pack and packet lengths\n";
 
 int Usage(const char* problem)
 {
@@ -57,6 +58,18 @@ bool ParseCount(const char* text, uint32_t& value)
     return true;
 }
 
+// The summary, or the whole tree as text or JSON, on stdout; false when it could not be written.
+bool PrintRun(CAnalysisDriver& driver, bool summary, bool json)
+{
+    const CResultTree& tree = driver.Tree();
+    if (!summary)
+        return json ? WriteTreeJson(tree, stdout) : WriteTreeText(tree, stdout);
+    return std::printf("lines %u\npacks %u\nstart codes %llu\nbytes %llu\n", tree.Count(), driver.PackCount(),
+                       static_cast<unsigned long long>(driver.StartCodeCount()),
+                       static_cast<unsigned long long>(driver.BytesConsumed()))
+        > 0 && std::fflush(stdout) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -69,6 +82,7 @@ int main(int argc, char** argv)
     uint32_t maxPacks = 100;
     bool json = false;
     bool summary = false;
+    bool byLength = false;
     const char* savePath = nullptr;
     const char* input = nullptr;
 
@@ -86,6 +100,8 @@ int main(int argc, char** argv)
             json = true;
         else if (arg == "--summary")
             summary = true;
+        else if (arg == "--by-length")
+            byLength = true;
         else if (arg == "--save")
         {
             if (i + 1 >= argc)
@@ -112,24 +128,13 @@ int main(int argc, char** argv)
     CResultTree tree;
     CliHost host;
     CAnalysisDriver driver(tree, host);
+    driver.SetFollowPacketLengths(byLength);
     const CAnalysisDriver::Outcome outcome = driver.Analyze(input, maxPacks);
     if (outcome == CAnalysisDriver::Outcome::OpenFailed || outcome == CAnalysisDriver::Outcome::NotStarted)
         return 1;
 
     int status = outcome == CAnalysisDriver::Outcome::ReadError || outcome == CAnalysisDriver::Outcome::TreeFull ? 1 : 0;
-    bool written;
-    if (summary)
-    {
-        written = std::printf("lines %u\npacks %u\nstart codes %llu\nbytes %llu\n", tree.Count(),
-                              driver.PackCount(), static_cast<unsigned long long>(driver.StartCodeCount()),
-                              static_cast<unsigned long long>(driver.BytesConsumed()))
-            > 0 && std::fflush(stdout) == 0;
-    }
-    else
-    {
-        written = json ? WriteTreeJson(tree, stdout) : WriteTreeText(tree, stdout);
-    }
-    if (!written)
+    if (!PrintRun(driver, summary, json))
     {
         std::fprintf(stderr, "varnodel-cli: cannot write the output\n");
         status = 1;

@@ -1,19 +1,13 @@
 #include "controls/Raster.h"
 
+#include <QPainter>
+
 #include <algorithm>
 #include <cmath>
 
 namespace
 {
 constexpr QRgb kColourBits = 0x00FFFFFFu;
-
-// Where two images differ in size the pixels outside the source read as black.
-inline QRgb PixelOrBlack(const QImage& image, int x, int y)
-{
-    if (x >= image.width() || y >= image.height())
-        return 0xFF000000u;
-    return reinterpret_cast<const QRgb*>(image.constScanLine(y))[x];
-}
 }  // namespace
 
 // ---------------------------------------------------------------------------------
@@ -171,31 +165,36 @@ QImage As32Bit(const QImage& image)
 }
 }  // namespace
 
+namespace
+{
+// dest = src OP dest through the painter's raster operations, which keep the alpha of
+// the result opaque.
+void Combine(QImage& dest, const QImage& source, QPainter::CompositionMode op)
+{
+    QPainter painter(&dest);
+    painter.setCompositionMode(op);
+    painter.drawImage(0, 0, As32Bit(source));
+    if (op != QPainter::RasterOp_SourceAndDestination)
+        return;
+    // Pixels the source does not cover count as black: AND makes them black.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    const int w = source.width(), h = source.height();
+    painter.fillRect(QRect(w, 0, dest.width() - w, dest.height()), Qt::black);
+    painter.fillRect(QRect(0, h, w, dest.height() - h), Qt::black);
+}
+}  // namespace
+
 void Raster::And(QImage& dest, const QImage& source)
 {
-    const QImage src = As32Bit(source);
-    for (int y = 0; y < dest.height(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(dest.scanLine(y));
-        for (int x = 0; x < dest.width(); ++x)
-            line[x] = ((line[x] & PixelOrBlack(src, x, y)) & kColourBits) | 0xFF000000u;
-    }
+    Combine(dest, source, QPainter::RasterOp_SourceAndDestination);
 }
 
 void Raster::Or(QImage& dest, const QImage& source)
 {
-    const QImage src = As32Bit(source);
-    for (int y = 0; y < dest.height(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(dest.scanLine(y));
-        for (int x = 0; x < dest.width(); ++x)
-            line[x] = ((line[x] | PixelOrBlack(src, x, y)) & kColourBits) | 0xFF000000u;
-    }
+    Combine(dest, source, QPainter::RasterOp_SourceOrDestination);
 }
 
 void Raster::Invert(QImage& dest)
 {
-    for (int y = 0; y < dest.height(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(dest.scanLine(y));
-        for (int x = 0; x < dest.width(); ++x)
-            line[x] = ((line[x] ^ kColourBits) & kColourBits) | 0xFF000000u;
-    }
+    dest.invertPixels(QImage::InvertRgb);
 }

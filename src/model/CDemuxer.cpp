@@ -56,7 +56,7 @@ public:
     bool AtEnd() const { return m_end; }
     bool ReadError() const { return m_file && m_file->HadReadError(); }
 
-    static constexpr size_t kCapacity = 4 << 20;
+    static constexpr size_t kCapacity = 1 << 20;
 
 private:
     CFile* m_file = nullptr;
@@ -235,7 +235,10 @@ size_t CDemuxer::ElementSize(const uint8_t* p, size_t n, bool atEnd)
     const size_t size = ElementExtent(p, n);
     if (size == 0 || size > n)
         return 0;
-    if (p[3] == kEndCode || n - size < 3)
+    // An end code stands on its own: streams joined end to end carry one in the middle.
+    if (p[3] == kEndCode)
+        return size;
+    if (n - size < 3)
         return (size == n || atEnd) ? size : 0;
     return IsStartCode(p + size) ? size : 0;
 }
@@ -261,7 +264,7 @@ void CDemuxer::WalkProgramStream(Window& window)
             // inside it, the element stands and what follows it is garbage (skipped on
             // the next turn); otherwise the element goes with the skipped bytes.
             const size_t extent = ElementExtent(p, n);
-            bool inside = extent == 0 || extent > n || p[3] == kEndCode;
+            bool inside = extent == 0 || extent > n;
             for (size_t i = 1; !inside && i + 3 < extent; ++i)
                 inside = IsStartCode(p + i) && p[i + 3] >= kPack && ElementSize(p + i, n - i, window.AtEnd()) > 0;
             if (inside)
@@ -288,6 +291,11 @@ void CDemuxer::WalkProgramStream(Window& window)
             size = extent;
         }
 
+        if (m_hook && !m_hook->OnElement(p, size, start))
+        {
+            m_stopped = true;
+            return;
+        }
         switch (p[3])
         {
         case kPack:
@@ -401,48 +409,42 @@ void CDemuxer::OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset)
     m_sink.OnSystemHeader(e);
 }
 
-void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
+size_t CDemuxer::ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e)
 {
-    const uint8_t id = p[3];
-    PesEvent e;
-    e.pack = m_currentPack;
-    e.offset = offset;
-    e.packetLength = static_cast<uint32_t>(size - 6);
     size_t start = 6;  // first byte after the PES header
     bool valid = true;
-    if (HasPesHeader(id))
+    if (!HasPesHeader(p[3]))
+        return start;
+    if (size > 6 && (p[6] & 0xC0) == 0x80)
     {
-        if (size > 6 && (p[6] & 0xC0) == 0x80)
+        CPesHeader header;
+        valid = header.Parse(p + 4, size - 4);
+        start = 9 + size_t{header.m_nHeaderDataLength};
+        e.hasPts = header.HasPts();
+        e.hasDts = e.hasPts && header.HasDts();
+        e.pts = header.m_nPts;
+        e.dts = header.m_nDts;
+        if (header.m_nExtensionFlag && header.m_nPstdBufferFlag)
         {
-            CPesHeader header;
-            valid = header.Parse(p + 4, size - 4);
-            start = 9 + size_t{header.m_nHeaderDataLength};
-            e.hasPts = header.HasPts();
-            e.hasDts = e.hasPts && header.HasDts();
-            e.pts = header.m_nPts;
-            e.dts = header.m_nDts;
-            if (header.m_nExtensionFlag && header.m_nPstdBufferFlag)
-            {
-                e.hasPstd = true;
-                e.pstdBufferBytes =
-                    static_cast<uint32_t>(header.m_nPstdBufferSize) * (header.m_nPstdBufferScale ? 1024 : 128);
-            }
+            e.hasPstd = true;
+            e.pstdBufferBytes =
+                static_cast<uint32_t>(header.m_nPstdBufferSize) * (header.m_nPstdBufferScale ? 1024 : 128);
         }
-        else
+    }
+    else
+    {
+        CMpeg1PesHeader header;
+        valid = header.Parse(p + 4, size - 4);
+        e.mpeg2 = false;
+        start = 6 + size_t{header.m_nHeaderSize};
+        e.hasPts = header.m_bPts;
+        e.hasDts = header.m_bDts;
+        e.pts = header.m_nPts;
+        e.dts = header.m_nDts;
+        if (header.m_bStdBuffer)
         {
-            CMpeg1PesHeader header;
-            valid = header.Parse(p + 4, size - 4);
-            e.mpeg2 = false;
-            start = 6 + size_t{header.m_nHeaderSize};
-            e.hasPts = header.m_bPts;
-            e.hasDts = header.m_bDts;
-            e.pts = header.m_nPts;
-            e.dts = header.m_nDts;
-            if (header.m_bStdBuffer)
-            {
-                e.hasPstd = true;
-                e.pstdBufferBytes = header.m_nStdBufferSize * (header.m_nStdBufferScale ? 1024 : 128);
-            }
+            e.hasPstd = true;
+            e.pstdBufferBytes = header.m_nStdBufferSize * (header.m_nStdBufferScale ? 1024 : 128);
         }
     }
     if (!valid || start > size)
@@ -451,6 +453,17 @@ void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
         start = size;
         e.hasPts = e.hasDts = e.hasPstd = false;
     }
+    return start;
+}
+
+void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
+{
+    const uint8_t id = p[3];
+    PesEvent e;
+    e.pack = m_currentPack;
+    e.offset = offset;
+    e.packetLength = static_cast<uint32_t>(size - 6);
+    const size_t start = ParsePesHeader(p, size, e);
 
     uint8_t subId = 0;
     uint32_t subSize = 0;
@@ -466,6 +479,7 @@ void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
     }
     const StreamKey key = MakeStreamKey(id, subId);
     e.stream = key;
+    e.headerSize = static_cast<uint32_t>(start);
     e.kind = KindOf(id, subId);
     const size_t payload = start + subSize;
     e.payloadOffset = offset + payload;
@@ -486,7 +500,7 @@ void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
         OnNavPacket(p + start, size - start);
         return;
     }
-    CUnitAssembler* assembler = AssemblerFor(key, e.kind);
+    CUnitAssembler* assembler = m_assemble ? AssemblerFor(key, e.kind) : nullptr;
     if (!assembler)
         return;
     assembler->OnPacket(e, p + start, subSize);

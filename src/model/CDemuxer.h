@@ -17,6 +17,17 @@
 namespace model
 {
 
+// What a walk by lengths needs beyond the model's events: the bytes of every pack,
+// system header, end code and packet as they are met, before their events.
+class IElementHook
+{
+public:
+    virtual ~IElementHook() = default;
+    // bytes: the whole element from its start code, size of them, at offset in the file.
+    // Returning false ends the run there (StreamEnd::stopped).
+    virtual bool OnElement(const uint8_t* bytes, size_t size, uint64_t offset) = 0;
+};
+
 class CDemuxer
 {
 public:
@@ -32,6 +43,11 @@ public:
 
     // Checked between packs; the run ends early (StreamEnd::stopped) once it is set.
     void SetStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
+    // Sees every element of a program stream first.
+    void SetElementHook(IElementHook* hook) { m_hook = hook; }
+    // Off: packets are delivered but not cut into access units (for walks that only
+    // need the system layer).
+    void SetUnitAssembly(bool on) { m_assemble = on; }
 
     // The kind of a PES stream (stream id, and substream id for private stream 1).
     static Kind KindOf(uint8_t streamId, uint8_t subId);
@@ -57,6 +73,8 @@ private:
     void OnPackHeader(const uint8_t* p, size_t size, uint64_t offset);
     void OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset);
     void OnPesPacket(const uint8_t* p, size_t size, uint64_t offset);
+    // Fills the header fields of e (either syntax); returns where the payload starts.
+    static size_t ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e);
     void OnNavPacket(const uint8_t* payload, size_t size);
     void FlushNavPack();
     CUnitAssembler* AssemblerFor(StreamKey key, Kind kind);
@@ -65,6 +83,8 @@ private:
 
     IModelSink& m_sink;
     const std::atomic<bool>* m_stop = nullptr;
+    IElementHook* m_hook = nullptr;
+    bool m_assemble = true;
     bool m_stopped = false;
     uint32_t m_packs = 0;
     uint32_t m_currentPack = 0;

@@ -31,6 +31,15 @@ void CUnitSeries::Append(const AccessUnit& unit)
     m_ptsOffset.Push(static_cast<int32_t>(std::clamp<int64_t>(unit.pts27 / 300 - dts90, INT32_MIN, INT32_MAX)));
 }
 
+void CUnitSeries::Trim()
+{
+    m_offsetFlags.Trim();
+    m_size.Trim();
+    m_pack.Trim();
+    m_dts.Trim();
+    m_ptsOffset.Trim();
+}
+
 size_t CUnitSeries::MemoryBytes() const
 {
     return sizeof(*this) + m_offsetFlags.MemoryBytes() + m_size.MemoryBytes() + m_pack.MemoryBytes()
@@ -52,6 +61,13 @@ void CColumnStore::OnAccessUnit(const AccessUnit& unit)
         }
     }
     m_last->Append(unit);
+}
+
+void CColumnStore::OnEnd(const StreamEnd&)
+{
+    for (const auto& s : m_series)
+        s->Trim();
+    m_series.shrink_to_fit();
 }
 
 const CUnitSeries* CColumnStore::Find(StreamKey stream) const

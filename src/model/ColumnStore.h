@@ -6,6 +6,7 @@
 #include "model/ModelEvents.h"
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -22,17 +23,46 @@ public:
     void Push(T value)
     {
         if (m_count % kPage == 0)
+        {
             m_pages.push_back(std::make_unique<T[]>(kPage));
+            m_lastPage = kPage;
+        }
+        else if (m_count % kPage == m_lastPage)
+            ResizeLast(kPage);  // trimmed, then grown again
         m_pages.back()[m_count % kPage] = value;
         ++m_count;
     }
     T operator[](size_t i) const { return m_pages[i / kPage][i % kPage]; }
     size_t Size() const { return m_count; }
-    size_t MemoryBytes() const { return m_pages.size() * kPage * sizeof(T) + m_pages.capacity() * sizeof(void*); }
+    // Gives back what the last page does not use.
+    void Trim()
+    {
+        if (m_count % kPage != 0)
+            ResizeLast(m_count % kPage);
+        m_pages.shrink_to_fit();
+    }
+    size_t MemoryBytes() const
+    {
+        const size_t full = m_pages.empty() ? 0 : m_pages.size() - 1;
+        return (full * kPage + (m_pages.empty() ? 0 : m_lastPage)) * sizeof(T) + m_pages.capacity() * sizeof(void*);
+    }
+
+private:
+    void ResizeLast(size_t size)
+    {
+        auto page = std::make_unique<T[]>(size);
+        const size_t used = m_count % kPage;
+        std::copy(m_pages.back().get(), m_pages.back().get() + std::min(used, size), page.get());
+        m_pages.back() = std::move(page);
+        m_lastPage = size;
+    }
+
+public:
 
 private:
     std::vector<std::unique_ptr<T[]>> m_pages;
     size_t m_count = 0;
+    size_t m_lastPage = 0;  // elements the last page holds room for
 };
 
 class CUnitSeries
@@ -52,6 +82,7 @@ public:
     CUnitSeries(StreamKey stream, Kind kind) : m_stream(stream), m_kind(kind) {}
 
     void Append(const AccessUnit& unit);
+    void Trim();
 
     StreamKey Stream() const { return m_stream; }
     Kind GetKind() const { return m_kind; }
@@ -84,6 +115,8 @@ class CColumnStore : public IModelSink
 {
 public:
     void OnAccessUnit(const AccessUnit& unit) override;
+    // The input is over: the last pages shrink to what they hold.
+    void OnEnd(const StreamEnd&) override;
 
     const std::vector<std::unique_ptr<CUnitSeries>>& Series() const { return m_series; }
     const CUnitSeries* Find(StreamKey stream) const;

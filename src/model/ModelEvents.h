@@ -89,6 +89,8 @@ struct PesEvent
     Kind kind = Kind::Unknown;
     bool mpeg2 = true;          // MPEG-2 PES header syntax, else MPEG-1
     uint32_t packetLength = 0;  // PES_packet_length
+    uint32_t headerSize = 0;    // start code to the end of the PES header (any substream
+                                // header follows: payloadOffset - offset - headerSize bytes)
     uint64_t payloadOffset = 0; // first byte of the elementary stream data (after any
                                 // private stream 1 substream header)
     uint32_t payloadSize = 0;   // bytes of elementary stream data in this packet

@@ -69,6 +69,8 @@ bool HasGops(const StreamSummary& s) { return s.kind == Kind::Video && s.gops > 
 
 double StreamSummary::DurationSeconds() const
 {
+    if (kind == Kind::Video || kind == Kind::MpegAudio || kind == Kind::Ac3 || kind == Kind::Dts || kind == Kind::Lpcm)
+        return hasTime ? Seconds(durationSum27) : 0.0;
     return hasTime ? Seconds(endPts27 - firstPts27) : 0.0;
 }
 
@@ -201,6 +203,7 @@ void CStreamStats::OnAccessUnit(const AccessUnit& u)
         s.first = u;
     ++s.units;
     s.unitBytes += u.size;
+    s.durationSum27 += u.duration27;
 
     if (u.timed)
     {
@@ -383,7 +386,7 @@ std::string StreamLine(const StreamSummary& s)
     line += Format("  avg %.1f kbit/s  peak %.1f kbit/s", s.AverageBitsPerSecond() / 1000.0,
                    s.peakBitsPerSecond / 1000.0);
     const AccessUnit& a = s.first;
-    switch (s.kind)
+    switch (s.units ? s.kind : Kind::Unknown)
     {
     case Kind::Video:
         if (s.hasSequence)

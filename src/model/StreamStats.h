@@ -26,6 +26,7 @@ struct StreamSummary
     bool hasTime = false;
     int64_t firstPts27 = 0, lastPts27 = 0;  // lowest and highest presentation times
     int64_t endPts27 = 0;        // highest presentation time plus its duration
+    int64_t durationSum27 = 0;   // the units' durations added up
     uint64_t peakBitsPerSecond = 0;
     AccessUnit first;            // the first unit, for the audio properties
     bool hasSequence = false;
@@ -36,6 +37,8 @@ struct StreamSummary
     uint64_t gops = 0, closedGops = 0;
     uint32_t gopMin = 0, gopMax = 0;
 
+    // Audio and video: the units' durations added up, which holds across time stamp
+    // jumps; other streams: from the first presentation time to the end of the last.
     double DurationSeconds() const;
     uint64_t AverageBitsPerSecond() const;
     // "0xE0", "0xBD:0x80"

@@ -37,49 +37,9 @@ void CVideoAssembler::Consume(const uint8_t* data, uint32_t size)
     if (m_headerCode >= 0)
         CollectHeader(data, size);
 
-    // Start codes whose first bytes came with earlier pieces.
-    if (m_carryLen > 0)
-    {
-        uint8_t t[6];
-        std::memcpy(t, m_carry, m_carryLen);
-        const uint32_t extra = std::min<uint32_t>(3, size);
-        std::memcpy(t + m_carryLen, data, extra);
-        const uint32_t tn = m_carryLen + extra;
-        for (uint32_t p = 0; p < m_carryLen && p + 3 < tn; ++p)
-        {
-            if (t[p] == 0 && t[p + 1] == 0 && t[p + 2] == 1)
-                OnStartCode(t[p + 3], m_esPos - m_carryLen + p, data, p + 4 - m_carryLen, size);
-        }
-    }
-
-    // Start codes inside this piece: find each 01, then look back for the two zeros.
-    uint32_t i = 2;
-    while (i + 1 < size)
-    {
-        const void* hit = std::memchr(data + i, 1, size - 1 - i);
-        if (!hit)
-            break;
-        const uint32_t j = static_cast<uint32_t>(static_cast<const uint8_t*>(hit) - data);
-        if (data[j - 1] == 0 && data[j - 2] == 0)
-            OnStartCode(data[j + 1], m_esPos + j - 2, data, j + 2, size);
-        i = j + 1;
-    }
-
-    // Keep the last three bytes of the joined payload.
-    if (size >= 3)
-    {
-        std::memcpy(m_carry, data + size - 3, 3);
-        m_carryLen = 3;
-    }
-    else
-    {
-        uint8_t t[6];
-        std::memcpy(t, m_carry, m_carryLen);
-        std::memcpy(t + m_carryLen, data, size);
-        const uint32_t tn = m_carryLen + size;
-        m_carryLen = std::min<uint32_t>(3, tn);
-        std::memcpy(m_carry, t + tn - m_carryLen, m_carryLen);
-    }
+    m_joiner.Scan(data, size, m_esPos, [&](uint8_t code, uint64_t pos, const uint8_t* after, size_t available) {
+        OnStartCode(code, pos, after, static_cast<uint32_t>(available));
+    });
 }
 
 void CVideoAssembler::CollectHeader(const uint8_t* bytes, uint32_t available)
@@ -91,7 +51,7 @@ void CVideoAssembler::CollectHeader(const uint8_t* bytes, uint32_t available)
         FinishHeader();
 }
 
-void CVideoAssembler::OnStartCode(uint8_t code, uint64_t esPos, const uint8_t* data, uint32_t next, uint32_t size)
+void CVideoAssembler::OnStartCode(uint8_t code, uint64_t esPos, const uint8_t* after, uint32_t available)
 {
     if (m_headerCode >= 0)
         FinishHeader();
@@ -135,8 +95,7 @@ void CVideoAssembler::OnStartCode(uint8_t code, uint64_t esPos, const uint8_t* d
     m_headerCode = code;
     m_headerHave = 0;
     std::memset(m_header, 0, sizeof m_header);
-    if (next < size)
-        CollectHeader(data + next, size - next);
+    CollectHeader(after, available);
 }
 
 // ---------------------------------------------------------------------------- headers
@@ -145,44 +104,11 @@ void CVideoAssembler::FinishHeader()
 {
     const int code = m_headerCode;
     m_headerCode = -1;
-    switch (code)
-    {
-    case kSequenceHeader:
-    {
-        CSequenceHeader header;
-        header.Parse(m_header, m_headerHave);
-        m_sequence.width = static_cast<uint32_t>(header.m_nHorizontalSize);
-        m_sequence.height = static_cast<uint32_t>(header.m_nVerticalSize);
-        m_sequence.aspectRatioCode = static_cast<uint8_t>(header.m_nAspectRatioCode);
-        m_sequence.frameRateCode = static_cast<uint8_t>(header.m_nFrameRateCode);
-        FrameRateFor(m_sequence.frameRateCode, m_sequence.frameRateNum, m_sequence.frameRateDen);
-        m_sequence.bitRateValue = static_cast<uint32_t>(header.m_nBitRate) / 400;
-        m_sequence.vbvBufferSize = static_cast<uint32_t>(header.m_nVbvBufferSize) * 2048;
-        m_sequencePending = true;
-        if (m_sequence.frameRateNum)
-        {
-            m_rateNum = m_sequence.frameRateNum;
-            m_rateDen = m_sequence.frameRateDen;
-        }
-        break;
-    }
-    case kGroupOfPictures:
-    {
-        CGopHeader header;
-        header.Parse(m_header, m_headerHave);
-        m_closedGop = header.m_nClosedGop != 0;
-        m_brokenLink = header.m_nBrokenLink != 0;
-        ++m_gopCount;
-        m_unit.closedGop = m_closedGop;
-        m_unit.brokenLink = m_brokenLink;
-        m_unit.gopIndex = m_gopCount - 1;
-        // Temporal references start again: the next GOP follows the pictures of this one.
-        if (m_anchorValid)
-            m_anchor27 += static_cast<int64_t>(2 * m_picturesInGop * FieldNum() / FieldDen());
-        m_picturesInGop = 0;
-        break;
-    }
-    case kPicture:
+    if (code == kSequenceHeader)
+        OnSequenceHeader();
+    else if (code == kGroupOfPictures)
+        OnGopHeader();
+    else if (code == kPicture)
     {
         CPictureHeader header;
         header.Parse(m_header, m_headerHave);
@@ -191,45 +117,78 @@ void CVideoAssembler::FinishHeader()
         m_unit.vbvDelay = static_cast<uint16_t>(header.m_nVbvDelay);
         m_unit.progressiveFrame = !m_sequence.mpeg2;
         m_unit.pictureStructure = 3;
-        break;
     }
-    case kExtension:
+    else if (code == kExtension)
+        OnExtension();
+}
+
+void CVideoAssembler::OnSequenceHeader()
+{
+    CSequenceHeader header;
+    header.Parse(m_header, m_headerHave);
+    m_sequence.width = static_cast<uint32_t>(header.m_nHorizontalSize);
+    m_sequence.height = static_cast<uint32_t>(header.m_nVerticalSize);
+    m_sequence.aspectRatioCode = static_cast<uint8_t>(header.m_nAspectRatioCode);
+    m_sequence.frameRateCode = static_cast<uint8_t>(header.m_nFrameRateCode);
+    FrameRateFor(m_sequence.frameRateCode, m_sequence.frameRateNum, m_sequence.frameRateDen);
+    m_sequence.bitRateValue = static_cast<uint32_t>(header.m_nBitRate) / 400;
+    m_sequence.vbvBufferSize = static_cast<uint32_t>(header.m_nVbvBufferSize) * 2048;
+    m_sequencePending = true;
+    if (m_sequence.frameRateNum)
     {
-        const uint32_t id = m_header[0] >> 4;
-        if (id == ExtensionId::Sequence)
-        {
-            CSequenceExtension ext;
-            ext.Parse(m_header, m_headerHave);
-            m_sequence.mpeg2 = true;
-            m_sequence.profileAndLevel = static_cast<uint8_t>(ext.m_nProfileAndLevel);
-            m_sequence.progressiveSequence = ext.m_nProgressiveSequence != 0;
-            m_sequence.chromaFormat = static_cast<uint8_t>(ext.m_nChromaFormat);
-            m_sequence.width |= ext.m_nHorizontalSizeExtension << 12;
-            m_sequence.height |= ext.m_nVerticalSizeExtension << 12;
-            m_sequence.bitRateValue |= ext.m_nBitRateExtension << 18;
-            m_sequence.vbvBufferSize += ext.m_nVbvBufferSizeExtension << 10 << 11;
-            m_sequence.lowDelay = ext.m_nLowDelay != 0;
-            m_sequence.frameRateNum *= ext.m_nFrameRateExtensionN + 1;
-            m_sequence.frameRateDen *= ext.m_nFrameRateExtensionD + 1;
-            if (m_sequence.frameRateNum)
-            {
-                m_rateNum = m_sequence.frameRateNum;
-                m_rateDen = m_sequence.frameRateDen;
-            }
-        }
-        else if (id == ExtensionId::PictureCoding && m_open && m_hasPicture)
-        {
-            CPictureCodingExtension ext;
-            ext.Parse(m_header, m_headerHave);
-            m_unit.pictureStructure = static_cast<uint8_t>(ext.m_nPictureStructure);
-            m_unit.topFieldFirst = ext.m_nTopFieldFirst != 0;
-            m_unit.repeatFirstField = ext.m_nRepeatFirstField != 0;
-            m_unit.progressiveFrame = ext.m_nProgressiveFrame != 0;
-        }
-        break;
+        m_rateNum = m_sequence.frameRateNum;
+        m_rateDen = m_sequence.frameRateDen;
     }
-    default:
-        break;
+}
+
+void CVideoAssembler::OnGopHeader()
+{
+    CGopHeader header;
+    header.Parse(m_header, m_headerHave);
+    m_closedGop = header.m_nClosedGop != 0;
+    m_brokenLink = header.m_nBrokenLink != 0;
+    ++m_gopCount;
+    m_unit.closedGop = m_closedGop;
+    m_unit.brokenLink = m_brokenLink;
+    m_unit.gopIndex = m_gopCount - 1;
+    // Temporal references start again: the next GOP follows the pictures of this one.
+    if (m_anchorValid)
+        m_anchor27 += static_cast<int64_t>(2 * m_picturesInGop * FieldNum() / FieldDen());
+    m_picturesInGop = 0;
+}
+
+void CVideoAssembler::OnExtension()
+{
+    const uint32_t id = m_header[0] >> 4;
+    if (id == ExtensionId::Sequence)
+    {
+        CSequenceExtension ext;
+        ext.Parse(m_header, m_headerHave);
+        m_sequence.mpeg2 = true;
+        m_sequence.profileAndLevel = static_cast<uint8_t>(ext.m_nProfileAndLevel);
+        m_sequence.progressiveSequence = ext.m_nProgressiveSequence != 0;
+        m_sequence.chromaFormat = static_cast<uint8_t>(ext.m_nChromaFormat);
+        m_sequence.width |= ext.m_nHorizontalSizeExtension << 12;
+        m_sequence.height |= ext.m_nVerticalSizeExtension << 12;
+        m_sequence.bitRateValue |= ext.m_nBitRateExtension << 18;
+        m_sequence.vbvBufferSize += ext.m_nVbvBufferSizeExtension << 10 << 11;
+        m_sequence.lowDelay = ext.m_nLowDelay != 0;
+        m_sequence.frameRateNum *= ext.m_nFrameRateExtensionN + 1;
+        m_sequence.frameRateDen *= ext.m_nFrameRateExtensionD + 1;
+        if (m_sequence.frameRateNum)
+        {
+            m_rateNum = m_sequence.frameRateNum;
+            m_rateDen = m_sequence.frameRateDen;
+        }
+    }
+    else if (id == ExtensionId::PictureCoding && m_open && m_hasPicture)
+    {
+        CPictureCodingExtension ext;
+        ext.Parse(m_header, m_headerHave);
+        m_unit.pictureStructure = static_cast<uint8_t>(ext.m_nPictureStructure);
+        m_unit.topFieldFirst = ext.m_nTopFieldFirst != 0;
+        m_unit.repeatFirstField = ext.m_nRepeatFirstField != 0;
+        m_unit.progressiveFrame = ext.m_nProgressiveFrame != 0;
     }
 }
 

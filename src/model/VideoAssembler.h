@@ -3,6 +3,7 @@
 // header, where one precedes it, to the next such header or picture start code.
 
 #include "model/UnitAssembler.h"
+#include "stream/StartCodeJoiner.h"
 
 namespace model
 {
@@ -25,19 +26,20 @@ protected:
 private:
     static constexpr uint32_t kHeaderBytes = 8;
 
-    // A start code whose fourth byte is at data[next - 1]; its header bytes from data[next].
-    void OnStartCode(uint8_t code, uint64_t esPos, const uint8_t* data, uint32_t next, uint32_t size);
+    // A start code at esPos of the joined payload; available bytes after it at after.
+    void OnStartCode(uint8_t code, uint64_t esPos, const uint8_t* after, uint32_t available);
     void CollectHeader(const uint8_t* bytes, uint32_t available);
     void FinishHeader();
+    void OnSequenceHeader();
+    void OnGopHeader();
+    void OnExtension();
     void OpenUnit(uint64_t esPos);
     void CloseUnit(uint64_t esEnd);
     // 27 MHz ticks of one field, as num / den.
     uint64_t FieldNum() const { return 27000000ull * m_rateDen; }
     uint64_t FieldDen() const { return 2ull * m_rateNum; }
 
-    // The start-code window across pieces: the last three bytes fed.
-    uint8_t m_carry[3] = {};
-    uint32_t m_carryLen = 0;
+    CStartCodeJoiner m_joiner;
 
     // The header being read.
     int m_headerCode = -1;

@@ -1,12 +1,29 @@
 #include "stream/CMpegStreamFile.h"
 
+namespace
+{
+// Position of the first 01 byte at or after from (from >= 2) that two zero bytes
+// precede, or n when there is none.
+inline uint32_t FindCodeEnd(const uint8_t* p, uint32_t from, uint32_t n)
+{
+    while (from < n)
+    {
+        const void* hit = std::memchr(p + from, 0x01, n - from);
+        if (!hit)
+            return n;
+        const auto j = static_cast<uint32_t>(static_cast<const uint8_t*>(hit) - p);
+        if (p[j - 1] == 0 && p[j - 2] == 0)
+            return j;
+        from = j + 1;
+    }
+    return n;
+}
+}  // namespace
+
 uint64_t CMpegStreamFile::Seek(int64_t offset, SeekPosition from)
 {
-    if (m_nWriteFill != 0)
-        CFile::Write(m_pWriteBuffer.get(), m_nWriteFill);
     m_nReadCursor = 0;
     m_nReadFill = 0;
-    m_nWriteFill = 0;
     return CFile::Seek(offset, from);
 }
 
@@ -59,25 +76,8 @@ bool CMpegStreamFile::NextStartCode(uint8_t& code)
             break;
         }
         // From here both zeros of a code lie in the buffer: look for its 01 byte.
-        bool found = false;
-        while (k < n)
-        {
-            const void* hit = std::memchr(p + k, 0x01, n - k);
-            if (!hit)
-            {
-                k = n;
-                break;
-            }
-            const uint32_t j = static_cast<uint32_t>(static_cast<const uint8_t*>(hit) - p);
-            if (p[j - 1] == 0 && p[j - 2] == 0)
-            {
-                k = j;
-                found = true;
-                break;
-            }
-            k = j + 1;
-        }
-        if (found)
+        k = FindCodeEnd(p, k, n);
+        if (k < n)
         {
             m_nReadCursor += k + 1;
             m_nStreamPosition += k + 1;

@@ -28,7 +28,7 @@ public:
     CMpegStreamFile() = default;
     ~CMpegStreamFile() override = default;
 
-    // Writes pending data out, discards both buffers, then seeks the system file.
+    // Discards the buffered bytes, then seeks the system file.
     // The stream position counter is left alone.
     uint64_t Seek(int64_t offset, SeekPosition from) override;
 

@@ -4,15 +4,10 @@
 
 CStreamFile::CStreamFile()
     : m_nReadCapacity(kReadCapacity)
-    , m_nWriteCapacity(kWriteCapacity)
 {
 }
 
-CStreamFile::~CStreamFile()
-{
-    if (m_nWriteFill != 0)
-        FlushWriteBuffer();
-}
+CStreamFile::~CStreamFile() = default;
 
 void CStreamFile::SetFilePath(const std::string& path)
 {
@@ -23,11 +18,9 @@ bool CStreamFile::Open(const std::string& path, uint32_t openFlags, int* error)
 {
     m_nReadCursor = 0;
     m_nReadFill = 0;
-    m_nWriteFill = 0;
     m_nStreamPosition = 0;
-    // A side whose buffer cannot be had works unbuffered.
+    // Without memory for the buffer the file is read unbuffered.
     m_pReadBuffer.reset(new (std::nothrow) uint8_t[m_nReadCapacity]);
-    m_pWriteBuffer.reset(new (std::nothrow) uint8_t[m_nWriteCapacity]);
     return CFile::Open(path, openFlags, error);
 }
 
@@ -61,46 +54,9 @@ uint32_t CStreamFile::ReadRefill(void* buffer, uint32_t count)
     return 0;
 }
 
-bool CStreamFile::FlushWriteBuffer()
-{
-    bool ok = true;
-    if (m_nWriteFill != 0)
-        ok = CFile::Write(m_pWriteBuffer.get(), m_nWriteFill);
-    m_nWriteFill = 0;
-    return ok;
-}
-
-bool CStreamFile::Write(const void* buffer, uint32_t count)
-{
-    bool ok = true;
-    if (!m_pWriteBuffer)
-    {
-        ok = CFile::Write(buffer, count);
-    }
-    else
-    {
-        if (static_cast<uint64_t>(m_nWriteFill) + count > m_nWriteCapacity)
-            ok = FlushWriteBuffer();
-        if (count > m_nWriteCapacity)
-        {
-            ok = CFile::Write(buffer, count) && ok;
-        }
-        else
-        {
-            std::memcpy(m_pWriteBuffer.get() + m_nWriteFill, buffer, count);
-            m_nWriteFill += count;
-        }
-    }
-    m_nStreamPosition += count;
-    return ok;
-}
-
 void CStreamFile::Close()
 {
-    if (m_nWriteFill != 0)
-        FlushWriteBuffer();
     CFile::Close();
     m_pReadBuffer.reset();
-    m_pWriteBuffer.reset();
-    m_nReadCursor = m_nReadFill = m_nWriteFill = 0;
+    m_nReadCursor = m_nReadFill = 0;
 }

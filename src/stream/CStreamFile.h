@@ -1,7 +1,7 @@
 #pragma once
-// A file with a read buffer and a write buffer between its callers and the system.
-// The analysis reads in very small pieces (one byte for the start-code window, a few
-// bytes per header); the read buffer turns those into a few large system reads.
+// A file read through a buffer. The analysis reads in very small pieces (one byte for
+// the start-code window, a few bytes per header); the buffer turns those into a few
+// large system reads. It is for reading only: Write refuses.
 
 #include "stream/CFile.h"
 
@@ -12,7 +12,6 @@ class CStreamFile : public CFile
 {
 public:
     static constexpr uint32_t kReadCapacity = 300000;
-    static constexpr uint32_t kWriteCapacity = 150000;
 
     CStreamFile();
     ~CStreamFile() override;
@@ -36,22 +35,17 @@ public:
         }
         return ReadRefill(buffer, count);
     }
-    bool Write(const void* buffer, uint32_t count) override;
+    bool Write(const void*, uint32_t) override { return false; }
     void Close() override;
 
-    // Bytes delivered by Read plus bytes accepted by Write since Open.
+    // Bytes delivered by Read since Open.
     uint64_t GetStreamPosition() const { return m_nStreamPosition; }
 
 protected:
     // Keeps the unread tail, moved to the front, and fills the rest with one system read.
     void Refill();
-    // Writes the waiting bytes out; false when the system refused them.
-    bool FlushWriteBuffer();
 
     uint32_t m_nReadCapacity;
-    uint32_t m_nWriteCapacity;
-    std::unique_ptr<uint8_t[]> m_pWriteBuffer;
-    uint32_t m_nWriteFill = 0;
     std::unique_ptr<uint8_t[]> m_pReadBuffer;
     uint32_t m_nReadCursor = 0;
     uint32_t m_nReadFill = 0;

@@ -2,7 +2,7 @@
 // Shared bits of the analysis file tests: a scratch folder per test, and pack lists put
 // together by hand the way an analysis run fills them.
 
-#include "syntax/system/CPackList.h"
+#include "analysis/CPackList.h"
 
 #include <gtest/gtest.h>
 
@@ -58,16 +58,15 @@ inline void FillPlainPack(CPackHeader& ph)
 }
 
 // Appends a node the way the run does at a pack start code.
-inline CPackNode* AppendPack(CPackList& list, uint32_t packNumber, uint64_t position, ItemId packItem)
+inline CPackNode* AppendPack(CPackList& list, uint32_t packNumber, uint64_t position)
 {
-    CPackNode* node = list.Append();
+    CPackNode* node = &list.Append();
     node->m_nPackNumber = packNumber;
     node->m_nPosition = position;
-    node->m_pPackHeader = std::make_unique<CPackHeader>();
-    FillPlainPack(*node->m_pPackHeader);
-    node->m_hPackItem = packItem;
-    node->m_hHeaderItem = packItem + 1;
-    node->m_pPackHeader->m_hHeaderItem = packItem + 1;
+    node->Set(CPackNode::PackHeader);
+    FillPlainPack(node->m_packHeader);
+    node->Set(CPackNode::PackLine);
+    node->Set(CPackNode::HeaderLine);
     return node;
 }
 

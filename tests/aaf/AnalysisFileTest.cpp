@@ -51,32 +51,30 @@ void ExpectFileMatchesList(const AafFile& file, const CPackList& list)
 
     const uint32_t recordType = file.nodes.empty() ? 0 : file.nodes[0].words[0];
     size_t i = 0;
-    for (const CPackNode* node = list.First(); node; node = node->m_pNext.get(), ++i)
+    for (const CPackNode& n : list.Nodes())
     {
+        const CPackNode* node = &n;
         SCOPED_TRACE("node " + std::to_string(i + 1));
         const uint32_t* w = file.nodes[i].words;
         EXPECT_NE(w[0], 0u);
         EXPECT_EQ(w[0], recordType);  // the same in every record
-        EXPECT_EQ(w[1] != 0, node->m_pNext != nullptr);
-        EXPECT_EQ(w[2] != 0, node->m_pPrev != nullptr);
+        EXPECT_EQ(w[1] != 0, i + 1 < list.Count());
+        EXPECT_EQ(w[2] != 0, i > 0);
         EXPECT_EQ(w[3], node->m_nPackNumber);
         EXPECT_EQ(w[4], static_cast<uint32_t>(node->m_nPosition & 0xFFFFFFFFu));
-        EXPECT_EQ(w[5] != 0, node->m_pPackHeader != nullptr);
-        EXPECT_EQ(w[6] != 0, node->m_pSystemHeader != nullptr);
-        EXPECT_EQ(w[7] != 0, node->m_pPesHeader != nullptr);
-        EXPECT_EQ(w[8] != 0, node->m_pSequenceHeader != nullptr);
-        EXPECT_EQ(w[9] != 0, node->m_pGopHeader != nullptr);
-        EXPECT_EQ(w[10] != 0, node->m_pPictureHeader != nullptr);
-        EXPECT_EQ(w[11] != 0, node->m_pAudioHeader != nullptr);
-        EXPECT_EQ(w[12] != 0, node->m_hPackItem != kNoItem);
-        EXPECT_EQ(w[13] != 0, node->m_hHeaderItem != kNoItem);
+        const CPackNode::Element order[] = {CPackNode::PackHeader,     CPackNode::SystemHeader, CPackNode::PesHeader,
+                                            CPackNode::SequenceHeader, CPackNode::GopHeader,    CPackNode::PictureHeader,
+                                            CPackNode::AudioHeader,    CPackNode::PackLine,     CPackNode::HeaderLine};
+        for (int k = 0; k < 9; ++k)
+            EXPECT_EQ(w[5 + k] != 0, node->Has(order[k])) << "word " << 5 + k;
         EXPECT_EQ(w[14], 0u);
 
-        ASSERT_EQ(file.nodes[i].hasPackRecord, node->m_pPackHeader != nullptr);
-        if (!node->m_pPackHeader)
+        ++i;
+        ASSERT_EQ(file.nodes[i - 1].hasPackRecord, node->Has(CPackNode::PackHeader));
+        if (!node->Has(CPackNode::PackHeader))
             continue;
-        const CPackHeader& ph = *node->m_pPackHeader;
-        const AafPackPayload p = DecodePackPayload(file.nodes[i].payload);
+        const CPackHeader& ph = node->m_packHeader;
+        const AafPackPayload p = DecodePackPayload(file.nodes[i - 1].payload);
         const uint32_t expected[15] = {ph.m_nMarker01,  ph.m_nScr32_30,       ph.m_nMarker1,  ph.m_nScr29_15,
                                        ph.m_nMarker2,   ph.m_nScr14_0,        ph.m_nMarker3,  ph.m_nScrExtension,
                                        ph.m_nMarker4,   ph.m_nProgramMuxRate, ph.m_nMarker5,  ph.m_nMarker6,
@@ -84,7 +82,9 @@ void ExpectFileMatchesList(const AafFile& file, const CPackList& list)
         for (int f = 0; f < 15; ++f)
             EXPECT_EQ(p.fields[f], expected[f]) << "payload offset " << f * 4;
         EXPECT_EQ(p.padding60, 0u);
-        EXPECT_EQ(std::memcmp(&p.scrMs, &ph.m_dScrMs, sizeof(double)), 0) << p.scrMs << " vs " << ph.m_dScrMs;
+        // The milliseconds of the low 32 bits, as 1/90 times the value.
+        const double ms = static_cast<uint32_t>(ph.m_nScrBase) * (1.0 / 90.0);
+        EXPECT_EQ(std::memcmp(&p.scrMs, &ms, sizeof(double)), 0) << p.scrMs << " vs " << ms;
         EXPECT_EQ(p.muxRateBps, ph.m_nMuxRateBps);
         EXPECT_EQ(p.padding76, 0u);
     }
@@ -125,7 +125,7 @@ TEST(AnalysisFileLayout, OnePackGroupIsSpThenPhRecord)
     ScratchDir dir;
     CPackList list;
     list.m_strInputPath = "a.mpg";
-    AppendPack(list, 1, 4, 2);
+    AppendPack(list, 1, 4);
     std::vector<uint8_t> bytes = SaveAndRead(list, dir);
 
     ASSERT_EQ(bytes.size(), 252u);
@@ -176,8 +176,7 @@ TEST(AnalysisFileLayout, OnePackGroupIsSpThenPhRecord)
 TEST(AnalysisFileLayout, PackPayloadEncodesScrAsBinary64AndZeroPadding)
 {
     CPackHeader ph;
-    ph.m_nScrBase = 90000;
-    ph.m_dScrMs = 1000.0;
+    ph.m_nScrBase = (1ull << 32) | 90000;  // the record keeps the low 32 bits
     // Every other field all ones, so that stray bits in the padding would show.
     for (uint32_t* f : {&ph.m_nMarker01, &ph.m_nScr32_30, &ph.m_nMarker1, &ph.m_nScr29_15, &ph.m_nMarker2,
                         &ph.m_nScr14_0, &ph.m_nMarker3, &ph.m_nScrExtension, &ph.m_nMarker4, &ph.m_nProgramMuxRate,
@@ -185,7 +184,7 @@ TEST(AnalysisFileLayout, PackPayloadEncodesScrAsBinary64AndZeroPadding)
         *f = 0xFFFFFFFFu;
     uint8_t out[80];
     std::memset(out, 0xAA, sizeof(out));
-    ph.SavePayload(out);
+    AnalysisFile::PackPayload(ph, out);
     std::vector<uint8_t> v(out, out + 80);
     EXPECT_EQ(Slice(v, 56, 4), Bytes({0x90, 0x5F, 0x01, 0x00}));                     // 90000
     EXPECT_EQ(Slice(v, 60, 4), Bytes({0, 0, 0, 0}));
@@ -215,36 +214,35 @@ TEST(AnalysisFileContent, VariedAnalysisReadsBackFieldForField)
     list.m_strInputPath = "/media/disc/VIDEO_TS/VTS_01_1.VOB";
 
     // A sequence header before the first pack: a node without pack, position or lines.
-    CPackNode* lead = list.Append();
-    lead->m_pSequenceHeader = std::make_unique<CSequenceHeader>();
-    lead->m_pGopHeader = std::make_unique<CGopHeader>();
+    CPackNode& lead = list.Append();
+    lead.Set(CPackNode::SequenceHeader);
+    lead.Set(CPackNode::GopHeader);
 
-    CPackNode* first = AppendPack(list, 1, 4, 10);
-    first->m_pSystemHeader = std::make_unique<CSystemHeader>();
-    first->m_pPesHeader = std::make_unique<CPesHeader>();
-    first->m_pPictureHeader = std::make_unique<CPictureHeader>();
+    CPackNode* first = AppendPack(list, 1, 4);
+    first->Set(CPackNode::SystemHeader);
+    first->Set(CPackNode::PesHeader);
+    first->Set(CPackNode::PictureHeader);
 
     // A pack well past 4 GiB, with an SCR that uses the top bits and stuffing.
-    CPackNode* far = AppendPack(list, 2, 0x1'2345'6789ull, 20);
-    far->m_pAudioHeader = std::make_unique<CAudioHeader>();
-    far->m_pPesHeader = std::make_unique<CPesHeader>();
-    CPackHeader& ph = *far->m_pPackHeader;
+    CPackNode* far = AppendPack(list, 2, 0x1'2345'6789ull);
+    far->Set(CPackNode::AudioHeader);
+    far->Set(CPackNode::PesHeader);
+    CPackHeader& ph = far->m_packHeader;
     ph.m_nScr32_30 = 7;
     ph.m_nScr29_15 = 0x7FFF;
     ph.m_nScr14_0 = 0x1234;
     ph.m_nScrExtension = 299;
     ph.m_nStuffingLength = 5;
-    ph.m_nScrBase = 0xFFFF9234u;
-    ph.m_dScrMs = 0xFFFF9234u * 0.011111111111111112;
+    ph.m_nScrBase = 0x1FFFF9234ull;
     ph.m_nMarker01 = 0;  // an MPEG-1 pack
 
     // A pack whose header was cut short: every field zero, still a PH1.0 record.
-    CPackNode* cut = list.Append();
-    cut->m_nPackNumber = 3;
-    cut->m_nPosition = 0x1'2345'7000ull;
-    cut->m_pPackHeader = std::make_unique<CPackHeader>();
-    cut->m_hPackItem = 30;
-    cut->m_hHeaderItem = 31;
+    CPackNode& cut = list.Append();
+    cut.m_nPackNumber = 3;
+    cut.m_nPosition = 0x1'2345'7000ull;
+    cut.Set(CPackNode::PackHeader);
+    cut.Set(CPackNode::PackLine);
+    cut.Set(CPackNode::HeaderLine);
 
     std::vector<uint8_t> bytes = SaveAndRead(list, dir);
     AafFile file;
@@ -263,10 +261,10 @@ TEST(AnalysisFileContent, LongAnalysisKeepsCountAndOrder)
     // Enough groups to run through the writer's buffer more than once.
     for (uint32_t n = 1; n <= 3000; ++n)
     {
-        CPackNode* node = AppendPack(list, n, 4 + 2048ull * (n - 1), 2 * n);
-        node->m_pPackHeader->m_nScrBase = n * 3600;
+        CPackNode* node = AppendPack(list, n, 4 + 2048ull * (n - 1));
+        node->m_packHeader.m_nScrBase = n * 3600;
         if (n % 3 == 0)
-            node->m_pPesHeader = std::make_unique<CPesHeader>();
+            node->Set(CPackNode::PesHeader);
     }
     std::vector<uint8_t> bytes = SaveAndRead(list, dir);
     EXPECT_EQ(bytes.size(), 79u + 8u + 3000u * 168u);
@@ -281,8 +279,8 @@ TEST(AnalysisFileContent, SavingTwiceTheSameDayGivesIdenticalFiles)
     ScratchDir dir;
     CPackList list;
     list.m_strInputPath = "twice.mpg";
-    AppendPack(list, 1, 4, 2);
-    AppendPack(list, 2, 2052, 4)->m_pPesHeader = std::make_unique<CPesHeader>();
+    AppendPack(list, 1, 4);
+    AppendPack(list, 2, 2052)->Set(CPackNode::PesHeader);
 
     const std::string dayBefore = TodayLocal();
     std::vector<uint8_t> first = SaveAndRead(list, dir, "one.aaf");

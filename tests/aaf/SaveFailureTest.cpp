@@ -51,7 +51,7 @@ void FillBigList(CPackList& list)
 {
     list.m_strInputPath = "big.mpg";
     for (uint32_t n = 1; n <= 2000; ++n)
-        AppendPack(list, n, 4 + 2048ull * (n - 1), 2 * n);
+        AppendPack(list, n, 4 + 2048ull * (n - 1));
 }
 
 const std::string kOldContent = "the analysis file that was there before\n";
@@ -219,7 +219,7 @@ TEST(AnalysisFileSave, ReplacingKeepsOwnerAndModeAndDropsTheOldContentEntirely)
 
     CPackList list;
     list.m_strInputPath = "a.mpg";
-    AppendPack(list, 1, 4, 2);
+    AppendPack(list, 1, 4);
     ASSERT_EQ(AnalysisFile::Save(&list, target), SaveResult::Ok);
 
     std::vector<uint8_t> bytes = ReadWholeFile(target);

@@ -145,6 +145,19 @@ private slots:
             hasSave = hasSave || a->text() == QStringLiteral("&Save analysis...");
         QVERIFY(hasSave);
 
+        // "Follow packet lengths" is a checkable entry kept in the settings.
+        QAction* byLength = nullptr;
+        for (QAction* a : actions)
+            if (a->text() == QStringLiteral("&Follow packet lengths"))
+                byLength = a;
+        QVERIFY(byLength && byLength->isCheckable());
+        const bool was = byLength->isChecked();
+        byLength->trigger();
+        QCOMPARE(dlg.Driver().FollowPacketLengths(), !was);
+        QCOMPARE(CAnalyzerApp::GetProfileInt(QStringLiteral("progopts"), QStringLiteral("bylength"), 0), was ? 0 : 1);
+        byLength->trigger();
+        QCOMPARE(dlg.Driver().FollowPacketLengths(), was);
+
         // The entry opens the about box; so does any command equal to it but for its low four bits.
         for (unsigned id : {0u, 0x10u, 0x1Fu})
         {

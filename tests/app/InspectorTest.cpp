@@ -338,10 +338,10 @@ private slots:
         std::atomic<bool> stop{false};
         std::atomic<uint32_t> visited{0};
         const ItemId pack3 = treesearch::FindLine(tree, kNoItem, "pack #3", true, stop, visited);
-        QCOMPARE(Q(tree.Text(pack3)), QStringLiteral("PACK #3"));
+        QCOMPARE(Q(LineText(tree, pack3)), QStringLiteral("PACK #3"));
         ItemId last = kNoItem;
         for (ItemId item : order)
-            if (Q(tree.Text(item)).contains(QStringLiteral("pack #3"), Qt::CaseInsensitive))
+            if (Q(LineText(tree, item)).contains(QStringLiteral("pack #3"), Qt::CaseInsensitive))
                 last = item;
         QCOMPARE(treesearch::FindLine(tree, order.front(), "PACK #3", false, stop, visited), last);
         QCOMPARE(treesearch::FindLine(tree, kNoItem, "no such text", true, stop, visited), kNoItem);

@@ -153,7 +153,8 @@ uint64_t PstdFieldOffset(const Bytes& b, const PesEvent& p)
 // ---------------------------------------------------------------------------------------
 // Good streams
 
-// mplex fills the DVD video buffer (232 KiB) and the MP2 buffer (4 KiB) almost to the byte:
+// mplex fills the DVD video buffer (232 KiB), the MP2 buffer (4 KiB) and the LPCM buffer
+// (58 KiB, the frames' bytes without the substream headers) almost to the byte:
 // a model that removes a picture a little late overflows, one that removes it early or
 // lets bytes arrive late peaks visibly lower.
 TEST(RealChecks, BufferModelMeetsMplexToTheByte)
@@ -165,11 +166,17 @@ TEST(RealChecks, BufferModelMeetsMplexToTheByte)
     EXPECT_GE(c.BufferPeak(kVideo), 237568u - 64);
     EXPECT_LE(c.BufferPeak(0xC1), 4096u);
     EXPECT_GE(c.BufferPeak(0xC1), 4096u - 32);
+    checks::StreamChecks lpcm;
+    const Bytes l = Load("lpcm.mpg");
+    CDemuxer(lpcm).Run(l.data(), l.size());
+    const StreamKey pcm = MakeStreamKey(0xBD, 0xA0);
+    EXPECT_LE(lpcm.BufferPeak(pcm), 59392u);
+    EXPECT_GE(lpcm.BufferPeak(pcm), 59392u - 64);
 }
 
 TEST(RealChecks, MuxerAndAuthoringStreamsHaveNoErrors)
 {
-    for (const char* name : {"vcd.mpg", "svcd.mpg", "dvd.mpg", "authored.vob"})
+    for (const char* name : {"vcd.mpg", "svcd.mpg", "dvd.mpg", "lpcm.mpg", "authored.vob"})
     {
         const auto findings = Check(Load(name));
         for (const Finding& f : findings)

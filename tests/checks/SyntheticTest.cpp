@@ -34,6 +34,11 @@ struct Script
     std::vector<Finding> Run() const
     {
         checks::StreamChecks c;
+        Feed(c);
+        return c.Log().Findings();
+    }
+    void Feed(checks::StreamChecks& c) const
+    {
         for (const Event& e : events)
             std::visit(
                 [&](const auto& ev) {
@@ -47,7 +52,6 @@ struct Script
                     else c.OnEnd(ev);
                 },
                 e);
-        return c.Log().Findings();
     }
 };
 
@@ -417,8 +421,11 @@ TEST(Checks, SubstreamHeader)
         pes.offset = p.offset + 14;
         pes.stream = ac3;
         pes.kind = Kind::Ac3;
+        pes.headerSize = 13;                   // PES header, then a 4-byte substream header
         pes.payloadOffset = pes.offset + 17;
         pes.payloadSize = 1536;  // one 1536-byte frame, starting 100 bytes in
+        pes.hasPstd = k == 0;
+        pes.pstdBufferBytes = 58 * 1024;
         pes.hasSubHeader = true;
         pes.frameCount = 1;
         pes.firstAccessUnit = 101;
@@ -442,6 +449,13 @@ TEST(Checks, SubstreamHeader)
     s.events.push_back(StreamEnd{6 * 2048, 6});
     for (const Finding& f : s.Run())
         EXPECT_STRNE(f.check, "substream-header") << f.message;
+    {
+        // The buffer holds the frames' bytes, not the substream headers (mplex fills DVD
+        // LPCM buffers to the byte that way). Nothing is decoded before the last packet.
+        checks::StreamChecks c;
+        s.Feed(c);
+        EXPECT_EQ(c.BufferPeak(ac3), 6u * 1536);
+    }
     s.Nth<PesEvent>(2).firstAccessUnit = 99;
     Finding f = Only(s.Run(), "substream-header");
     EXPECT_EQ(f.pack, 2u);
@@ -572,7 +586,7 @@ TEST(Checks, DvdNavigation)
     }
 }
 
-// A report line has the catalogue's columns; totals count every occurrence.
+// A report line has its fixed columns; totals count every occurrence.
 TEST(Checks, ReportFormats)
 {
     checks::FindingLog log;

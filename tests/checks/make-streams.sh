@@ -36,10 +36,13 @@ ff -f lavfi -i "testsrc=size=720x576:rate=25:duration=4" -vf "noise=alls=6:allf=
    -c:v mpeg2video -b:v 3000k -maxrate 8000k -bufsize 1835008 -g 12 -bf 2 -f mpeg2video dvd.m2v
 ff -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=4" $exact -c:a ac3 -b:a 192k -ac 2 -f ac3 dvd.ac3
 mplex -v 0 -f 8 -o dvd.mpg dvd.m2v dvd.ac3 dvd.mp2
+# The same video with 16-bit stereo LPCM, whose 58 KiB buffer mplex fills as well.
+ff -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=4" $exact -ac 2 -f s16be dvd.lpcm
+mplex -v 0 -f 8 -L 48000:2:16 -o lpcm.mpg dvd.m2v dvd.lpcm
 cat > dvd.xml <<XML
 <dvdauthor dest="dvdauthor"><vmgm/><titleset><titles><pgc><vob file="dvd.mpg"/></pgc></titles></titleset></dvdauthor>
 XML
 rm -rf dvdauthor
 VIDEO_FORMAT=PAL dvdauthor -x dvd.xml >/dev/null 2>&1
 cp dvdauthor/VIDEO_TS/VTS_01_1.VOB authored.vob
-rm -f vcd.m1v svcd.m2v dvd.m2v
+rm -f vcd.m1v svcd.m2v dvd.m2v dvd.lpcm

@@ -8,6 +8,8 @@
 #include "controls/CSkinDialog.h"
 #include "controls/Raster.h"
 
+#include <random>
+
 using namespace TestSupport;
 
 namespace
@@ -65,6 +67,7 @@ private slots:
     void pictureThroughItsMask();
     void pictureWithoutMask();
     void noPictureDrawsNothing();
+    void rasterOperationsAreBitwise();
 };
 
 void EditPictureTest::frameFollowsThePointer()
@@ -236,6 +239,38 @@ void EditPictureTest::noPictureDrawsNothing()
     for (int y = 10; y < 56; y += 5)
         for (int x = 10; x < 160; x += 5)
             QCOMPARE(Rgb(shot, x, y), qRgb(10, 200, 30) & 0xFFFFFFu);
+}
+
+// AND, OR and invert on the colour bits of every pixel, with a source smaller than the
+// destination (its missing pixels count as black) and pixels of any alpha.
+void EditPictureTest::rasterOperationsAreBitwise()
+{
+    std::mt19937 rng(12);
+    auto randomImage = [&](QSize size) {
+        QImage image(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                reinterpret_cast<QRgb*>(image.scanLine(y))[x] = static_cast<QRgb>(rng());
+        return image;
+    };
+    const QImage dest = randomImage(QSize(37, 23));
+    for (const QSize srcSize : {QSize(37, 23), QSize(20, 23), QSize(37, 9), QSize(50, 30)})
+    {
+        const QImage src = randomImage(srcSize);
+        QImage a = dest, o = dest, n = dest;
+        Raster::And(a, src);
+        Raster::Or(o, src);
+        Raster::Invert(n);
+        for (int y = 0; y < dest.height(); ++y)
+            for (int x = 0; x < dest.width(); ++x)
+            {
+                const QRgb d = Rgb(dest, x, y);
+                const QRgb s = src.rect().contains(x, y) ? Rgb(src, x, y) : 0;
+                QCOMPARE(Rgb(a, x, y), d & s);
+                QCOMPARE(Rgb(o, x, y), d | s);
+                QCOMPARE(Rgb(n, x, y), ~d & 0xFFFFFFu);
+            }
+    }
 }
 
 QTEST_MAIN(EditPictureTest)

@@ -48,7 +48,7 @@ protected:
         {
             ItemId next = kNoItem;
             for (uint32_t r = 0; r < m_tree.ChildCount(at) && next == kNoItem; ++r)
-                if (m_tree.Text(m_tree.Child(at, r)) == text)
+                if (LineText(m_tree, m_tree.Child(at, r)) == text)
                     next = m_tree.Child(at, r);
             if (next == kNoItem)
                 return kNoItem;
@@ -99,23 +99,44 @@ TEST_F(DriverTest, SkeletonAndRecordsOfAProgramStream)
 
     const CPackList* records = m_driver.Records();
     ASSERT_EQ(records->Count(), 3u);
-    const CPackNode* n = records->First();
-    EXPECT_EQ(n->m_nPackNumber, 1u);
-    EXPECT_EQ(n->m_nPosition, 4u);  // just after the first pack start code
-    EXPECT_TRUE(n->m_pPackHeader && n->m_pSystemHeader && n->m_pPesHeader && n->m_pPictureHeader);
-    EXPECT_EQ(m_tree.Text(n->m_hPackItem), "PACK #1");
-    EXPECT_EQ(m_tree.Text(n->m_hHeaderItem), "HEADER");
-    EXPECT_FALSE(n->m_pNext->m_pSystemHeader);
-    EXPECT_EQ(records->Last()->m_nPackNumber, 3u);
+    const CPackNode& n = records->Nodes().front();
+    EXPECT_EQ(n.m_nPackNumber, 1u);
+    EXPECT_EQ(n.m_nPosition, 4u);  // just after the first pack start code
+    EXPECT_EQ(n.m_nElements, CPackNode::PackHeader | CPackNode::SystemHeader | CPackNode::PesHeader |
+                                 CPackNode::PictureHeader | CPackNode::PackLine | CPackNode::HeaderLine);
+    EXPECT_EQ(n.m_packHeader.m_nMuxRateBps, 25200u * 400);
+    EXPECT_FALSE(records->Nodes()[1].Has(CPackNode::SystemHeader));
+    EXPECT_EQ(records->Nodes().back().m_nPackNumber, 3u);
     EXPECT_EQ(records->m_strInputPath, m_path);
     EXPECT_EQ(m_host.started, 1);
     EXPECT_EQ(m_host.ended, 1);
 }
 
+TEST_F(DriverTest, TimeStampsKeepTheir33rdBitOnScreen)
+{
+    // An SCR with bit 32 set, a PTS of 2700000000 (bit 31 set) and a DTS with bit 32 set,
+    // as broadcast captures and streams with a large time offset have them.
+    StreamWriter w;
+    w.PackHeader((1ull << 32) + 3600);
+    w.SystemHeader({{0xE0, 1, 232}});
+    w.PesPacket(0xE0, StreamWriter::PictureHeader(0, 1, 100), {.pts = 2700000000ull, .dts = (1ull << 32) | 90000});
+    ASSERT_EQ(Run(w.bytes), Outcome::EndOfInput);
+    EXPECT_EQ(ChildTexts(m_tree, Find({Root(), "Packet structure", "PACK #1", "HEADER"}))[0], "SCR = 47721898.84 ms");
+    EXPECT_EQ(ChildTexts(m_tree, Find({Root(), "Elementary streams", "(Video Stream 0)"})),
+              (Strings{"pack PTS = 30000000.00 ms"}));
+    const ItemId stream = Find({Root(), "Packet structure", "PACK #1", "DATA", "Stream 0xE0 (Video Stream 0), PTS: 30000000.00 ms"});
+    ASSERT_NE(stream, kNoItem);
+    const Strings fields = ChildTexts(m_tree, m_tree.Child(stream, 0));
+    EXPECT_EQ(fields[fields.size() - 2], "PTS = 30000000.00 ms (2700000000)");
+    EXPECT_EQ(fields.back(), "DTS = 47722858.84 ms (4295057296)");
+    // The record keeps the whole SCR; the analysis file takes its low 32 bits.
+    EXPECT_EQ(m_driver.Records()->Nodes().front().m_packHeader.m_nScrBase, (1ull << 32) + 3600);
+}
+
 TEST_F(DriverTest, PackLimit)
 {
     ASSERT_EQ(Run(ThreePacks(), 1), Outcome::PackLimit);
-    EXPECT_EQ(m_tree.Text(Find({m_path + " [1 packets]"})), m_path + " [1 packets]");
+    EXPECT_EQ(LineText(m_tree, Find({m_path + " [1 packets]"})), m_path + " [1 packets]");
     const ItemId pack = Find({m_path + " [1 packets]", "Packet structure", "PACK #1"});
     EXPECT_EQ(ChildTexts(m_tree, pack), (Strings{"HEADER"}));
     EXPECT_EQ(m_driver.Records()->Count(), 1u);
@@ -136,13 +157,10 @@ TEST_F(DriverTest, ElementaryStreamFillsOneRecordWithoutPack)
     const std::string root = m_path + " [1 packets]";
     const CPackList* records = m_driver.Records();
     ASSERT_EQ(records->Count(), 1u);
-    const CPackNode* n = records->First();
-    EXPECT_EQ(n->m_nPackNumber, 0u);
-    EXPECT_EQ(n->m_nPosition, 0u);
-    EXPECT_EQ(n->m_hPackItem, kNoItem);
-    EXPECT_FALSE(n->m_pPackHeader);
-    ASSERT_TRUE(n->m_pPictureHeader && n->m_pGopHeader && n->m_pSequenceHeader);
-    EXPECT_EQ(n->m_pPictureHeader->m_nTemporalReference, 1);  // the last picture: B with tref 1
+    const CPackNode& n = records->Nodes().front();
+    EXPECT_EQ(n.m_nPackNumber, 0u);
+    EXPECT_EQ(n.m_nPosition, 0u);
+    EXPECT_EQ(n.m_nElements, CPackNode::PictureHeader | CPackNode::GopHeader | CPackNode::SequenceHeader);
     // Two GOPs of three pictures: 2 sequence + 2 GOP + 6 picture groups, in file order.
     const Strings seq = ChildTexts(m_tree, Find({root, "Video sequence"}));
     EXPECT_EQ(seq, (Strings{"sequence header", "group of pictures", "picture (tref = 2, I-Frame)",
@@ -178,8 +196,8 @@ TEST_F(DriverTest, ElementsBeforeTheFirstPackGetTheirOwnRecordAndTopLevelData)
     EXPECT_EQ(ChildTexts(m_tree, kNoItem), (Strings{Root(), "DATA", "PES HEADER"}));
     EXPECT_EQ(ChildTexts(m_tree, Find({"DATA"})), (Strings{"System Header", "Stream 0xBD "}));
     ASSERT_EQ(m_driver.Records()->Count(), 2u);
-    EXPECT_EQ(m_driver.Records()->First()->m_nPackNumber, 0u);
-    EXPECT_EQ(m_driver.Records()->Last()->m_nPackNumber, 1u);
+    EXPECT_EQ(m_driver.Records()->Nodes().front().m_nPackNumber, 0u);
+    EXPECT_EQ(m_driver.Records()->Nodes().back().m_nPackNumber, 1u);
     // One packet, one line, however often the header lists its id; and the pack after it survives.
     EXPECT_EQ(ChildTexts(m_tree, Find({Root(), "Elementary streams", "(Audio Stream 0)"})),
               (Strings{"pack PTS = 100.00 ms"}));
@@ -322,10 +340,10 @@ TEST_F(DriverTest, CleanFramesStraddlingPacketsShowNoMark)
     EXPECT_EQ(ChildTexts(m_tree, m_tree.Child(stream, 1))[1], "audio header @ 640 offs. (expecting @ 640)");
     EXPECT_EQ(ChildTexts(m_tree, m_tree.Child(stream, 2))[1], "audio header @ 608 offs. (expecting @ 608)");
     for (ItemId id = 1; id <= m_tree.Count(); ++id)
-        EXPECT_NE(m_tree.Image(id), TreeImage::Error) << m_tree.Text(id);
+        EXPECT_NE(m_tree.Image(id), TreeImage::Error) << LineText(m_tree, id);
     const ItemId frame = m_tree.Child(m_tree.Child(stream, 0), 2);
     EXPECT_EQ(ChildTexts(m_tree, frame).back(), "Frame Size = 672 bytes (24.00 ms)");
-    EXPECT_TRUE(m_driver.Records()->First()->m_pAudioHeader);
+    EXPECT_TRUE(m_driver.Records()->Nodes().front().Has(CPackNode::AudioHeader));
 }
 
 TEST_F(DriverTest, MisplacedHeaderIsMarkedAndMadeVisible)
@@ -341,7 +359,7 @@ TEST_F(DriverTest, MisplacedHeaderIsMarkedAndMadeVisible)
     ASSERT_NE(marked, kNoItem);
     EXPECT_EQ(m_tree.Image(marked), TreeImage::Error);
     for (ItemId id = marked; id != kNoItem; id = m_tree.Parent(id))
-        EXPECT_TRUE(m_tree.IsExpanded(id)) << m_tree.Text(id);
+        EXPECT_TRUE(m_tree.IsExpanded(id)) << LineText(m_tree, id);
     EXPECT_EQ(m_tree.Image(packet), TreeImage::Plus);
     EXPECT_FALSE(m_tree.IsExpanded(Find({Root(), "Packet structure"})));
 }
@@ -376,7 +394,7 @@ TEST_F(DriverTest, EachAudioStreamCarriesItsOwnFrames)
     ASSERT_EQ(m_tree.ChildCount(stream), 6u);
     EXPECT_EQ(m_tree.ChildCount(Find({Root(), "Elementary streams"})), 1u);
     for (ItemId id = 1; id <= m_tree.Count(); ++id)
-        EXPECT_NE(m_tree.Image(id), TreeImage::Error) << m_tree.Text(id);
+        EXPECT_NE(m_tree.Image(id), TreeImage::Error) << LineText(m_tree, id);
     EXPECT_EQ(ChildTexts(m_tree, m_tree.Child(stream, 3))[1], "audio header @ 268 offs. (expecting @ 268)");
 }
 
@@ -396,7 +414,7 @@ TEST_F(DriverTest, FrameLongerThanItsPacketsCarriesOver)
     EXPECT_EQ(ChildTexts(m_tree, m_tree.Child(stream, 3))[1], "audio header @ 252 offs. (expecting @ 252)");
     EXPECT_EQ(ChildTexts(m_tree, m_tree.Child(stream, 7))[1], "audio header @ 204 offs. (expecting @ 204)");
     for (ItemId id = 1; id <= m_tree.Count(); ++id)
-        EXPECT_NE(m_tree.Image(id), TreeImage::Error) << m_tree.Text(id);
+        EXPECT_NE(m_tree.Image(id), TreeImage::Error) << LineText(m_tree, id);
 }
 
 TEST_F(DriverTest, TreeWithoutRoomEndsTheRunWithWhatItHas)

@@ -2,7 +2,7 @@
 // Parses one element from bytes the way the driver does: from a file, positioned on the
 // first byte after the start code.
 
-#include "analysis/CResultTree.h"
+#include "analysis/LineFormat.h"
 #include "stream/CMpegStreamFile.h"
 #include "support/TestFiles.h"
 
@@ -41,6 +41,6 @@ inline std::vector<std::string> ChildTexts(const CResultTree& t, ItemId item)
 {
     std::vector<std::string> v;
     for (uint32_t r = 0; r < t.ChildCount(item); ++r)
-        v.push_back(t.Text(t.Child(item, r)));
+        v.push_back(LineText(t, t.Child(item, r)));
     return v;
 }

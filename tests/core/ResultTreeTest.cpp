@@ -1,7 +1,7 @@
 // The result tree store: structure queries, the error mark, the icon switch, and the
 // texts made on demand (printf details the displays rely on).
 
-#include "analysis/CResultTree.h"
+#include "analysis/LineFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ TEST(ResultTree, InterleavedAppendsKeepEachParentsOrder)
         EXPECT_EQ(t.Row(underA[r]), r);
         EXPECT_EQ(t.Parent(underA[r]), a);
     }
-    EXPECT_EQ(t.Text(underB[2]), "PACK #106");
+    EXPECT_EQ(LineText(t, underB[2]), "PACK #106");
     EXPECT_EQ(t.Child(a, 50), kNoItem);
     EXPECT_EQ(t.ChildCount(underA[0]), 0u);
 
@@ -48,9 +48,9 @@ TEST(ResultTree, GrowsAcrossChunksWithoutMovingLines)
     for (uint32_t i = 0; i < 200000; ++i)
         last = t.AddValue(root, LineFmt::PackStuffing, i);
     EXPECT_EQ(t.Count(), 200001u);
-    EXPECT_EQ(t.Text(last), "pack stuffing = 199999");
+    EXPECT_EQ(LineText(t, last), "pack stuffing = 199999");
     EXPECT_EQ(t.Row(last), 199999u);
-    EXPECT_EQ(t.Text(root), "root");
+    EXPECT_EQ(LineText(t, root), "root");
     EXPECT_LT(t.MemoryBytes() / t.Count(), 40u);
 }
 
@@ -63,7 +63,7 @@ TEST(ResultTree, ErrorMarkExpandsUpToTheTopAndKeepsTheImagesAbove)
     const ItemId line = t.AddGroup(mid, LineFmt::AudioHeaderNext, 672);
     t.MarkError(line, LineFmt::AudioHeaderNextErr, PackArgs(700, 672));
 
-    EXPECT_EQ(t.Text(line), "audio header @ 700 offs. ERR: ! 672");
+    EXPECT_EQ(LineText(t, line), "audio header @ 700 offs. ERR: ! 672");
     EXPECT_EQ(t.Image(line), TreeImage::Error);
     EXPECT_TRUE(t.IsExpanded(line));
     EXPECT_TRUE(t.IsExpanded(mid));
@@ -86,7 +86,7 @@ TEST(ResultTree, DeleteAllEmptiesAndQueriesOutsideAreHarmless)
     t.DeleteAll();
     EXPECT_EQ(t.Count(), 0u);
     EXPECT_EQ(t.ChildCount(kNoItem), 0u);
-    EXPECT_EQ(t.Text(a), "");
+    EXPECT_EQ(LineText(t, a), "");
     EXPECT_EQ(t.Parent(a), kNoItem);
     EXPECT_EQ(t.Child(12345, 0), kNoItem);
     t.MarkError(99, LineFmt::Pack, 0);
@@ -96,16 +96,17 @@ TEST(ResultTree, DeleteAllEmptiesAndQueriesOutsideAreHarmless)
 TEST(LineText, PrintfDetailsOfTheDisplays)
 {
     CResultTree t;
-    auto text = [&](LineFmt f, uint64_t arg) { return t.Text(t.AddValue(kNoItem, f, arg)); };
+    auto text = [&](LineFmt f, uint64_t arg) { return LineText(t, t.AddValue(kNoItem, f, arg)); };
     // Blank padding, not zeros, in the hexadecimal VBV delay.
     EXPECT_EQ(text(LineFmt::VbvDelay, 0x1A), "VBV delay = 26 (0x  1A)");
     EXPECT_EQ(text(LineFmt::VbvDelay, 65535), "VBV delay = 65535 (0xFFFF)");
-    // A 32-bit time stamp of 2^31 or more prints negative in the raw field.
-    EXPECT_EQ(text(LineFmt::Pts, 0x80000000u), "PTS = 23860929.42 ms (-2147483648)");
+    // The raw field of a time stamp is unsigned and has all 33 bits.
+    EXPECT_EQ(text(LineFmt::Pts, 0x80000000u), "PTS = 23860929.42 ms (2147483648)");
+    EXPECT_EQ(text(LineFmt::Dts, 0x1FFFFFFFFull), "DTS = 95443717.68 ms (8589934591)");
     EXPECT_EQ(text(LineFmt::PackPts, 90000), "pack PTS = 1000.00 ms");
     // Stream ids below 0x10 pad to two places with a blank; an unlabelled id keeps the blank after it.
     EXPECT_EQ(text(LineFmt::StreamIdEntry, 0xBD), "Stream ID 0xBD ");
-    EXPECT_EQ(text(LineFmt::PesStreamPts, PackArgs(90000, 0xBF)), "Stream 0xBF , PTS: 1000.00 ms");
+    EXPECT_EQ(text(LineFmt::PesStreamPts, StreamPtsArg(0xBF, 90000)), "Stream 0xBF , PTS: 1000.00 ms");
     EXPECT_EQ(text(LineFmt::PesStream, 0xE1), "Stream 0xE1 (Video Stream 1)");
     EXPECT_EQ(text(LineFmt::Marker01, 1), "Marker (01) = 01");
     EXPECT_EQ(text(LineFmt::PesMarker, 2), "marker = 02");
@@ -156,7 +157,7 @@ TEST(TreeExport, LargeTreeWrittenInBlocksKeepsPreOrder)
     std::string expected;
     t.ForEachPreOrder([&](ItemId item, uint32_t depth) {
         expected.append(2 * depth, ' ');
-        expected += t.Text(item);
+        expected += LineText(t, item);
         expected.push_back('\n');
     });
     EXPECT_EQ(WrittenText(t), expected);

@@ -104,32 +104,6 @@ TEST(StreamFileOpen, RefusesWhatIsNotARegularFile)
     EXPECT_FALSE(f.Open(fifo, CFile::modeRead));
 }
 
-// ---------------------------------------------------------------------------- writing
-
-TEST(StreamFileWrite, BuffersSmallWritesAndKeepsTheirOrder)
-{
-    TempDir dir;
-    const std::string path = dir.File("out.bin");
-    CStreamFile f;
-    ASSERT_TRUE(f.Open(path, CFile::modeCreate | CFile::modeReadWrite));
-    Bytes expect;
-    auto put = [&](size_t n, uint8_t v) {
-        Bytes b(n, v);
-        ASSERT_TRUE(f.Write(b.data(), static_cast<uint32_t>(n)));
-        expect.insert(expect.end(), b.begin(), b.end());
-    };
-    put(100000, 1);
-    EXPECT_EQ(ReadWholeFile(path).size(), 0u);  // still buffered
-    put(60000, 2);  // does not fit behind: the first 100000 go out
-    EXPECT_EQ(ReadWholeFile(path).size(), 100000u);
-    put(200000, 3);  // larger than the buffer: the 60000 waiting, then this, directly
-    EXPECT_EQ(ReadWholeFile(path).size(), 360000u);
-    put(10, 4);
-    EXPECT_EQ(f.GetStreamPosition(), 360010u);
-    f.Close();
-    EXPECT_EQ(ReadWholeFile(path), expect);
-}
-
 // ---------------------------------------------------------------------------- start codes
 
 // The scanner's contract: what sliding a three-byte window one Read at a time returns.

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 namespace
@@ -21,7 +22,7 @@ std::string Mine(const char* f, std::initializer_list<FmtArg> a)
 template <class... T>
 std::string Libc(const char* f, T... a)
 {
-    char buf[256];
+    char buf[512];
     std::snprintf(buf, sizeof buf, f, a...);
     return buf;
 }
@@ -41,16 +42,33 @@ TEST(TextFormat, IntegersAsPrintfPrintsThem)
 
 TEST(TextFormat, FixedPointAsPrintfRoundsIt)
 {
-    std::mt19937 rng(6);
+    std::mt19937_64 rng(6);
     std::vector<double> values = {0.0, -0.0, 0.005, 0.015, 0.125, 2.5, 1000.0, 26.1224489795918, 8.70748299319728,
-                                  22.05, 44.1, 23860929.422222223, 47721858.833333336, -3.75, 1e12, NAN, INFINITY};
+                                  22.05, 44.1, 23860929.422222223, 47721858.833333336, -3.75, 1e12, 1e300, -1e-300,
+                                  5e-324, 0.5, 1.5, -0.5, NAN, -NAN, INFINITY, -INFINITY};
     for (int i = 0; i < 20000; ++i)
         values.push_back(static_cast<double>(static_cast<uint32_t>(rng())) * (1.0 / 90.0));
     for (int i = 0; i < 2000; ++i)
         values.push_back(static_cast<double>(rng() % 100000) / 8.0);  // exact binary ties
-    for (const char* f : {"%.2f", "%.1f", "%f", "%8.3f"})
+    for (int i = 0; i < 5000; ++i)
+    {
+        // Any bit pattern: every magnitude, subnormals, both signs.
+        const uint64_t bits = rng();
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        values.push_back(v);
+    }
+    for (const char* f : {"%.2f", "%.1f", "%f", "%.0f", "%8.3f", "%.17f", "%+.2f", "% .1f", "%08.2f", "%-9.3f|",
+                          "%#.0f", "%+010.1f"})
         for (double v : values)
             ASSERT_EQ(Mine(f, {v}), Libc(f, v)) << f << " " << v;
+    // The compile-time formats take the same path.
+    for (double v : values)
+    {
+        std::string s;
+        AppendFixed(s, v, 2);
+        ASSERT_EQ(s, Libc("%.2f", v)) << v;
+    }
 }
 
 TEST(TextFormat, StringsAndMixedFormats)

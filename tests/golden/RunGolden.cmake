@@ -35,6 +35,8 @@ set(cases
   "missing-file|1|no-such-file.mpg"
   "directory|1|."
   "usage|2|--packs"
+  "streams-sample|1|--streams,sample.mpg,edge.mpg,no-such-file.mpg"
+  "units-usage|2|--units,sample.mpg,edge.mpg"
 )
 
 check_cli_cases("${WORK_DIR}" "${GOLDEN_DIR}" "${WORK_DIR}" ${cases})

@@ -321,6 +321,15 @@ TEST(ModelSystem, DamageIsSkippedAndCounted)
         // The units before the damage are all there.
         EXPECT_GE(s.units.at(MakeStreamKey(0xE0)).size(), 10u);
     }
+    {
+        // Not damage: streams joined end to end leave an end code between two packs.
+        Bytes b = m.file;
+        const size_t at = m.pieces[3].second - 9 - 14;
+        b.insert(b.begin() + static_cast<long>(at), {0x00, 0x00, 0x01, 0xB9});
+        const RecordingSink s = Demux(b);
+        EXPECT_EQ(s.packs.size(), packs);
+        EXPECT_TRUE(s.resyncs.empty());
+    }
 }
 
 // ---------------------------------------------------------------------------- DVD substreams
@@ -416,7 +425,8 @@ TEST(ModelDvd, AudioAndSubpictureSubstreams)
     EXPECT_EQ(pcmFrames[0].channels, 2);
     EXPECT_EQ(pcmFrames[1].dts27 - pcmFrames[0].dts27, 27000000 / 600);
     EXPECT_EQ(pcmFrames[0].offset, s.pes[1].payloadOffset);
-    EXPECT_EQ(s.pes[1].payloadOffset - s.pes[1].offset, 6u + 3 + 5 + 7);  // PES header, PTS, substream header
+    EXPECT_EQ(s.pes[1].headerSize, 6u + 3 + 5);  // PES header with its PTS
+    EXPECT_EQ(s.pes[1].payloadOffset - s.pes[1].offset, 6u + 3 + 5 + 7);  // and the substream header
 
     const auto& spus = s.units.at(MakeStreamKey(0xBD, 0x20));
     ASSERT_EQ(spus.size(), 1u);
@@ -520,8 +530,11 @@ TEST(ModelColumns, TwentyFourBytesPerUnit)
         store.OnAccessUnit(u);
     }
     ASSERT_EQ(store.Units(), static_cast<size_t>(count));
-    // The pages fill up; what is left is at most one page per column and stream.
+    // Until the end, the last page of each column may be partly empty...
     EXPECT_LE(store.MemoryBytes(), 24u * count + 2 * 24 * 4096 + 1024);
+    // ...after it, the columns hold 24 bytes per unit and a pointer per page of 4096.
+    store.OnEnd({});
+    EXPECT_LE(store.MemoryBytes(), 24u * count + 4096);
     const model::CUnitSeries* video = store.Find(MakeStreamKey(0xE0));
     ASSERT_NE(video, nullptr);
     const size_t i = 100001;  // the 75001st video unit: overall unit 100001
@@ -532,6 +545,15 @@ TEST(ModelColumns, TwentyFourBytesPerUnit)
     EXPECT_FALSE(video->Flags(75000) & model::CUnitSeries::PtsCoded);
     EXPECT_EQ(video->Dts90(75000), 1000000 + 3600ll * i);
     EXPECT_EQ(video->Pts90(75000), 1000000 + 3600ll * i + 7200);
+
+    // A trimmed column grows again with its values in place.
+    model::AccessUnit extra;
+    extra.stream = MakeStreamKey(0xE0);
+    extra.size = 77;
+    store.OnAccessUnit(extra);
+    ASSERT_EQ(video->Count(), 150001u);
+    EXPECT_EQ(video->Size(150000), 77u);
+    EXPECT_EQ(video->Size(149999), 1000u + 199999);
 }
 
 }  // namespace

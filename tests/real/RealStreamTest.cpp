@@ -75,14 +75,14 @@ Strings ChildTexts(const CResultTree& tree, ItemId parent)
 {
     Strings texts;
     for (uint32_t r = 0; r < tree.ChildCount(parent); ++r)
-        texts.push_back(tree.Text(tree.Child(parent, r)));
+        texts.push_back(LineText(tree, tree.Child(parent, r)));
     return texts;
 }
 
 ItemId ChildNamed(const CResultTree& tree, ItemId parent, const std::string& text)
 {
     for (uint32_t r = 0; r < tree.ChildCount(parent); ++r)
-        if (tree.Text(tree.Child(parent, r)) == text)
+        if (LineText(tree, tree.Child(parent, r)) == text)
             return tree.Child(parent, r);
     return kNoItem;
 }
@@ -111,11 +111,11 @@ Analysis Analyze(const std::string& name)
     for (uint32_t r = 0; r < tree.ChildCount(video); ++r)
     {
         const ItemId item = tree.Child(video, r);
-        const std::string text = tree.Text(item);
+        const std::string text = LineText(tree, item);
         if (text == "sequence header")
             a.sequences.push_back(ChildTexts(tree, item));
         else if (text == "group of pictures")
-            a.timecodes.push_back(tree.Text(tree.Child(item, 1)));
+            a.timecodes.push_back(LineText(tree, tree.Child(item, 1)));
         else if (StartsWith(text, "picture (tref = "))
         {
             // "picture (tref = %d, %s)"
@@ -132,7 +132,7 @@ Analysis Analyze(const std::string& name)
     for (uint32_t s = 0; s < tree.ChildCount(streams); ++s)
     {
         const ItemId stream = tree.Child(streams, s);
-        if (!StartsWith(tree.Text(stream), "(Audio Stream "))
+        if (!StartsWith(LineText(tree, stream), "(Audio Stream "))
             continue;
         for (uint32_t p = 0; p < tree.ChildCount(stream); ++p)
         {
@@ -140,7 +140,7 @@ Analysis Analyze(const std::string& name)
             for (uint32_t h = 0; h < tree.ChildCount(packet); ++h)
             {
                 const ItemId header = tree.Child(packet, h);
-                if (!StartsWith(tree.Text(header), "audio header @ "))
+                if (!StartsWith(LineText(tree, header), "audio header @ "))
                     continue;
                 AudioFrame f{0, ChildTexts(tree, header)};
                 if (f.lines.size() == 6 && StartsWith(f.lines[5], "Frame Size = "))

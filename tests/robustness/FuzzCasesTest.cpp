@@ -86,14 +86,14 @@ TEST_P(FuzzCaseTest, AnalysesWholeAndSavesAConsistentAnalysisFile)
     size_t at = 79 + path.size();
     ASSERT_GE(b.size(), at);
     EXPECT_EQ(LE32(b, at - 4), list.Count());
-    for (const CPackNode* node = list.First(); node; node = node->m_pNext.get())
+    for (const CPackNode& node : list.Nodes())
     {
         ASSERT_GE(b.size(), at + 74);
         EXPECT_EQ(std::memcmp(b.data() + at + 4, "SP1.0", 6), 0);
-        EXPECT_EQ(LE32(b, at + 14 + 12), node->m_nPackNumber);
-        EXPECT_EQ(LE32(b, at + 14 + 16), static_cast<uint32_t>(node->m_nPosition));
+        EXPECT_EQ(LE32(b, at + 14 + 12), node.m_nPackNumber);
+        EXPECT_EQ(LE32(b, at + 14 + 16), static_cast<uint32_t>(node.m_nPosition));
         at += 74;
-        if (node->m_pPackHeader)
+        if (node.Has(CPackNode::PackHeader))
         {
             ASSERT_GE(b.size(), at + 94);
             EXPECT_EQ(std::memcmp(b.data() + at + 4, "PH1.0", 6), 0);

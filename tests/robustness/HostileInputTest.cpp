@@ -183,7 +183,7 @@ protected:
         }
         m_texts.clear();
         for (ItemId id = 1; id <= tree.Count(); ++id)
-            m_texts.push_back(tree.Text(id));
+            m_texts.push_back(LineText(tree, id));
         m_images.clear();
         for (ItemId id = 1; id <= tree.Count(); ++id)
             m_images.push_back(tree.Image(id));

@@ -130,7 +130,7 @@ TEST_F(LargeFileTest, SparseFilePastFourGigabytes)
     size_t audioHeaders = 0, marked = 0;
     for (ItemId id = 1; id <= tree.Count(); ++id)
     {
-        audioHeaders += tree.Text(id).rfind("audio header @ ", 0) == 0;
+        audioHeaders += LineText(tree, id).rfind("audio header @ ", 0) == 0;
         marked += tree.Image(id) == TreeImage::Error;
     }
     EXPECT_EQ(audioHeaders, 2u);

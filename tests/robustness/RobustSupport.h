@@ -153,9 +153,9 @@ inline RunFigures Figures(const CAnalysisDriver& driver, const CResultTree& tree
     if (const CPackList* list = driver.Records())
     {
         f.nodes = list->Count();
-        for (const CPackNode* n = list->First(); n; n = n->m_pNext.get())
-            if (n->m_nPackNumber != 0)
-                f.packPositions.push_back(n->m_nPosition);
+        for (const CPackNode& n : list->Nodes())
+            if (n.m_nPackNumber != 0)
+                f.packPositions.push_back(n.m_nPosition);
     }
     return f;
 }

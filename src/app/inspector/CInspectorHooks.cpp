@@ -55,7 +55,7 @@ CInspectorHooks::CInspectorHooks(CAnalyzerDlg& dlg)
     connect(&dlg.Model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         if (m_pSearch)
             m_pSearch->Stop();
-        m_packLines.clear();
+        m_packStarts.clear();
         m_pLinesOf = nullptr;
     });
 }
@@ -93,47 +93,63 @@ void CInspectorHooks::OnInspect()
 // Packs and tree lines
 // ---------------------------------------------------------------------------------
 
-const std::vector<std::pair<uint64_t, ItemId>>& CInspectorHooks::PackLines()
+const std::vector<std::pair<uint64_t, uint32_t>>& CInspectorHooks::PackStarts()
 {
     const CPackList* records = m_dlg.Driver().Records();
     if (records != m_pLinesOf || (records && records->Count() != m_nLinesCount))
     {
-        m_packLines.clear();
+        m_packStarts.clear();
         m_pLinesOf = records;
         m_nLinesCount = records ? records->Count() : 0;
         // A record's position is taken just after its pack start code.
-        for (const CPackNode* node = records ? records->First() : nullptr; node; node = node->m_pNext.get())
-            if (node->m_nPackNumber != 0 && node->m_hPackItem != kNoItem && node->m_nPosition >= 4)
-                m_packLines.emplace_back(node->m_nPosition - 4, node->m_hPackItem);
-        std::stable_sort(m_packLines.begin(), m_packLines.end(),
+        if (records)
+            for (const CPackNode& node : records->Nodes())
+                if (node.m_nPackNumber != 0 && node.m_nPosition >= 4)
+                    m_packStarts.emplace_back(node.m_nPosition - 4, node.m_nPackNumber);
+        std::stable_sort(m_packStarts.begin(), m_packStarts.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
     }
-    return m_packLines;
+    return m_packStarts;
 }
 
 ItemId CInspectorHooks::PackLine(uint64_t offset, bool exact)
 {
     if (m_dlg.IsRunning())
         return kNoItem;
-    const auto& lines = PackLines();
-    auto it = std::upper_bound(lines.begin(), lines.end(), offset,
+    const auto& starts = PackStarts();
+    auto it = std::upper_bound(starts.begin(), starts.end(), offset,
                                [](uint64_t value, const auto& entry) { return value < entry.first; });
-    if (it == lines.begin())
+    if (it == starts.begin())
         return kNoItem;
     --it;
     if (exact && it->first != offset)
         return kNoItem;
-    return it->second;
+    return PackNumberLine(it->second);
 }
 
 ItemId CInspectorHooks::PackNumberLine(uint32_t number)
 {
-    if (m_dlg.IsRunning())
+    const CResultTree& tree = m_dlg.ResultTree();
+    if (m_dlg.IsRunning() || number == 0 || tree.ChildCount(kNoItem) == 0)
         return kNoItem;
-    const CPackList* records = m_dlg.Driver().Records();
-    for (const CPackNode* node = records ? records->First() : nullptr; node; node = node->m_pNext.get())
-        if (node->m_nPackNumber == number && node->m_hPackItem != kNoItem)
-            return node->m_hPackItem;
+    // "PACK #n" lines are the children of "Packet structure", in order; the n-th is
+    // looked at first.
+    const ItemId root = tree.Child(kNoItem, 0);
+    ItemId packets = kNoItem;
+    for (uint32_t row = 0; row < tree.ChildCount(root) && packets == kNoItem; ++row)
+        if (tree.Format(tree.Child(root, row)) == LineFmt::PacketStructure)
+            packets = tree.Child(root, row);
+    if (packets == kNoItem)
+        return kNoItem;
+    auto isPack = [&](ItemId line) {
+        return tree.Format(line) == LineFmt::PackNumber && static_cast<uint32_t>(tree.Arg(line)) == number;
+    };
+    const uint32_t count = tree.ChildCount(packets);
+    if (number <= count && isPack(tree.Child(packets, number - 1)))
+        return tree.Child(packets, number - 1);
+    for (uint32_t row = 0; row < count; ++row)
+        if (isPack(tree.Child(packets, row)))
+            return tree.Child(packets, row);
     return kNoItem;
 }
 
@@ -182,8 +198,9 @@ void CInspectorHooks::OnTreeLineChanged()
         line = tree.Parent(line);
     if (line == kNoItem)
         return;
-    for (const auto& [offset, item] : PackLines())
-        if (item == line)
+    const auto number = static_cast<uint32_t>(tree.Arg(line));
+    for (const auto& [offset, n] : PackStarts())
+        if (n == number)
         {
             m_pWindow->ShowPack(offset);
             return;

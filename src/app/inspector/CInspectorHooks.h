@@ -53,13 +53,13 @@ public:
 private:
     void OnPackSelected(quint64 packOffset);
     void OnTreeLineChanged();
-    // (pack start offset, tree line) of the analysis on show, in file order.
-    const std::vector<std::pair<uint64_t, ItemId>>& PackLines();
+    // (pack start offset, pack number) of the analysis on show, in file order.
+    const std::vector<std::pair<uint64_t, uint32_t>>& PackStarts();
 
     CAnalyzerDlg& m_dlg;
     std::unique_ptr<CInspectorWindow> m_pWindow;
     QPointer<CTreeSearchDlg> m_pSearch;
-    std::vector<std::pair<uint64_t, ItemId>> m_packLines;
+    std::vector<std::pair<uint64_t, uint32_t>> m_packStarts;
     const CPackList* m_pLinesOf = nullptr;
     uint32_t m_nLinesCount = 0;
 };

@@ -78,7 +78,7 @@ ItemId FindLine(const CResultTree& tree, ItemId from, std::string_view needle, b
                 return kNoItem;
         }
         text.clear();
-        tree.AppendText(at, text);
+        AppendLineText(tree, at, text);
         if (std::search(text.begin(), text.end(), needle.begin(), needle.end(), same) != text.end())
         {
             visited.store(n + 1, std::memory_order_relaxed);

@@ -8,6 +8,7 @@
 // reads), and keep the tree unchanged until the search has ended.
 
 #include "analysis/CResultTree.h"
+#include "analysis/LineFormat.h"
 
 #include <atomic>
 #include <cstdint>

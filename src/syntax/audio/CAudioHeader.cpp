@@ -107,16 +107,3 @@ int32_t CAudioHeader::Parse(const uint8_t* bytes, int32_t available)
     FrameSize(f, m_nFrameLength, m_dFrameDuration);
     return m_nFrameLength;
 }
-
-// ---------------------------------------------------------------------------- display
-
-void CAudioHeader::Display(CResultTree& tree, ItemId parent) const
-{
-    tree.AddValue(parent, LineFmt::MpegLevel, PackArgs(m_nVersion, m_nLayer));
-    tree.AddValue(parent, m_nProtectionBit ? LineFmt::ProtectionNoCrc : LineFmt::ProtectionCrc);
-    tree.AddValue(parent, LineFmt::BitrateIdx, PackArgs(m_nBitRateIndex, static_cast<uint32_t>(m_nBitRate)));
-    tree.AddValue(parent, LineFmt::SamplingFreq, PackArgs(m_nSamplingFrequencyIndex, m_nVersion));
-    tree.AddValue(parent, LineFmt::AudioPadding, m_nPaddingBit);
-    tree.AddValue(parent, LineFmt::FrameSize,
-                  PackArgs(static_cast<uint32_t>(m_nFrameLength), uint32_t{m_raw[1]} | (uint32_t{m_raw[2]} << 8)));
-}

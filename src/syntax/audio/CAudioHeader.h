@@ -2,21 +2,14 @@
 // MPEG audio frame header (ISO/IEC 11172-3, 13818-3): four bytes in memory, the frame
 // length and duration computed from them.
 
-#include "analysis/CResultTree.h"
-
 #include <cstdint>
 
 class CAudioHeader
 {
 public:
-    CAudioHeader() = default;
-    virtual ~CAudioHeader() = default;
-
     // Decodes the header at bytes (available bytes readable; missing ones count as 0)
     // and returns the frame length in bytes, 0 for a header without table entries.
     int32_t Parse(const uint8_t* bytes, int32_t available = 4);
-    // Six value lines directly under parent.
-    void Display(CResultTree& tree, ItemId parent) const;
 
     // kbit/s for version 1 or 2, layer 1..3, index 1..14; 0 without an entry.
     static int32_t BitRateFor(uint32_t version, uint32_t layer, uint32_t index);

@@ -4,8 +4,6 @@
 
 #include <cstring>
 
-// ---------------------------------------------------------------------------- parsing
-
 bool CPackHeader::Parse(const uint8_t* bytes, size_t n)
 {
     std::memset(m_raw, 0, sizeof m_raw);
@@ -32,8 +30,6 @@ bool CPackHeader::Parse(const uint8_t* bytes, size_t n)
     m_nStuffingLength = b9 & 7;
 
     m_nScrBase = (uint64_t{m_nScr32_30} << 30) | (m_nScr29_15 << 15) | m_nScr14_0;
-    // The analysis file keeps the milliseconds of the low 32 bits.
-    m_dScrMs = TicksToMs(static_cast<uint32_t>(m_nScrBase));
     m_nMuxRateBps = m_nProgramMuxRate * 400;
     return bytes && n >= sizeof m_raw;
 }
@@ -50,30 +46,4 @@ bool CPackHeader::Parse(CStreamFile& file)
         if (file.Read(&stuffing[i], 1) != 1)
             return false;
     return Parse(b, sizeof b);
-}
-
-// ---------------------------------------------------------------------------- display
-
-void CPackHeader::Display(CResultTree& tree)
-{
-    tree.AddValue(m_hHeaderItem, LineFmt::Scr, static_cast<uint32_t>(m_nScrBase));
-    tree.AddValue(m_hHeaderItem, LineFmt::MuxrateBps, m_nMuxRateBps);
-    if (m_hDetailsItem == kNoItem)
-        m_hDetailsItem = tree.AddGroup(m_hHeaderItem, LineFmt::Details);
-
-    const ItemId d = m_hDetailsItem;
-    tree.AddValue(d, LineFmt::Marker01, m_nMarker01);
-    tree.AddValue(d, LineFmt::ScrBits32to30, m_nScr32_30);
-    tree.AddValue(d, LineFmt::Marker1, m_nMarker1);
-    tree.AddValue(d, LineFmt::ScrBits29to15, m_nScr29_15);
-    tree.AddValue(d, LineFmt::Marker1, m_nMarker2);
-    tree.AddValue(d, LineFmt::ScrBits14to0, m_nScr14_0);
-    tree.AddValue(d, LineFmt::Marker1, m_nMarker3);
-    tree.AddValue(d, LineFmt::ScrExtension, m_nScrExtension);
-    tree.AddValue(d, LineFmt::Marker1, m_nMarker4);
-    tree.AddValue(d, LineFmt::MuxrateRaw, m_nProgramMuxRate);
-    tree.AddValue(d, LineFmt::Marker1, m_nMarker5);
-    tree.AddValue(d, LineFmt::Marker1, m_nMarker6);
-    tree.AddValue(d, LineFmt::ReservedHex, m_nReserved);
-    tree.AddValue(d, LineFmt::PackStuffing, m_nStuffingLength);
 }

@@ -2,31 +2,19 @@
 // Pack header (after 00 00 01 BA), always read with the MPEG-2 layout: ten fixed bytes
 // and up to seven stuffing bytes. An MPEG-1 pack shows as "Marker (01) = 00".
 
-#include "analysis/CResultTree.h"
-
 #include <cstddef>
 #include <cstdint>
 
 class CStreamFile;
-class CFile;
 
 class CPackHeader
 {
 public:
-    CPackHeader() = default;
-    virtual ~CPackHeader() = default;
-
     // b: the bytes after the start code, n of them. True when n covers the ten fixed
-    // bytes; missing bytes read as 0, so fields beyond n stay 0. Stuffing is not read.
+    // bytes; a field whose last byte lies beyond n stays 0. Stuffing is not read.
     bool Parse(const uint8_t* b, size_t n);
     // The ten fixed bytes and the stuffing from file, then the fields from them.
     bool Parse(CStreamFile& file);
-    // Adds the lines under m_hHeaderItem, which the driver sets first.
-    void Display(CResultTree& tree);
-    // The PH1.0 record: tag, length 80, 80-byte payload.
-    bool Save(CFile& file) const;
-    // The 80-byte payload of the PH1.0 record (little-endian, binary64 SCR).
-    void SavePayload(uint8_t out[80]) const;
 
     uint32_t m_nMarker01 = 0;        // 2 bits
     uint32_t m_nScr32_30 = 0;        // 3 bits
@@ -43,10 +31,6 @@ public:
     uint32_t m_nReserved = 0;        // 5 bits
     uint32_t m_nStuffingLength = 0;  // 3 bits
     uint64_t m_nScrBase = 0;         // 33-bit SCR base
-    double m_dScrMs = 0.0;           // of the low 32 bits, as the analysis file keeps it
     uint32_t m_nMuxRateBps = 0;      // program mux rate * 400
-
-    ItemId m_hHeaderItem = kNoItem;
-    ItemId m_hDetailsItem = kNoItem;
     uint8_t m_raw[10] = {};
 };

@@ -18,6 +18,9 @@ uint64_t TimeStamp(const uint8_t* t)
 
 bool CPesHeader::Parse(const uint8_t* bytes, size_t n)
 {
+    const uint8_t streamId = m_nStreamId;
+    *this = CPesHeader();
+    m_nStreamId = streamId;
     if (!bytes)
         n = 0;
     // The five fixed bytes, missing ones as 0.
@@ -44,7 +47,13 @@ bool CPesHeader::Parse(const uint8_t* bytes, size_t n)
     // Optional fields are taken only where both the header data and the bytes at hand
     // cover all of their bytes.
     const uint32_t have = n > 5 ? static_cast<uint32_t>(n - 5 < H ? n - 5 : H) : 0;
-    const uint8_t* d = have > 0 ? bytes + 5 : nullptr;
+    if (have > 0)
+        ParseHeaderData(bytes + 5, have);
+    return n >= 5 && n - 5 >= H;
+}
+
+void CPesHeader::ParseHeaderData(const uint8_t* d, uint32_t have)
+{
     auto covers = [&](uint32_t from, uint32_t count) { return from + count <= have; };
     uint32_t p = 0;
     if (m_nPtsDtsFlags == 2 || m_nPtsDtsFlags == 3)
@@ -69,37 +78,38 @@ bool CPesHeader::Parse(const uint8_t* bytes, size_t n)
         p += 1;
     if (m_nCrcFlag)
         p += 2;
-
     if (m_nExtensionFlag && covers(p, 1))
-    {
-        const uint32_t e = d[p];
-        m_nPrivateDataFlag = static_cast<uint8_t>(e >> 7);
-        m_nPackHeaderFieldFlag = (e >> 6) & 1;
-        m_nSequenceCounterFlag = (e >> 5) & 1;
-        m_nPstdBufferFlag = (e >> 4) & 1;
-        m_nExtReserved = (e >> 1) & 7;
-        m_nExtensionFlag2 = e & 1;
+        ParseExtension(d + p, have - p);
+}
 
-        uint32_t q = p + 1;
-        if (m_nPrivateDataFlag)
-            q += 16;
-        bool reachable = true;  // false once a length byte we need lies outside the header
-        if (m_nPackHeaderFieldFlag)
-        {
-            if (covers(q, 1))
-                q += d[q] + 1u;
-            else
-                reachable = false;
-        }
-        if (m_nSequenceCounterFlag)
-            q += 2;
-        if (m_nPstdBufferFlag && reachable && covers(q, 2))
-        {
-            m_nPstdBufferScale = (d[q] >> 5) & 1;
-            m_nPstdBufferSize = static_cast<int32_t>(((uint32_t{d[q]} & 0x1F) << 8) | d[q + 1]);
-        }
+void CPesHeader::ParseExtension(const uint8_t* x, uint32_t have)
+{
+    const uint32_t e = x[0];
+    m_nPrivateDataFlag = static_cast<uint8_t>(e >> 7);
+    m_nPackHeaderFieldFlag = (e >> 6) & 1;
+    m_nSequenceCounterFlag = (e >> 5) & 1;
+    m_nPstdBufferFlag = (e >> 4) & 1;
+    m_nExtReserved = (e >> 1) & 7;
+    m_nExtensionFlag2 = e & 1;
+
+    auto covers = [&](uint32_t from, uint32_t count) { return from + count <= have; };
+    uint32_t q = 1;
+    if (m_nPrivateDataFlag)
+        q += 16;
+    if (m_nPackHeaderFieldFlag)
+    {
+        // The P-STD field lies behind the pack header field, whose length byte we need.
+        if (!covers(q, 1))
+            return;
+        q += x[q] + 1u;
     }
-    return n >= 5 && n - 5 >= H;
+    if (m_nSequenceCounterFlag)
+        q += 2;
+    if (m_nPstdBufferFlag && covers(q, 2))
+    {
+        m_nPstdBufferScale = (x[q] >> 5) & 1;
+        m_nPstdBufferSize = static_cast<int32_t>(((uint32_t{x[q]} & 0x1F) << 8) | x[q + 1]);
+    }
 }
 
 bool CPesHeader::Parse(CStreamFile& file)
@@ -112,69 +122,4 @@ bool CPesHeader::Parse(CStreamFile& file)
     if (file.Read(h + 5, H) != H)
         return false;
     return Parse(h, 5 + H);
-}
-
-// ---------------------------------------------------------------------------- display
-
-void CPesHeader::Display(CResultTree& tree, ItemId parent)
-{
-    if (m_hStreamLineItem == kNoItem)
-    {
-        m_hStreamLineItem = HasPts() ? tree.AddGroup(parent, LineFmt::PesStreamPts, PackArgs(static_cast<uint32_t>(m_nPts), m_nStreamId))
-                                     : tree.AddGroup(parent, LineFmt::PesStream, m_nStreamId);
-    }
-    if (m_hPesHeaderItem == kNoItem)
-        m_hPesHeaderItem = tree.AddGroup(m_hStreamLineItem, LineFmt::PesHeader);
-    AddFieldLines(tree, m_hPesHeaderItem);
-}
-
-void CPesHeader::DisplayHeader(CResultTree& tree, ItemId parent)
-{
-    AddFieldLines(tree, tree.AddGroup(parent, LineFmt::PesHeader));
-}
-
-void CPesHeader::AddFieldLines(CResultTree& tree, ItemId item) const
-{
-    tree.AddValue(item, LineFmt::PacketLength, static_cast<uint32_t>(m_nPacketLength));
-    tree.AddValue(item, LineFmt::PesMarker, m_nMarkerBits);
-    tree.AddValue(item, LineFmt::ScramblingControl, m_nScramblingControl);
-    tree.AddValue(item, LineFmt::Prio, m_nPriority);
-    tree.AddValue(item, LineFmt::DataAlignment, m_nDataAlignment);
-    tree.AddValue(item, LineFmt::Copyright, m_nCopyright);
-    tree.AddValue(item, LineFmt::OriginalCopy, m_nOriginalOrCopy);
-    tree.AddValue(item, LineFmt::PtsDtsFlags, m_nPtsDtsFlags);
-    tree.AddValue(item, LineFmt::Escr, m_nEscrFlag);
-    tree.AddValue(item, LineFmt::EsRate, m_nEsRateFlag);
-    tree.AddValue(item, LineFmt::DsmTrickMode, m_nDsmTrickModeFlag);
-    tree.AddValue(item, LineFmt::AddCopyInfo, m_nAdditionalCopyInfoFlag);
-    tree.AddValue(item, LineFmt::CrcFlag, m_nCrcFlag);
-
-    if (m_nExtensionFlag)
-    {
-        const ItemId ext = tree.AddGroup(item, LineFmt::PesExtension, 1);
-        tree.AddValue(ext, LineFmt::PesPrivateData, m_nPrivateDataFlag);
-        tree.AddValue(ext, LineFmt::PackHeaderField, m_nPackHeaderFieldFlag);
-        tree.AddValue(ext, LineFmt::SequenceCounter, m_nSequenceCounterFlag);
-        if (m_nPstdBufferFlag)
-        {
-            const ItemId pstd = tree.AddGroup(ext, LineFmt::PstdBufferFlag, 1);
-            const uint32_t bytes = static_cast<uint32_t>(m_nPstdBufferSize) * (m_nPstdBufferScale ? 1024u : 128u);
-            tree.AddValue(pstd, LineFmt::PstdBuffer, bytes);
-        }
-        else
-        {
-            tree.AddValue(ext, LineFmt::PstdBufferFlag, 0);
-        }
-        tree.AddValue(ext, LineFmt::ReservedDec, m_nExtReserved);
-        tree.AddValue(ext, LineFmt::PesExtensionField, m_nExtensionFlag2);
-    }
-    else
-    {
-        tree.AddValue(item, LineFmt::PesExtension, 0);
-    }
-    tree.AddValue(item, LineFmt::HeaderDataLength, m_nHeaderDataLength);
-    if (HasPts())
-        tree.AddValue(item, LineFmt::Pts, static_cast<uint32_t>(m_nPts));
-    if (HasDts())
-        tree.AddValue(item, LineFmt::Dts, static_cast<uint32_t>(m_nDts));
 }

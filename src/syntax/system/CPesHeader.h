@@ -2,8 +2,6 @@
 // PES packet header, always read with the MPEG-2 syntax: two length bytes, two flag
 // bytes, the header data length and the header data.
 
-#include "analysis/CResultTree.h"
-
 #include <cstddef>
 #include <cstdint>
 
@@ -12,19 +10,12 @@ class CStreamFile;
 class CPesHeader
 {
 public:
-    CPesHeader() = default;
-    virtual ~CPesHeader() = default;
-
     // b: the bytes from PES_packet_length on, n of them. True when n covers the five
-    // fixed bytes and the header data; fields beyond n stay 0.
+    // fixed bytes and the header data; fields beyond n stay 0. The stream id is the
+    // caller's: it stands in the start code.
     bool Parse(const uint8_t* b, size_t n);
     // The fixed bytes and the header data from file, then the fields from them.
     bool Parse(CStreamFile& file);
-    // The stream line under parent (the pack's "DATA"), "PES HEADER" and the fields.
-    void Display(CResultTree& tree, ItemId parent);
-    // A new "PES HEADER" group under parent with the fields.
-    void DisplayHeader(CResultTree& tree, ItemId parent);
-    void AddFieldLines(CResultTree& tree, ItemId item) const;
 
     uint8_t m_nStreamId = 0;
     int32_t m_nPacketLength = 0;     // 16 bits
@@ -52,11 +43,14 @@ public:
     int32_t m_nPstdBufferSize = 0;   // 13 bits
     uint64_t m_nPts = 0;             // 33 bits
     uint64_t m_nDts = 0;             // 33 bits
-    ItemId m_hStreamLineItem = kNoItem;
-    ItemId m_hPesHeaderItem = kNoItem;
 
     bool HasPts() const { return (m_nPtsDtsFlags & 2) != 0; }
     bool HasDts() const { return (m_nPtsDtsFlags & 1) != 0; }
     // PES packet length - header data length - 3: the payload behind the header.
     int32_t PayloadSize() const { return m_nPacketLength - m_nHeaderDataLength - 3; }
+
+private:
+    // The optional fields from have bytes of header data; the extension from have bytes.
+    void ParseHeaderData(const uint8_t* d, uint32_t have);
+    void ParseExtension(const uint8_t* x, uint32_t have);
 };

@@ -2,37 +2,9 @@
 
 #include "stream/CStreamFile.h"
 
-#include <new>
-
-CSystemHeader::CSystemHeader(const CSystemHeader& other)
-    : m_nSize(other.m_nSize)
-    , m_nMarker1(other.m_nMarker1)
-    , m_nRateBound(other.m_nRateBound)
-    , m_nMarker2(other.m_nMarker2)
-    , m_nAudioBound(other.m_nAudioBound)
-    , m_nFixedFlag(other.m_nFixedFlag)
-    , m_nCspsFlag(other.m_nCspsFlag)
-    , m_nSystemAudioLock(other.m_nSystemAudioLock)
-    , m_nSystemVideoLock(other.m_nSystemVideoLock)
-    , m_nMarker3(other.m_nMarker3)
-    , m_nVideoBound(other.m_nVideoBound)
-    , m_nReservedByte(other.m_nReservedByte)
-    , m_streams(other.m_streams)
-    , m_hParent(other.m_hParent)
-    , m_hSystemHeaderItem(other.m_hSystemHeaderItem)
-{
-    if (other.m_pRaw && other.m_nSize > 0)
-    {
-        m_pRaw.reset(new (std::nothrow) uint8_t[static_cast<size_t>(other.m_nSize)]);
-        if (m_pRaw)
-            std::memcpy(m_pRaw.get(), other.m_pRaw.get(), static_cast<size_t>(other.m_nSize));
-    }
-}
-
-// ---------------------------------------------------------------------------- parsing
-
 bool CSystemHeader::Parse(const uint8_t* bytes, size_t n)
 {
+    *this = CSystemHeader();
     if (!bytes || n < 2)
         return false;
     const uint32_t H = (uint32_t{bytes[0]} << 8) | bytes[1];
@@ -65,7 +37,6 @@ bool CSystemHeader::Parse(const uint8_t* bytes, size_t n)
     if (have >= 6)
         m_nReservedByte = at(5);
 
-    m_streams.clear();
     const int32_t count = (static_cast<int32_t>(have) - 6) / 3;
     for (int32_t i = 0; i < count; ++i)
     {
@@ -87,41 +58,11 @@ bool CSystemHeader::Parse(CStreamFile& file)
         return false;
     const uint32_t H = (uint32_t{r[0]} << 8) | r[1];
 
-    m_pRaw.reset(new (std::nothrow) uint8_t[H + 2]);
-    if (!m_pRaw)
-        return false;
-    m_pRaw[0] = r[0];
-    m_pRaw[1] = r[1];
+    std::vector<uint8_t> raw(H + 2);
+    raw[0] = r[0];
+    raw[1] = r[1];
     // A header cut short by the end of the data keeps zeros, its length too.
-    if (file.Read(m_pRaw.get() + 2, H) != H)
+    if (file.Read(raw.data() + 2, H) != H)
         return false;
-    return Parse(m_pRaw.get(), H + 2);
-}
-
-// ---------------------------------------------------------------------------- display
-
-void CSystemHeader::Display(CResultTree& tree, ItemId parent)
-{
-    m_hParent = parent;
-    m_hSystemHeaderItem = tree.AddGroup(parent, LineFmt::SystemHeader);
-    const ItemId s = m_hSystemHeaderItem;
-
-    // A header cut short before its length was taken shows 0, not -2.
-    tree.AddValue(s, LineFmt::HeaderLength, static_cast<uint32_t>(m_nSize >= 2 ? m_nSize - 2 : 0));
-    tree.AddValue(s, LineFmt::RateBound, m_nRateBound);
-    tree.AddValue(s, LineFmt::AudioBound, m_nAudioBound);
-    tree.AddValue(s, m_nFixedFlag ? LineFmt::FixedFlagFbr : LineFmt::FixedFlagVbr, m_nFixedFlag ? 1 : 0);
-    tree.AddValue(s, m_nCspsFlag ? LineFmt::CspsConstrained : LineFmt::CspsUnconstrained, m_nCspsFlag ? 1 : 0);
-    tree.AddValue(s, LineFmt::SystemAudioLock, m_nSystemAudioLock);
-    tree.AddValue(s, LineFmt::SystemVideoLock, m_nSystemVideoLock);
-    tree.AddValue(s, LineFmt::VideoBound, m_nVideoBound);
-
-    for (const StreamEntry& e : m_streams)
-    {
-        const uint32_t bytes = e.bufferSizeBound * (e.bufferBoundScale ? 1024u : 128u);
-        tree.AddValue(s, LineFmt::StreamIdEntry, e.streamId);
-        tree.AddValue(s, LineFmt::PstdBoundScale, e.bufferBoundScale);
-        tree.AddValue(s, LineFmt::PstdBoundSize, e.bufferSizeBound);
-        tree.AddValue(s, LineFmt::PstdBound, bytes);
-    }
+    return Parse(raw.data(), raw.size());
 }

@@ -1,11 +1,8 @@
 #pragma once
 // System header (after 00 00 01 BB) and the list of streams it declares.
 
-#include "analysis/CResultTree.h"
-
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 class CStreamFile;
@@ -21,18 +18,11 @@ public:
         uint32_t bufferSizeBound = 0;   // 13 bits
     };
 
-    CSystemHeader() = default;
-    CSystemHeader(const CSystemHeader& other);
-    CSystemHeader& operator=(const CSystemHeader&) = delete;
-    virtual ~CSystemHeader() = default;
-
     // b: the bytes from header_length on, n of them. True when n covers the whole
     // header; fields and stream entries beyond n stay 0 (absent).
     bool Parse(const uint8_t* b, size_t n);
     // The length field and the header from file, then the fields from them.
     bool Parse(CStreamFile& file);
-    // Adds a new "System Header" group under parent with the fields and the streams.
-    void Display(CResultTree& tree, ItemId parent);
 
     int32_t m_nSize = 0;             // header length + 2
     uint32_t m_nMarker1 = 0;
@@ -47,7 +37,4 @@ public:
     uint32_t m_nVideoBound = 0;      // 5 bits
     uint32_t m_nReservedByte = 0;    // header byte 5 whole
     std::vector<StreamEntry> m_streams;
-    ItemId m_hParent = kNoItem;
-    ItemId m_hSystemHeaderItem = kNoItem;
-    std::unique_ptr<uint8_t[]> m_pRaw;  // the two length bytes and the header bytes
 };

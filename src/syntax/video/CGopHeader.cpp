@@ -30,16 +30,3 @@ bool CGopHeader::Parse(CStreamFile& file)
     uint8_t b[4];
     return file.Read(b, sizeof b) == sizeof b && Parse(b, sizeof b);
 }
-
-// ---------------------------------------------------------------------------- display
-
-void CGopHeader::Display(CResultTree& tree, const ItemId& parent) const
-{
-    const ItemId g = tree.AddGroup(parent, LineFmt::GroupOfPictures);
-    tree.AddValue(g, LineFmt::DropFlag, m_nDropFlag);
-    const uint32_t timecode = uint32_t{m_nHours} | (uint32_t{m_nMinutes} << 8) | (uint32_t{m_nSeconds} << 16)
-        | (uint32_t{m_nPictures} << 24);
-    tree.AddValue(g, LineFmt::Timecode, timecode);
-    tree.AddValue(g, LineFmt::ClosedGop, m_nClosedGop);
-    tree.AddValue(g, LineFmt::BrokenLink, m_nBrokenLink);
-}

@@ -1,8 +1,6 @@
 #pragma once
 // Group of pictures header (after 00 00 01 B8): time code, closed GOP, broken link.
 
-#include "analysis/CResultTree.h"
-
 #include <cstddef>
 #include <cstdint>
 
@@ -11,14 +9,10 @@ class CStreamFile;
 class CGopHeader
 {
 public:
-    CGopHeader() = default;
-    virtual ~CGopHeader() = default;
-
     // b: the bytes after the start code, n of them. True when n covers the 4 fixed
     // bytes; missing bytes read as 0, so fields beyond n stay 0.
     bool Parse(const uint8_t* b, size_t n);
     bool Parse(CStreamFile& file);
-    void Display(CResultTree& tree, const ItemId& parent) const;
 
     uint8_t m_nDropFlag = 0;   // 1 bit
     uint8_t m_nHours = 0;      // 5 bits

@@ -4,23 +4,6 @@
 
 #include <cstring>
 
-#include <cstdio>
-
-void CPictureHeader::AppendCodingTypeText(uint32_t codingType, std::string& out)
-{
-    char buf[32];
-    switch (codingType)
-    {
-    case 0: out.append("Forbidden (= 0)"); return;
-    case 1: out.append("I-Frame"); return;
-    case 2: out.append("P-Frame"); return;
-    case 3: out.append("B-Frame"); return;
-    case 4: out.append("D-Frame"); return;
-    default:
-        out.append(buf, static_cast<size_t>(std::snprintf(buf, sizeof buf, "Reserved (= %d)", static_cast<int>(codingType))));
-        return;
-    }
-}
 
 // ---------------------------------------------------------------------------- parsing
 
@@ -36,8 +19,6 @@ bool CPictureHeader::Parse(const uint8_t* bytes, size_t n)
     m_nTemporalReference = upTo(2, b0 * 4 + (b1 >> 6));
     m_nCodingType = static_cast<uint8_t>((b1 >> 3) & 7);
     m_nVbvDelay = upTo(4, ((b1 & 7) * 256 + b2) * 32 + (b3 >> 3));
-    m_strCodingType.clear();
-    AppendCodingTypeText(m_nCodingType, m_strCodingType);
     return bytes && n >= sizeof m_raw;
 }
 
@@ -45,12 +26,4 @@ bool CPictureHeader::Parse(CStreamFile& file)
 {
     uint8_t b[4];
     return file.Read(b, sizeof b) == sizeof b && Parse(b, sizeof b);
-}
-
-// ---------------------------------------------------------------------------- display
-
-void CPictureHeader::Display(CResultTree& tree, const ItemId& parent) const
-{
-    const ItemId g = tree.AddGroup(parent, LineFmt::Picture, PackArgs(static_cast<uint32_t>(m_nTemporalReference), m_nCodingType));
-    tree.AddValue(g, LineFmt::VbvDelay, static_cast<uint32_t>(m_nVbvDelay));
 }

@@ -1,32 +1,21 @@
 #pragma once
 // Picture header (after 00 00 01 00): temporal reference, coding type, VBV delay.
 
-#include "analysis/CResultTree.h"
-
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 class CStreamFile;
 
 class CPictureHeader
 {
 public:
-    CPictureHeader() = default;
-    virtual ~CPictureHeader() = default;
-
     // b: the bytes after the start code, n of them. True when n covers the 4 fixed
     // bytes; missing bytes read as 0, so fields beyond n stay 0.
     bool Parse(const uint8_t* b, size_t n);
     bool Parse(CStreamFile& file);
-    void Display(CResultTree& tree, const ItemId& parent) const;
-
-    // "Forbidden (= 0)", "I-Frame", "P-Frame", "B-Frame", "D-Frame", "Reserved (= %d)".
-    static void AppendCodingTypeText(uint32_t codingType, std::string& out);
 
     int32_t m_nTemporalReference = 0;  // 10 bits
     uint8_t m_nCodingType = 0;         // 3 bits
-    std::string m_strCodingType;
     int32_t m_nVbvDelay = 0;           // 16 bits
     uint8_t m_raw[4] = {};
 };

@@ -4,23 +4,6 @@
 
 #include <cstring>
 
-#include <cstdio>
-
-void CSequenceHeader::AppendAspectRatioText(int32_t code, std::string& out)
-{
-    char buf[32];
-    switch (code)
-    {
-    case 0: out.append("Forbidden (= 0)"); return;
-    case 1: out.append("1:1 (square pixels)"); return;
-    case 2: out.append("4:3"); return;
-    case 3: out.append("16:9"); return;
-    case 4: out.append("2,21:1"); return;
-    default:
-        out.append(buf, static_cast<size_t>(std::snprintf(buf, sizeof buf, "Reserved (= %d)", code)));
-        return;
-    }
-}
 
 double CSequenceHeader::FrameRateFor(int32_t code)
 {
@@ -44,9 +27,6 @@ bool CSequenceHeader::Parse(const uint8_t* bytes, size_t n)
     m_nVerticalSize = upTo(3, ((b1 & 0x0F) << 8) | b2);
     m_nAspectRatioCode = static_cast<int32_t>(b3 >> 4);
     m_nFrameRateCode = static_cast<int32_t>(b3 & 0x0F);
-    m_strAspectRatio.clear();
-    AppendAspectRatioText(m_nAspectRatioCode, m_strAspectRatio);
-    m_dFrameRate = FrameRateFor(m_nFrameRateCode);
     m_nBitRate = upTo(7, ((b4 * 256 + b5) * 4 + (b6 >> 6)) * 400);
     m_nVbvBufferSize = upTo(8, (b6 & 0x1F) * 32 + (b7 >> 3));
     m_nConstrainedParameters = static_cast<uint8_t>((b7 >> 2) & 1);
@@ -57,16 +37,4 @@ bool CSequenceHeader::Parse(CStreamFile& file)
 {
     uint8_t b[8];
     return file.Read(b, sizeof b) == sizeof b && Parse(b, sizeof b);
-}
-
-// ---------------------------------------------------------------------------- display
-
-void CSequenceHeader::Display(CResultTree& tree, const ItemId& parent) const
-{
-    const ItemId g = tree.AddGroup(parent, LineFmt::SequenceHeader);
-    tree.AddValue(g, LineFmt::HorizontalSize, static_cast<uint32_t>(m_nHorizontalSize));
-    tree.AddValue(g, LineFmt::VerticalSize, static_cast<uint32_t>(m_nVerticalSize));
-    tree.AddValue(g, LineFmt::AspectRatio, static_cast<uint32_t>(m_nAspectRatioCode));
-    tree.AddValue(g, LineFmt::Bitrate, static_cast<uint32_t>(m_nBitRate));
-    tree.AddValue(g, LineFmt::VbvBufferSize, static_cast<uint32_t>(m_nVbvBufferSize));
 }
