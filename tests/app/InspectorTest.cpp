@@ -7,7 +7,9 @@
 #include "app/inspector/CInspectorHooks.h"
 #include "app/inspector/CInspectorWindow.h"
 #include "app/inspector/CPlotWidget.h"
+#include "app/inspector/CInspectWorker.h"
 #include "app/inspector/CTreeSearchDlg.h"
+#include "app/inspector/InspectCollector.h"
 #include "app/inspector/Decimate.h"
 #include "app/inspector/TreeSearch.h"
 #include "support/TestFiles.h"
@@ -107,6 +109,81 @@ private slots:
         QCOMPARE(keptHi, hi);
         // The neighbours outside the range keep the line running to the edges.
         QVERIFY(out.x.front() < x0 && out.x.back() > x1);
+    }
+
+    void bufferCurveFollowsArrivalsAndDecodingTimes()
+    {
+        // One pack: SCR 1 s, its SCR byte at offset 10, 2000 bytes/s (mux rate 40). A video
+        // packet of 400 payload bytes at offset 100 (arriving by 1.245 s), a second of 600
+        // at offset 600 (by 1.595 s); one picture of 700 bytes decoded at 1.3 s, the rest at 2 s.
+        inspector::InspectResult r;
+        inspector::InspectCollector c(r);
+        model::SystemHeaderEvent sys;
+        sys.entryCount = 1;
+        sys.entries[0] = {0xE0, 5000};
+        model::PackEvent pack;
+        pack.scr27 = 27000000;
+        pack.scrByteOffset = 10;
+        pack.muxRate = 40;
+        c.OnPack(pack);
+        c.OnSystemHeader(sys);
+        model::PesEvent pes;
+        pes.stream = 0xE0;
+        pes.kind = model::Kind::Video;
+        pes.hasPts = true;
+        pes.pts27 = 2 * 27000000;
+        pes.payloadOffset = 100;
+        pes.payloadSize = 400;
+        c.OnPes(pes);
+        QCOMPARE(r.stamps.arrival[0], 1.045f);
+        pes.hasPts = false;
+        pes.payloadOffset = 600;
+        pes.payloadSize = 600;
+        pes.hasPstd = true;
+        pes.pstdBufferBytes = 8192;
+        c.OnPes(pes);
+        model::AccessUnit unit;
+        unit.stream = 0xE0;
+        unit.kind = model::Kind::Video;
+        unit.timed = true;
+        unit.size = 700;
+        unit.dts27 = 27000000 * 13 / 10;
+        c.OnAccessUnit(unit);
+        unit.size = 300;
+        unit.dts27 = 2 * 27000000;
+        c.OnAccessUnit(unit);
+        c.OnEnd({});
+
+        QCOMPARE(r.buffers.size(), size_t(1));
+        const inspector::BufferCurve& b = r.buffers[0];
+        QCOMPARE(b.time, (std::vector<float>{1.245f, 1.3f, 1.595f, 2.0f}));
+        // The picture leaves before its last 300 bytes are in: empty, and those bytes do
+        // not count when they come.
+        QCOMPARE(b.bytes, (std::vector<uint32_t>{400, 0, 300, 0}));
+        // The system header's bound first, then what the packets signal.
+        QCOMPARE(b.sizeBytes, (std::vector<uint32_t>{5000, 8192}));
+        QCOMPARE(r.streams.size(), size_t(1));
+        QCOMPARE(r.units.Units(), size_t(2));
+    }
+
+    void aNewPassStopsTheOneUnderWay()
+    {
+        auto blocking = std::make_shared<BlockingSource>();
+        CInspectWorker worker(blocking);
+        QSignalSpy finished(&worker, &CInspectWorker::Finished);
+        worker.Start(QStringLiteral("/first"));
+        QTRY_VERIFY(blocking->started.load());
+        // The second start stops and ends the first; both report, in order, and the first
+        // says it was stopped.
+        worker.Start(QStringLiteral("/second"));
+        QCOMPARE(finished.size(), 1);
+        auto first = finished[0][0].value<std::shared_ptr<const inspector::InspectResult>>();
+        QVERIFY(first->stopped);
+        QCOMPARE(first->path, std::string("/first"));
+        worker.Cancel();
+        QTRY_COMPARE(finished.size(), 2);
+        QCOMPARE(finished[1][0].value<std::shared_ptr<const inspector::InspectResult>>()->path, std::string("/second"));
+        QVERIFY(!worker.IsRunning());
     }
 
     void passFillsTablesPlotsAndBytes()
