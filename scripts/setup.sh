@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev googletest
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  libqcustomplot-dev libqcustomplot2.1-qt6 qt6-svg-dev
   xvfb xauth
   time bc
   ffmpeg mjpegtools dvdauthor

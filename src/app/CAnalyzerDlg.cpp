@@ -7,6 +7,7 @@
 #include "app/DialogFont.h"
 #include "controls/DialogUnits.h"
 #include "app/FileFilter.h"
+#include "app/inspector/CInspectorHooks.h"
 #include "controls/Resources.h"
 
 #include <QAction>
@@ -166,6 +167,7 @@ bool CAnalyzerDlg::OnInitDialog()
 {
     UpdateData(false);
     BuildWindowMenu();
+    m_pInspector = std::make_unique<CInspectorHooks>(*this);
     setWindowIcon(m_hIcon);
 
     for (CQuimbelButton* button : {&m_btnAnalyze, &m_btnExit, &m_btnStop, &m_btnOptions, &m_btnSave})
@@ -495,6 +497,13 @@ void CAnalyzerDlg::done(int result)
         }
     }
     CSkinDialog::done(result);
+}
+
+void CAnalyzerDlg::AnchorToRightEdge(QWidget* widget)
+{
+    const int dx = std::max(0, width() - m_initialSize.width());
+    m_anchors.push_back({widget, widget->geometry(), true, true, false, false});
+    widget->move(widget->x() + dx, widget->y());
 }
 
 void CAnalyzerDlg::resizeEvent(QResizeEvent* event)

@@ -19,8 +19,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+class CInspectorHooks;
 class QLabel;
 class QMenu;
 
@@ -76,6 +78,11 @@ public:
     CResultTree& ResultTree() { return m_resultTree; }
     CResultTreeModel& Model() { return m_model; }
     QMenu* WindowMenu() const { return m_pWindowMenu; }
+    // A control placed at the template's coordinates that keeps its distance to the right
+    // edge when the window grows, as the buttons do.
+    void AnchorToRightEdge(QWidget* widget);
+    // The inspector's button, shortcuts and links (made with the window menu).
+    CInspectorHooks* Inspector() const { return m_pInspector.get(); }
 
     // A message box with the platform's default caption when none is given.
     void MessageBox(const QString& text, const QString& caption = QString(), const QString& informative = QString());
@@ -151,6 +158,7 @@ private:
     static QString DroppedFile(const QMimeData* mime);
 
     QMenu* m_pWindowMenu = nullptr;
+    std::unique_ptr<CInspectorHooks> m_pInspector;
     QElapsedTimer m_pumpClock;
     uint32_t m_nPumpCalls = 0;
     bool m_bInitDone = false;

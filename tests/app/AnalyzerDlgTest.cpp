@@ -5,6 +5,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CAnalyzerApp.h"
 #include "app/CAnalyzerDlg.h"
+#include "app/inspector/CInspectorHooks.h"
 #include "app/COptionsDlg.h"
 #include "controls/Resources.h"
 #include "support/TestFiles.h"
@@ -127,10 +128,12 @@ private slots:
         for (QWidget* w : dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
             if (!qobject_cast<QMenu*>(w))
                 QVERIFY2(dlg.rect().contains(w->geometry()), w->metaObject()->className());
-        // Tab stops in template order (the save button is hidden, "stop" disabled).
+        // Tab stops in template order (the save button is hidden, "stop" disabled), with
+        // "inspect" between "stop" and "options" where it stands.
         dlg.m_btnStop.setEnabled(true);
         QCOMPARE(TabStops(dlg), (QList<QWidget*>{&dlg.m_btnExit, &dlg.m_treeView, &dlg.m_editFileName, &dlg.m_btnBrowse,
-                                                 &dlg.m_btnAnalyze, &dlg.m_btnStop, &dlg.m_btnOptions}));
+                                                 &dlg.m_btnAnalyze, &dlg.m_btnStop, &dlg.Inspector()->m_btnInspect,
+                                                 &dlg.m_btnOptions}));
     }
 
     void windowMenuEndsWithSeparatorAndAbout()
@@ -773,8 +776,13 @@ private slots:
         const QRect client = dlg.rect();
         QCOMPARE(dlg.m_treeView.geometry(), at[&dlg.m_treeView].adjusted(0, 0, grow.width(), grow.height()));
         QCOMPARE(dlg.m_editFileName.geometry(), at[&dlg.m_editFileName].adjusted(0, 0, grow.width(), 0));
+        QWidget* inspect = nullptr;
+        for (QPushButton* b : dlg.findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral("inspect"))
+                inspect = b;
+        QVERIFY(inspect);
         for (QWidget* w : {static_cast<QWidget*>(&dlg.m_btnAnalyze), static_cast<QWidget*>(&dlg.m_btnStop),
-                           static_cast<QWidget*>(&dlg.m_btnBrowse)})
+                           static_cast<QWidget*>(&dlg.m_btnBrowse), inspect})
             QCOMPARE(w->geometry(), at[w].translated(grow.width(), 0));
         for (QWidget* w : {static_cast<QWidget*>(&dlg.m_btnExit), static_cast<QWidget*>(&dlg.m_btnOptions)})
             QCOMPARE(w->geometry(), at[w].translated(grow.width(), grow.height()));

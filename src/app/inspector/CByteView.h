@@ -1,0 +1,45 @@
+#pragma once
+// Hex and ASCII view of a file, 16 bytes a row with the file offset in front. Only the
+// rows on screen are read, each time they are painted, so a file of any size shows at
+// once and nothing of it is kept. One range of bytes (the selected element) is
+// highlighted.
+
+#include <QAbstractScrollArea>
+#include <QFile>
+#include <QString>
+
+#include <cstdint>
+
+class CByteView : public QAbstractScrollArea
+{
+    Q_OBJECT
+public:
+    explicit CByteView(QWidget* parent = nullptr);
+    ~CByteView() override;
+
+    // False when the file cannot be opened (the view then shows nothing).
+    bool SetFile(const QString& path);
+    void Clear();
+    uint64_t FileSize() const { return m_nSize; }
+
+    // Highlights [start, start + length) and scrolls its first row into view.
+    void ShowRange(uint64_t start, uint64_t length);
+    void GoTo(uint64_t offset) { ShowRange(offset, 1); }
+    uint64_t HighlightStart() const { return m_nHiStart; }
+    uint64_t HighlightLength() const { return m_nHiLength; }
+    uint64_t TopOffset() const;
+
+    static constexpr int kBytesPerRow = 16;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void UpdateScrollBar();
+    int VisibleRows() const;
+
+    QFile m_file;
+    uint64_t m_nSize = 0;
+    uint64_t m_nHiStart = 0, m_nHiLength = 0;
+};

@@ -1,0 +1,128 @@
+#pragma once
+// The inspector: a resizable window in the platform's own style that runs the stream
+// model and the checks over a whole file on a worker thread and shows the result as
+// tables (streams, findings), plots (bit rate, time stamps, decoder buffers, picture
+// sizes) and the bytes of whatever is selected. Selecting a finding, a point or an
+// offset reports the pack that holds it (PackSelected), so the main dialog can show its
+// tree line. Geometry, splitters and tabs are kept in the program's settings.
+
+#include "app/inspector/CInspectWorker.h"
+#include "app/inspector/InspectData.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class CByteView;
+class CFindingsFilter;
+class CFindingsModel;
+class CPlotWidget;
+class CStreamsModel;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class QTableView;
+
+class CInspectorWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit CInspectorWindow(std::shared_ptr<inspector::IInspectSource> source = nullptr, QWidget* parent = nullptr);
+    ~CInspectorWindow() override;
+
+    // Starts a pass over the file (stopping one under way first).
+    void Inspect(const QString& path);
+    void Cancel();
+    bool IsRunning() const { return m_worker.IsRunning(); }
+    // Blocks until the pass under way has ended and its result is shown (tests).
+    void WaitForPass();
+
+    // Shows the bytes of [offset, offset + length) (length 0: the pack that holds offset)
+    // and reports the pack.
+    void SelectBytes(quint64 offset, quint64 length = 0);
+    bool GoToOffset(const QString& text);
+    // Shows the bytes of the pack that starts at offset, reporting nothing back.
+    void ShowPack(quint64 offset);
+
+    std::shared_ptr<const inspector::InspectResult> Result() const { return m_result; }
+    QString FilePath() const { return m_path; }
+    QString Message() const;
+
+    // ---- parts, for the tests and the screenshots ----------------------------------------
+    CStreamsModel* StreamsModel() const { return m_pStreams; }
+    CFindingsModel* FindingsModel() const { return m_pFindings; }
+    CFindingsFilter* FindingsFilter() const { return m_pFilter; }
+    QTableView* FindingsView() const { return m_pFindingsView; }
+    CByteView* ByteView() const { return m_pBytes; }
+    QTabWidget* PlotTabs() const { return m_pPlotTabs; }
+    QTabWidget* TableTabs() const { return m_pTableTabs; }
+    CPlotWidget* Plot(int i) const;
+    QProgressBar* ProgressBar() const { return m_pProgress; }
+    QPushButton* CancelButton() const { return m_pCancel; }
+    QLabel* SummaryLabel() const { return m_pSummary; }
+
+    // Exports (false with a message in the window when the file cannot be written).
+    bool ExportFindings(const QString& path);
+    bool ExportStreams(const QString& path);
+    bool ExportUnits(const QString& path);
+    bool ExportPlot(int plot, const QString& path);
+
+    static constexpr const char* kSettingsPrefix = "inspector";
+
+signals:
+    // The pack holding a selected element: its file offset and 0-based number.
+    void PackSelected(quint64 packOffset, quint32 pack);
+    void PassFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void BuildMenus();
+    QWidget* BuildFindingsPage();
+    void OnProgress(int percent);
+    void OnFinished(std::shared_ptr<const inspector::InspectResult> result);
+    void OnFailed(const QString& path, const QString& message);
+    void OnFindingActivated(const QModelIndex& index);
+    void RefillFilterChoices();
+    void ShowMessage(const QString& text);
+    void SetRunning(bool running);
+    void SaveLayout() const;
+    void RestoreLayout();
+    void OnOpen();
+    void OnExport(int what);
+    void OnGoToOffset();
+
+    CInspectWorker m_worker;
+    std::shared_ptr<const inspector::InspectResult> m_result;
+    QString m_path;         // of the result on show
+    QString m_pendingPath;  // of the pass under way
+
+    QLabel* m_pFile = nullptr;
+    QProgressBar* m_pProgress = nullptr;
+    QPushButton* m_pCancel = nullptr;
+    QLabel* m_pMessage = nullptr;
+    QLabel* m_pSummary = nullptr;
+    QSplitter* m_pMainSplitter = nullptr;
+    QSplitter* m_pTopSplitter = nullptr;
+    QTabWidget* m_pTableTabs = nullptr;
+    QTabWidget* m_pPlotTabs = nullptr;
+    CStreamsModel* m_pStreams = nullptr;
+    CFindingsModel* m_pFindings = nullptr;
+    CFindingsFilter* m_pFilter = nullptr;
+    QTableView* m_pFindingsView = nullptr;
+    QTableView* m_pStreamsView = nullptr;
+    QCheckBox* m_pShow[3] = {};
+    QComboBox* m_pCheckChoice = nullptr;
+    QComboBox* m_pStreamChoice = nullptr;
+    CPlotWidget* m_pPlots[4] = {};
+    CByteView* m_pBytes = nullptr;
+    QLineEdit* m_pOffsetEdit = nullptr;
+};

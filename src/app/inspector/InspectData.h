@@ -1,0 +1,73 @@
+#pragma once
+// What the inspector keeps of one pass of the stream model and the checks over a file:
+// the packs and the PES time stamps in columns, the model's column store of access
+// units, the streams' figures, the findings and the decoder buffer curves. Qt-free;
+// filled on the worker thread and read-only once handed to the window.
+
+#include "checks/Findings.h"
+#include "model/ColumnStore.h"
+#include "model/ModelEvents.h"
+#include "model/StreamStats.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace inspector
+{
+
+// Per-pack columns (20 bytes a pack).
+struct PackColumns
+{
+    std::vector<uint64_t> offset;
+    std::vector<double> scr;        // seconds, unwrapped
+    std::vector<uint32_t> muxRate;  // 50 bytes/s units
+    size_t size() const { return offset.size(); }
+    // The pack that holds a byte: the last pack starting at or before it (0 if none).
+    uint32_t PackAt(uint64_t byteOffset) const;
+    // Bytes from the pack's start to the next pack's (or to fileSize for the last).
+    uint64_t PackLength(uint32_t pack, uint64_t fileSize) const;
+};
+
+// PES headers with a PTS, with the arrival time of their first payload byte.
+struct StampColumns
+{
+    std::vector<model::StreamKey> stream;
+    std::vector<float> arrival;    // seconds
+    std::vector<float> pts, dts;   // seconds; dts == pts where none is coded
+    std::vector<uint32_t> pack;
+    size_t size() const { return stream.size(); }
+};
+
+// The occupancy of one stream's decoder buffer, taken after each PES payload has
+// arrived and after each access unit has left.
+struct BufferCurve
+{
+    model::StreamKey stream = model::kNoStream;
+    std::vector<float> time;        // seconds
+    std::vector<uint32_t> bytes;
+    std::vector<float> sizeTime;    // where the buffer size is signalled (or changes)
+    std::vector<uint32_t> sizeBytes;
+};
+
+struct InspectResult
+{
+    std::string path;
+    uint64_t fileSize = 0;
+    uint64_t skipped = 0;      // bytes skipped to resynchronise
+    bool stopped = false;      // cancelled: what is here covers the file up to that point
+    bool readError = false;
+    model::Container container = model::Container::ProgramStream;
+    PackColumns packs;
+    StampColumns stamps;
+    model::CColumnStore units;
+    std::vector<model::StreamSummary> streams;
+    std::vector<checks::Finding> findings;
+    uint64_t errors = 0, warnings = 0, infos = 0;
+    std::vector<BufferCurve> buffers;
+
+    // The index of a stream in `streams`, or -1.
+    int StreamIndex(model::StreamKey key) const;
+};
+
+}  // namespace inspector

@@ -1,0 +1,441 @@
+// The inspector: a pass over real stream bytes into its tables, plots and exports; the
+// worker's cancel and error paths; the link to the main dialog's tree; tree search.
+#include "AppTestSupport.h"
+#include "app/CAnalyzerDlg.h"
+#include "app/inspector/CByteView.h"
+#include "app/inspector/CInspectTables.h"
+#include "app/inspector/CInspectorHooks.h"
+#include "app/inspector/CInspectorWindow.h"
+#include "app/inspector/CPlotWidget.h"
+#include "app/inspector/CInspectWorker.h"
+#include "app/inspector/CTreeSearchDlg.h"
+#include "app/inspector/InspectCollector.h"
+#include "app/inspector/Decimate.h"
+#include "app/inspector/TreeSearch.h"
+#include "support/TestFiles.h"
+
+#include <QAbstractItemModelTester>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QtTest>
+
+#include <random>
+#include <thread>
+
+namespace
+{
+// A DVD-like stream with a run of garbage in the middle: the model skips it and the
+// checks report the lost sync there.
+constexpr size_t kGarbageAt = 1000000, kGarbageLength = 3000;
+
+Bytes DamagedStream()
+{
+    Bytes bytes = MakeSmallDvdStream(3 * 1024 * 1024);
+    std::fill(bytes.begin() + kGarbageAt, bytes.begin() + kGarbageAt + kGarbageLength, uint8_t{0xFF});
+    return bytes;
+}
+
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+// A source that runs until it is told to stop.
+class BlockingSource : public inspector::IInspectSource
+{
+public:
+    std::atomic<bool> started{false};
+    bool Inspect(const std::string&, inspector::InspectResult& result, const std::atomic<bool>& stop,
+                 std::atomic<int>& percent, std::string&) override
+    {
+        started = true;
+        percent = 37;
+        while (!stop.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        result.stopped = true;
+        return true;
+    }
+};
+
+int FindingRows(const CInspectorWindow& w)
+{
+    return w.FindingsFilter()->rowCount();
+}
+}  // namespace
+
+class InspectorTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { ClearSettings(); }
+
+    void decimationKeepsEachColumnsExtremes()
+    {
+        std::mt19937 rng(3);
+        std::vector<double> xs, ys;
+        for (int i = 0; i < 200000; ++i)
+        {
+            xs.push_back(i * 0.01);
+            ys.push_back(std::uniform_real_distribution<double>(-1000, 1000)(rng));
+        }
+        const double x0 = 100, x1 = 1500;
+        const int columns = 700;
+        inspector::Decimated out;
+        inspector::DecimateMinMax(xs, ys, x0, x1, columns, out);
+        QVERIFY(out.x.size() <= size_t(2 * columns + 2));
+        QVERIFY(std::is_sorted(out.x.begin(), out.x.end()));
+        // Per column, the lowest and highest value of all points are among those kept.
+        std::vector<double> lo(columns, 1e300), hi(columns, -1e300), keptLo(columns, 1e300), keptHi(columns, -1e300);
+        auto column = [&](double x) { return std::min(columns - 1, int((x - x0) * columns / (x1 - x0))); };
+        for (size_t i = 0; i < xs.size(); ++i)
+            if (xs[i] >= x0 && xs[i] <= x1)
+            {
+                lo[column(xs[i])] = std::min(lo[column(xs[i])], ys[i]);
+                hi[column(xs[i])] = std::max(hi[column(xs[i])], ys[i]);
+            }
+        for (size_t i = 0; i < out.x.size(); ++i)
+            if (out.x[i] >= x0 && out.x[i] <= x1)
+            {
+                keptLo[column(out.x[i])] = std::min(keptLo[column(out.x[i])], out.y[i]);
+                keptHi[column(out.x[i])] = std::max(keptHi[column(out.x[i])], out.y[i]);
+            }
+        QCOMPARE(keptLo, lo);
+        QCOMPARE(keptHi, hi);
+        // The neighbours outside the range keep the line running to the edges.
+        QVERIFY(out.x.front() < x0 && out.x.back() > x1);
+    }
+
+    void bufferCurveFollowsArrivalsAndDecodingTimes()
+    {
+        // One pack: SCR 1 s, its SCR byte at offset 10, 2000 bytes/s (mux rate 40). A video
+        // packet of 400 payload bytes at offset 100 (arriving by 1.245 s), a second of 600
+        // at offset 600 (by 1.595 s); one picture of 700 bytes decoded at 1.3 s, the rest at 2 s.
+        inspector::InspectResult r;
+        inspector::InspectCollector c(r);
+        model::SystemHeaderEvent sys;
+        sys.entryCount = 1;
+        sys.entries[0] = {0xE0, 5000};
+        model::PackEvent pack;
+        pack.scr27 = 27000000;
+        pack.scrByteOffset = 10;
+        pack.muxRate = 40;
+        c.OnPack(pack);
+        c.OnSystemHeader(sys);
+        model::PesEvent pes;
+        pes.stream = 0xE0;
+        pes.kind = model::Kind::Video;
+        pes.hasPts = true;
+        pes.pts27 = 2 * 27000000;
+        pes.payloadOffset = 100;
+        pes.payloadSize = 400;
+        c.OnPes(pes);
+        QCOMPARE(r.stamps.arrival[0], 1.045f);
+        pes.hasPts = false;
+        pes.payloadOffset = 600;
+        pes.payloadSize = 600;
+        pes.hasPstd = true;
+        pes.pstdBufferBytes = 8192;
+        c.OnPes(pes);
+        model::AccessUnit unit;
+        unit.stream = 0xE0;
+        unit.kind = model::Kind::Video;
+        unit.timed = true;
+        unit.size = 700;
+        unit.dts27 = 27000000 * 13 / 10;
+        c.OnAccessUnit(unit);
+        unit.size = 300;
+        unit.dts27 = 2 * 27000000;
+        c.OnAccessUnit(unit);
+        c.OnEnd({});
+
+        QCOMPARE(r.buffers.size(), size_t(1));
+        const inspector::BufferCurve& b = r.buffers[0];
+        QCOMPARE(b.time, (std::vector<float>{1.245f, 1.3f, 1.595f, 2.0f}));
+        // The picture leaves before its last 300 bytes are in: empty, and those bytes do
+        // not count when they come.
+        QCOMPARE(b.bytes, (std::vector<uint32_t>{400, 0, 300, 0}));
+        // The system header's bound first, then what the packets signal.
+        QCOMPARE(b.sizeBytes, (std::vector<uint32_t>{5000, 8192}));
+        QCOMPARE(r.streams.size(), size_t(1));
+        QCOMPARE(r.units.Units(), size_t(2));
+    }
+
+    void aNewPassStopsTheOneUnderWay()
+    {
+        auto blocking = std::make_shared<BlockingSource>();
+        CInspectWorker worker(blocking);
+        QSignalSpy finished(&worker, &CInspectWorker::Finished);
+        worker.Start(QStringLiteral("/first"));
+        QTRY_VERIFY(blocking->started.load());
+        // The second start stops and ends the first; both report, in order, and the first
+        // says it was stopped.
+        worker.Start(QStringLiteral("/second"));
+        QCOMPARE(finished.size(), 1);
+        auto first = finished[0][0].value<std::shared_ptr<const inspector::InspectResult>>();
+        QVERIFY(first->stopped);
+        QCOMPARE(first->path, std::string("/first"));
+        worker.Cancel();
+        QTRY_COMPARE(finished.size(), 2);
+        QCOMPARE(finished[1][0].value<std::shared_ptr<const inspector::InspectResult>>()->path, std::string("/second"));
+        QVERIFY(!worker.IsRunning());
+    }
+
+    void passFillsTablesPlotsAndBytes()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("damaged.mpg", DamagedStream());
+        CInspectorWindow w;
+        w.show();
+        w.Inspect(Q(path));
+        w.WaitForPass();
+        auto r = w.Result();
+        QVERIFY(r && !r->stopped && w.Message().isEmpty());
+
+        QAbstractItemModelTester streamsTester(w.StreamsModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester filterTester(w.FindingsFilter(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(w.StreamsModel()->rowCount(), 2);
+        QCOMPARE(w.StreamsModel()->index(0, CStreamsModel::ColStream).data().toString(), QStringLiteral("0xE0"));
+        QVERIFY(w.StreamsModel()->index(0, CStreamsModel::ColUnits).data().toULongLong() > 10);
+
+        // The garbage is found where it is, and the summary counts it.
+        int syncLost = -1;
+        for (int row = 0; row < w.FindingsModel()->rowCount(); ++row)
+            if (w.FindingsModel()->index(row, CFindingsModel::ColCheck).data().toString() == QLatin1String("sync-lost"))
+                syncLost = row;
+        QVERIFY(syncLost >= 0);
+        const checks::Finding* f = w.FindingsModel()->FindingAt(syncLost);
+        QVERIFY(f->offset >= kGarbageAt - 2048 && f->offset <= kGarbageAt + kGarbageLength);
+        QVERIFY(w.SummaryLabel()->text().contains(QStringLiteral("%1 error").arg(r->errors)));
+
+        // Filters: by severity, check and stream; sorting by pack keeps every row.
+        const int all = FindingRows(w);
+        w.FindingsFilter()->SetSeverityShown(checks::Severity::Error, false);
+        QCOMPARE(FindingRows(w), all - int(std::count_if(r->findings.begin(), r->findings.end(), [](auto& x) {
+                                     return x.severity == checks::Severity::Error;
+                                 })));
+        w.FindingsFilter()->SetSeverityShown(checks::Severity::Error, true);
+        w.FindingsFilter()->SetCheck(QStringLiteral("sync-lost"));
+        QVERIFY(FindingRows(w) >= 1);
+        for (int row = 0; row < FindingRows(w); ++row)
+            QCOMPARE(w.FindingsFilter()->index(row, CFindingsModel::ColCheck).data().toString(), QStringLiteral("sync-lost"));
+        w.FindingsFilter()->SetCheck(QString());
+        w.FindingsFilter()->SetStream(QStringLiteral("0xAB"));
+        QCOMPARE(FindingRows(w), 0);
+        w.FindingsFilter()->SetStream(QString());
+        w.FindingsView()->sortByColumn(CFindingsModel::ColPack, Qt::DescendingOrder);
+        QCOMPARE(FindingRows(w), all);
+        for (int row = 1; row < all; ++row)
+            QVERIFY(w.FindingsFilter()->index(row - 1, CFindingsModel::ColPack).data().toUInt() >=
+                    w.FindingsFilter()->index(row, CFindingsModel::ColPack).data().toUInt());
+
+        // Selecting the finding shows its bytes and reports the pack that holds them.
+        QSignalSpy packs(&w, &CInspectorWindow::PackSelected);
+        w.FindingsView()->setCurrentIndex(w.FindingsFilter()->mapFromSource(w.FindingsModel()->index(syncLost, 0)));
+        QCOMPARE(w.ByteView()->HighlightStart(), f->offset);
+        QCOMPARE(packs.size(), 1);
+        QCOMPARE(packs[0][0].toULongLong(), r->packs.offset[r->packs.PackAt(f->offset)]);
+
+        // Every plot has data, and no series hands the library more than two points per
+        // pixel column (and one on either side), also for plots on tabs never shown.
+        for (int p = 0; p < 4; ++p)
+        {
+            CPlotWidget* plot = w.Plot(p);
+            QVERIFY2(plot->SeriesCount() > 0, qPrintable(w.PlotTabs()->tabText(p)));
+            for (size_t k = 0; k < plot->SeriesCount(); ++k)
+            {
+                QVERIFY(plot->DrawnPoints(k) <= 2 * plot->width() + 2);
+                // ... yet the buffer curves, drawn on a tab never shown, keep their
+                // shape (squeezed into one column they would leave two points).
+                if (p == 2)
+                    QVERIFY(plot->DataPoints(k) < 200 || plot->DrawnPoints(k) > 50);
+            }
+        }
+        QVERIFY(w.GoToOffset(QStringLiteral("0x800")));
+        QCOMPARE(w.ByteView()->HighlightStart(), quint64(0x800));
+        QVERIFY(!w.GoToOffset(QStringLiteral("99999999999")));
+    }
+
+    void exportsRoundTrip()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("damaged.mpg", DamagedStream());
+        CInspectorWindow w;
+        w.Inspect(Q(path));
+        w.WaitForPass();
+        auto r = w.Result();
+
+        const QString json = Q(dir.File("findings.json"));
+        QVERIFY(w.ExportFindings(json));
+        QFile jf(json);
+        QVERIFY(jf.open(QIODevice::ReadOnly));
+        const QJsonObject report = QJsonDocument::fromJson(jf.readAll()).object();
+        QCOMPARE(report.value(QStringLiteral("packs")).toInteger(), qint64(r->packs.size()));
+        QCOMPARE(report.value(QStringLiteral("errors")).toInteger(), qint64(r->errors));
+        const QJsonArray findings = report.value(QStringLiteral("findings")).toArray();
+        QCOMPARE(findings.size(), qsizetype(r->findings.size()));
+        for (qsizetype i = 0; i < findings.size(); ++i)
+            QCOMPARE(findings[i].toObject().value(QStringLiteral("offset")).toInteger(), qint64(r->findings[size_t(i)].offset));
+        QCOMPARE(report.value(QStringLiteral("streams")).toArray().size(), qsizetype(r->streams.size()));
+
+        const QString units = Q(dir.File("units.csv"));
+        QVERIFY(w.ExportUnits(units));
+        QFile uf(units);
+        QVERIFY(uf.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = uf.readAll().split('\n');
+        QCOMPARE(lines.first(), QByteArray("stream,index,type,offset,pack,size,pts,dts,derived,pts_90k,dts_90k"));
+        QCOMPARE(size_t(lines.size() - 2), r->units.Units());  // header, and the empty piece after the last line end
+        const model::CUnitSeries& first = *r->units.Series().front();
+        const QList<QByteArray> row = lines[1].split(',');
+        QCOMPARE(row[3].toULongLong(), first.Offset(0));
+        QCOMPARE(row[5].toUInt(), first.Size(0));
+
+        QVERIFY(w.ExportStreams(Q(dir.File("streams.csv"))));
+        QVERIFY(w.ExportPlot(0, Q(dir.File("rate.png"))));
+        QCOMPARE(QImage(Q(dir.File("rate.png"))).size(), w.Plot(0)->size());
+        QVERIFY(w.ExportPlot(3, Q(dir.File("pictures.svg"))));
+        QFile svg(Q(dir.File("pictures.svg")));
+        QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));
+        // A folder that does not exist: a message in the window, no file.
+        QVERIFY(!w.ExportFindings(Q(dir.File("no/such/folder.json"))));
+        QVERIFY(w.Message().contains(QStringLiteral("Cannot write")));
+    }
+
+    void cancelAndUnreadableFiles()
+    {
+        auto source = std::make_shared<BlockingSource>();
+        CInspectorWindow w(source);
+        w.show();
+        w.Inspect(QStringLiteral("/any/file"));
+        QTRY_VERIFY(source->started.load());
+        // The window keeps handling its events while the pass runs.
+        QTRY_COMPARE(w.ProgressBar()->value(), 37);
+        QVERIFY(w.CancelButton()->isVisible());
+        QTest::mouseClick(w.CancelButton(), Qt::LeftButton);
+        QTRY_VERIFY(!w.IsRunning());
+        QVERIFY(w.Result() && w.Result()->stopped);
+        QVERIFY(w.SummaryLabel()->text().contains(QStringLiteral("cancelled")));
+        QVERIFY(!w.CancelButton()->isVisible());
+
+        // An unreadable file after a good pass: a clear message, and the good pass stays.
+        TempDir dir;
+        const std::string good = dir.Write("good.mpg", MakeSmallDvdStream(512 * 1024));
+        CInspectorWindow real;
+        real.Inspect(Q(good));
+        real.WaitForPass();
+        const auto shown = real.Result();
+        const int rows = real.StreamsModel()->rowCount();
+        for (const std::string& bad : {dir.File("missing.mpg"), dir.Path()})
+        {
+            real.Inspect(Q(bad));
+            real.WaitForPass();
+            QVERIFY2(real.Message().contains(QStringLiteral("Cannot open input file")), qPrintable(real.Message()));
+            QCOMPARE(real.Result(), shown);
+            QCOMPARE(real.StreamsModel()->rowCount(), rows);
+            QCOMPARE(real.FilePath(), Q(good));
+        }
+    }
+
+    void layoutIsKeptInTheSettings()
+    {
+        {
+            CInspectorWindow w;
+            w.show();
+            w.resize(900, 640);
+            w.PlotTabs()->setCurrentIndex(2);
+            w.TableTabs()->setCurrentIndex(1);
+            w.close();
+        }
+        CInspectorWindow again;
+        QCOMPARE(again.size(), QSize(900, 640));
+        QCOMPARE(again.PlotTabs()->currentIndex(), 2);
+        QCOMPARE(again.TableTabs()->currentIndex(), 1);
+    }
+
+    void findingSelectsTheTreeLineOfItsPack()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("damaged.mpg", DamagedStream());
+        CAnalyzerDlg dlg;
+        dlg.show();
+        dlg.m_nMaxPackets = 0;
+        dlg.m_strFileName = Q(path);
+        dlg.UpdateData(false);
+        dlg.OnAnalyze();
+        CInspectorHooks& hooks = *dlg.Inspector();
+        hooks.OnInspect();
+        CInspectorWindow& w = hooks.Window();
+        w.WaitForPass();
+        auto r = w.Result();
+
+        // A pack far into the file: its line opens and becomes the tree's current line.
+        const uint32_t pack = uint32_t(r->packs.size() - 3);
+        w.SelectBytes(r->packs.offset[pack] + 100, 10);
+        const ItemId line = dlg.Model().LineOf(dlg.m_treeView.currentIndex());
+        QCOMPARE(dlg.ResultTree().Format(line), LineFmt::PackNumber);
+        QCOMPARE(line, hooks.PackLine(r->packs.offset[pack], true));
+        for (ItemId p = dlg.ResultTree().Parent(line); p != kNoItem; p = dlg.ResultTree().Parent(p))
+            QVERIFY(dlg.m_treeView.isExpanded(dlg.Model().IndexOf(p)));
+        // Go to offset: the pack that holds the byte; none before the first pack.
+        QCOMPARE(hooks.PackLine(r->packs.offset[pack] + 2047, false), line);
+        // And back: a line under a pack shows that pack's bytes.
+        dlg.m_treeView.setCurrentIndex(dlg.Model().IndexOf(dlg.ResultTree().Child(hooks.PackLine(r->packs.offset[5], true), 0)));
+        QCOMPARE(w.ByteView()->HighlightStart(), r->packs.offset[5]);
+    }
+
+    void searchWalksTheTreeBothWaysAndWraps()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("dvd.mpg", MakeSmallDvdStream(1024 * 1024));
+        CAnalyzerDlg dlg;
+        dlg.show();
+        dlg.m_nMaxPackets = 0;
+        dlg.m_strFileName = Q(path);
+        dlg.UpdateData(false);
+        dlg.OnAnalyze();
+        const CResultTree& tree = dlg.ResultTree();
+        treesearch::PrepareForSearch(tree);
+        // The walk visits every line once, in the order the tree shows them.
+        std::vector<ItemId> order;
+        tree.ForEachPreOrder([&](ItemId item, uint32_t) { order.push_back(item); });
+        ItemId at = kNoItem;
+        for (ItemId expected : order)
+            QCOMPARE(at = treesearch::NextLine(tree, at), expected);
+        QCOMPARE(treesearch::NextLine(tree, at), kNoItem);
+        for (auto it = order.rbegin() + 1; it != order.rend(); ++it)
+            QCOMPARE(at = treesearch::PreviousLine(tree, at), *it);
+
+        // "PACK #3" and "pack #30": case is ignored; backwards from the first line wraps
+        // to the last match.
+        std::atomic<bool> stop{false};
+        std::atomic<uint32_t> visited{0};
+        const ItemId pack3 = treesearch::FindLine(tree, kNoItem, "pack #3", true, stop, visited);
+        QCOMPARE(Q(LineText(tree, pack3)), QStringLiteral("PACK #3"));
+        ItemId last = kNoItem;
+        for (ItemId item : order)
+            if (Q(LineText(tree, item)).contains(QStringLiteral("pack #3"), Qt::CaseInsensitive))
+                last = item;
+        QCOMPARE(treesearch::FindLine(tree, order.front(), "PACK #3", false, stop, visited), last);
+        QCOMPARE(treesearch::FindLine(tree, kNoItem, "no such text", true, stop, visited), kNoItem);
+        QCOMPARE(visited.load(), tree.Count());
+
+        // Through the dialog: the found line becomes current; pack numbers go straight there.
+        CTreeSearchDlg& search = dlg.Inspector()->Search();
+        search.TextEdit()->setText(QStringLiteral("PACK #7"));
+        QSignalSpy ended(&search, &CTreeSearchDlg::SearchEnded);
+        search.Find(true);
+        QTRY_COMPARE(ended.size(), 1);
+        QCOMPARE(dlg.m_treeView.currentIndex().data().toString(), QStringLiteral("PACK #7"));
+        QVERIFY(search.GoToPack(QStringLiteral("12")));
+        QCOMPARE(dlg.m_treeView.currentIndex().data().toString(), QStringLiteral("PACK #12"));
+        QVERIFY(!search.GoToPack(QStringLiteral("999999")));
+    }
+};
+
+VARNODEL_TEST_CLASS(InspectorTest);
+#include "InspectorTest.moc"
