@@ -68,6 +68,33 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
     setMinimumSize(m_initialSize);
     resize(m_initialSize);
 
+    PlaceControls();
+
+    m_treeView.setModel(&m_model);
+    // The view's own context menu would hide the window menu; it has none to offer.
+    m_treeView.setContextMenuPolicy(Qt::PreventContextMenu);
+
+    // Enter presses the button that has the focus and nothing else (see keyPressEvent),
+    // so no button is made the default behind the user's back.
+    for (CQuimbelButton* button : {&m_btnSave, &m_btnBrowse, &m_btnOptions, &m_btnExit, &m_btnStop, &m_btnAnalyze})
+        button->setAutoDefault(false);
+
+    // Tab stops in template order.
+    m_progress.setFocusPolicy(Qt::NoFocus);
+    QWidget* const tabStops[] = {&m_btnExit,   &m_treeView, &m_editFileName, &m_btnBrowse,
+                                 &m_btnAnalyze, &m_btnStop, &m_btnOptions,    &m_btnSave};
+    for (size_t i = 1; i < std::size(tabStops); ++i)
+        setTabOrder(tabStops[i - 1], tabStops[i]);
+
+    // A file dropped anywhere on the window (the field included) names the input.
+    setAcceptDrops(true);
+    m_editFileName.installEventFilter(this);
+
+    ConnectControls();
+}
+
+void CAnalyzerDlg::PlaceControls()
+{
     m_btnExit.setGeometry(DialogRect(*this, 263, 179, 50, 14));
     m_treeView.setGeometry(DialogRect(*this, 10, 25, 240, 135));
     m_editFileName.setGeometry(DialogRect(*this, 51, 5, 176, 12));
@@ -102,27 +129,10 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
     };
     for (Anchor& anchor : m_anchors)
         anchor.rect = anchor.widget->geometry();
+}
 
-    m_treeView.setModel(&m_model);
-    // The view's own context menu would hide the window menu; it has none to offer.
-    m_treeView.setContextMenuPolicy(Qt::PreventContextMenu);
-
-    // Enter presses the button that has the focus and nothing else (see keyPressEvent),
-    // so no button is made the default behind the user's back.
-    for (CQuimbelButton* button : {&m_btnSave, &m_btnBrowse, &m_btnOptions, &m_btnExit, &m_btnStop, &m_btnAnalyze})
-        button->setAutoDefault(false);
-
-    // Tab stops in template order.
-    m_progress.setFocusPolicy(Qt::NoFocus);
-    QWidget* const tabStops[] = {&m_btnExit,   &m_treeView, &m_editFileName, &m_btnBrowse,
-                                 &m_btnAnalyze, &m_btnStop, &m_btnOptions,    &m_btnSave};
-    for (size_t i = 1; i < std::size(tabStops); ++i)
-        setTabOrder(tabStops[i - 1], tabStops[i]);
-
-    // A file dropped anywhere on the window (the field included) names the input.
-    setAcceptDrops(true);
-    m_editFileName.installEventFilter(this);
-
+void CAnalyzerDlg::ConnectControls()
+{
     connect(&m_btnExit, &QPushButton::clicked, this, &CAnalyzerDlg::accept);
     connect(&m_btnBrowse, &QPushButton::clicked, this, &CAnalyzerDlg::OnBrowse);
     connect(&m_btnAnalyze, &QPushButton::clicked, this, &CAnalyzerDlg::OnAnalyze);

@@ -155,6 +155,10 @@ private:
     std::vector<Anchor> m_anchors;
     QSize m_initialSize;
     // The local file a drag carries, or an empty string.
+    // The controls at the template's places, and how each follows a larger window.
+    void PlaceControls();
+    // Buttons, field, tree and shortcuts to their handlers.
+    void ConnectControls();
     static QString DroppedFile(const QMimeData* mime);
 
     QMenu* m_pWindowMenu = nullptr;

@@ -199,6 +199,14 @@ void DvdChecks::Finish(Vobu& v, bool last)
     else
         m_log.Close(kVobuEnd, kNavStream);
 
+    CheckReferenceFrames(v, place);
+    CheckVobuTimes(v, last, place);
+    CheckVobuLinks(v, last, place);
+}
+
+void DvdChecks::CheckReferenceFrames(const Vobu& v, const FindingLog::Place& place)
+{
+    const model::NavPack& n = v.nav;
     // Where a VOBU has fewer than three reference pictures, the missing addresses are 0;
     // dvdauthor repeats the last one instead, which a player reads the same way.
     const uint32_t coded[3] = {n.ref1Ea, n.ref2Ea, n.ref3Ea};
@@ -216,7 +224,11 @@ void DvdChecks::Finish(Vobu& v, bool last)
                             coded[0], coded[1], coded[2], v.refEnd[0], v.refEnd[1], v.refEnd[2]); });
     else
         m_log.Close(kRefEnd, kNavStream);
+}
 
+void DvdChecks::CheckVobuTimes(const Vobu& v, bool last, const FindingLog::Place& place)
+{
+    const model::NavPack& n = v.nav;
     if (n.hasPci && v.pictures > 0)
     {
         const uint32_t first = static_cast<uint32_t>(v.firstPts27 / 300);
@@ -244,7 +256,11 @@ void DvdChecks::Finish(Vobu& v, bool last)
         else
             m_log.Close(kVobuDuration, kNavStream);
     }
+}
 
+void DvdChecks::CheckVobuLinks(const Vobu& v, bool last, const FindingLog::Place& place)
+{
+    const model::NavPack& n = v.nav;
     const uint32_t next = n.nextVobu & kEndOfCell, prev = n.prevVobu & kEndOfCell;
     const bool nextBad = next != kEndOfCell && v.hasNext && next != v.nextBlock - v.block;
     const bool prevBad = prev != kEndOfCell && v.hasPrev && prev != v.block - v.prevBlock;

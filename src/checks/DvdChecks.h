@@ -35,6 +35,11 @@ private:
         int64_t firstPts27 = 0, endPts27 = 0;
     };
     void Finish(Vobu& vobu, bool last);
+    // The parts of Finish: the reference picture ends, the PCI times and duration, the
+    // DSI's links to the neighbouring navigation packs.
+    void CheckReferenceFrames(const Vobu& vobu, const FindingLog::Place& place);
+    void CheckVobuTimes(const Vobu& vobu, bool last, const FindingLog::Place& place);
+    void CheckVobuLinks(const Vobu& vobu, bool last, const FindingLog::Place& place);
     void CheckPackSize(uint64_t size);
     void CheckMuxRate(const model::PackEvent& pack);
     FindingLog::Place NavPlace(const Vobu& vobu) const;

@@ -78,6 +78,61 @@ bool PrintRun(CAnalysisDriver& driver, bool summary, bool json)
         > 0 && std::fflush(stdout) == 0;
 }
 
+// The tree command's options; a usage error, --help or a missing input ends main with
+// the returned status, anything else leaves it at -1.
+struct TreeOptions
+{
+    uint32_t maxPacks = 100;
+    bool json = false;
+    bool summary = false;
+    bool byLength = false;
+    const char* savePath = nullptr;
+    const char* input = nullptr;
+};
+
+int ParseTreeOptions(int argc, char** argv, TreeOptions& o)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string arg = argv[i];
+        if (arg == "--packs")
+        {
+            if (i + 1 >= argc || !ParseCount(argv[++i], o.maxPacks))
+                return Usage("--packs needs a count from 0 to 4294967295");
+        }
+        else if (arg == "--all")
+            o.maxPacks = 0;
+        else if (arg == "--json")
+            o.json = true;
+        else if (arg == "--summary")
+            o.summary = true;
+        else if (arg == "--by-length")
+            o.byLength = true;
+        else if (arg == "--save")
+        {
+            if (i + 1 >= argc)
+                return Usage("--save needs a file name");
+            o.savePath = argv[++i];
+        }
+        else if (arg == "--help" || arg == "-h")
+        {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        else if (arg == "--" && i + 1 == argc - 1)
+            o.input = argv[++i];
+        else if (!arg.empty() && arg[0] == '-')
+            return Usage(("unknown option " + arg).c_str());
+        else if (o.input)
+            return Usage("only one input file");
+        else
+            o.input = argv[i];
+    }
+    if (!o.input || !*o.input)
+        return Usage("no input file");
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -87,76 +142,35 @@ int main(int argc, char** argv)
     if (IsModelCommand(argc, argv))
         return RunModelCommand(argc, argv);
 
-    uint32_t maxPacks = 100;
-    bool json = false;
-    bool summary = false;
-    bool byLength = false;
-    const char* savePath = nullptr;
-    const char* input = nullptr;
-
-    for (int i = 1; i < argc; ++i)
-    {
-        const std::string arg = argv[i];
-        if (arg == "--packs")
-        {
-            if (i + 1 >= argc || !ParseCount(argv[++i], maxPacks))
-                return Usage("--packs needs a count from 0 to 4294967295");
-        }
-        else if (arg == "--all")
-            maxPacks = 0;
-        else if (arg == "--json")
-            json = true;
-        else if (arg == "--summary")
-            summary = true;
-        else if (arg == "--by-length")
-            byLength = true;
-        else if (arg == "--save")
-        {
-            if (i + 1 >= argc)
-                return Usage("--save needs a file name");
-            savePath = argv[++i];
-        }
-        else if (arg == "--help" || arg == "-h")
-        {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        else if (arg == "--" && i + 1 == argc - 1)
-            input = argv[++i];
-        else if (!arg.empty() && arg[0] == '-')
-            return Usage(("unknown option " + arg).c_str());
-        else if (input)
-            return Usage("only one input file");
-        else
-            input = argv[i];
-    }
-    if (!input || !*input)
-        return Usage("no input file");
+    TreeOptions o;
+    if (const int status = ParseTreeOptions(argc, argv, o); status >= 0)
+        return status;
+    const char* input = o.input;
 
     CResultTree tree;
     CliHost host;
     CAnalysisDriver driver(tree, host);
     host.driver = &driver;
     host.input = input;
-    driver.SetFollowPacketLengths(byLength);
-    const CAnalysisDriver::Outcome outcome = driver.Analyze(input, maxPacks);
+    driver.SetFollowPacketLengths(o.byLength);
+    const CAnalysisDriver::Outcome outcome = driver.Analyze(input, o.maxPacks);
     if (outcome == CAnalysisDriver::Outcome::OpenFailed || outcome == CAnalysisDriver::Outcome::NotStarted)
         return 1;
 
     int status = outcome == CAnalysisDriver::Outcome::ReadError || outcome == CAnalysisDriver::Outcome::TreeFull ? 1 : 0;
-    if (!PrintRun(driver, summary, json))
+    if (!PrintRun(driver, o.summary, o.json))
     {
         std::fprintf(stderr, "varnodel-cli: cannot write the output\n");
         status = 1;
     }
 
-    if (savePath)
+    if (o.savePath)
     {
         const AnalysisFile::SaveResult result =
-            AnalysisFile::Save(driver.Records(), savePath);
+            AnalysisFile::Save(driver.Records(), o.savePath);
         if (result != AnalysisFile::SaveResult::Ok)
         {
-            std::fprintf(stderr, "%s\n", AnalysisFile::MessageFor(result, savePath).c_str());
+            std::fprintf(stderr, "%s\n", AnalysisFile::MessageFor(result, o.savePath).c_str());
             status = 1;
         }
     }

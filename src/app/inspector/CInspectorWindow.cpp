@@ -124,6 +124,27 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
     m_pStreamsView->verticalHeader()->hide();
     m_pTableTabs->addTab(m_pStreamsView, QStringLiteral("Streams"));
 
+    BuildPlotTabs();
+    BuildBytesPage();
+
+    m_pMainSplitter->setStretchFactor(0, 3);
+    m_pMainSplitter->setStretchFactor(1, 1);
+    layout->addWidget(m_pMainSplitter, 1);
+    setCentralWidget(central);
+
+    BuildMenus();
+    SetRunning(false);
+    resize(1100, 750);
+    RestoreLayout();
+
+    connect(m_pCancel, &QPushButton::clicked, this, &CInspectorWindow::Cancel);
+    connect(&m_worker, &CInspectWorker::Progress, this, &CInspectorWindow::OnProgress);
+    connect(&m_worker, &CInspectWorker::Finished, this, &CInspectorWindow::OnFinished);
+    connect(&m_worker, &CInspectWorker::Failed, this, &CInspectorWindow::OnFailed);
+}
+
+void CInspectorWindow::BuildPlotTabs()
+{
     m_pPlotTabs = new QTabWidget(m_pTopSplitter);
     m_pPlots[0] = new CPlotWidget(QStringLiteral("time (s)"), QStringLiteral("bit/s"));
     m_pPlots[1] = new CPlotWidget(QStringLiteral("arrival (s)"), QStringLiteral("time stamp (s)"));
@@ -137,7 +158,10 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
         connect(m_pPlots[i], &CPlotWidget::ElementClicked, this,
                 [this](quint64 offset, quint32 size) { SelectBytes(offset, size); });
     }
+}
 
+void CInspectorWindow::BuildBytesPage()
+{
     auto* bytesPage = new QWidget(m_pMainSplitter);
     auto* bytesLayout = new QVBoxLayout(bytesPage);
     bytesLayout->setContentsMargins(0, 0, 0, 0);
@@ -154,21 +178,6 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
     bytesLayout->addWidget(m_pBytes, 1);
     connect(go, &QPushButton::clicked, this, [this] { GoToOffset(m_pOffsetEdit->text()); });
     connect(m_pOffsetEdit, &QLineEdit::returnPressed, this, [this] { GoToOffset(m_pOffsetEdit->text()); });
-
-    m_pMainSplitter->setStretchFactor(0, 3);
-    m_pMainSplitter->setStretchFactor(1, 1);
-    layout->addWidget(m_pMainSplitter, 1);
-    setCentralWidget(central);
-
-    BuildMenus();
-    SetRunning(false);
-    resize(1100, 750);
-    RestoreLayout();
-
-    connect(m_pCancel, &QPushButton::clicked, this, &CInspectorWindow::Cancel);
-    connect(&m_worker, &CInspectWorker::Progress, this, &CInspectorWindow::OnProgress);
-    connect(&m_worker, &CInspectWorker::Finished, this, &CInspectorWindow::OnFinished);
-    connect(&m_worker, &CInspectWorker::Failed, this, &CInspectorWindow::OnFailed);
 }
 
 CInspectorWindow::~CInspectorWindow()

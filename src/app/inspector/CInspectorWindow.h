@@ -87,6 +87,10 @@ protected:
 private:
     void BuildMenus();
     QWidget* BuildFindingsPage();
+    // The four plots on their tabs, under the tables' splitter.
+    void BuildPlotTabs();
+    // The byte view with its go-to field, the lower half of the window.
+    void BuildBytesPage();
     void OnProgress(int percent);
     void OnFinished(std::shared_ptr<const inspector::InspectResult> result);
     void OnFailed(const QString& path, const QString& message);
