@@ -28,7 +28,16 @@ void CUnitSeries::Append(const AccessUnit& unit)
     m_pack.Push(unit.pack);
     // Times before the first unit or more than 13 hours after it stay at the ends.
     m_dts.Push(static_cast<uint32_t>(std::clamp<int64_t>(dts90 - m_base90, 0, UINT32_MAX)));
-    m_ptsOffset.Push(static_cast<int32_t>(std::clamp<int64_t>(unit.pts27 / 300 - dts90, INT32_MIN, INT32_MAX)));
+    const auto offset = static_cast<int32_t>(std::clamp<int64_t>(unit.pts27 / 300 - dts90, INT32_MIN, INT32_MAX));
+    if (offset > kWideOffset && offset <= INT16_MAX)
+    {
+        m_ptsOffset.Push(static_cast<int16_t>(offset));
+    }
+    else
+    {
+        m_ptsOffset.Push(kWideOffset);
+        m_wideOffsets.emplace_back(m_ptsOffset.Size() - 1, offset);
+    }
 }
 
 void CUnitSeries::Trim()
@@ -38,12 +47,22 @@ void CUnitSeries::Trim()
     m_pack.Trim();
     m_dts.Trim();
     m_ptsOffset.Trim();
+    m_wideOffsets.shrink_to_fit();
+}
+
+int32_t CUnitSeries::PtsOffset(size_t i) const
+{
+    const int16_t narrow = m_ptsOffset[i];
+    if (narrow != kWideOffset)
+        return narrow;
+    const auto it = std::lower_bound(m_wideOffsets.begin(), m_wideOffsets.end(), std::pair<uint64_t, int32_t>(i, INT32_MIN));
+    return it != m_wideOffsets.end() && it->first == i ? it->second : 0;
 }
 
 size_t CUnitSeries::MemoryBytes() const
 {
     return sizeof(*this) + m_offsetFlags.MemoryBytes() + m_size.MemoryBytes() + m_pack.MemoryBytes()
-        + m_dts.MemoryBytes() + m_ptsOffset.MemoryBytes();
+        + m_dts.MemoryBytes() + m_ptsOffset.MemoryBytes() + m_wideOffsets.capacity() * sizeof(m_wideOffsets[0]);
 }
 
 void CColumnStore::OnAccessUnit(const AccessUnit& unit)

@@ -1,6 +1,6 @@
 #pragma once
 // The per-unit series of each stream in a compact column store, for plots and the
-// inspector: 24 bytes per access unit (file offset with the unit's flags, size, pack,
+// inspector: 22 bytes per access unit (file offset with the unit's flags, size, pack,
 // decoding time and presentation offset), in pages so that growth never copies.
 
 #include "model/ModelEvents.h"
@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace model
@@ -94,7 +95,7 @@ public:
     uint32_t Pack(size_t i) const { return m_pack[i]; }
     // 90 kHz ticks on the unwrapped clock.
     int64_t Dts90(size_t i) const { return m_base90 + m_dts[i]; }
-    int64_t Pts90(size_t i) const { return Dts90(i) + m_ptsOffset[i]; }
+    int64_t Pts90(size_t i) const { return Dts90(i) + PtsOffset(i); }
     size_t MemoryBytes() const;
 
 private:
@@ -107,7 +108,12 @@ private:
     CPagedColumn<uint32_t> m_size;
     CPagedColumn<uint32_t> m_pack;
     CPagedColumn<uint32_t> m_dts;    // from m_base90
-    CPagedColumn<int32_t> m_ptsOffset;  // PTS - DTS
+    // PTS - DTS: a few frame periods at most in any stream a muxer means, so 16 bits,
+    // with the rare wider value kept aside (unit index, value; in index order).
+    static constexpr int16_t kWideOffset = INT16_MIN;
+    int32_t PtsOffset(size_t i) const;
+    CPagedColumn<int16_t> m_ptsOffset;
+    std::vector<std::pair<uint64_t, int32_t>> m_wideOffsets;
 };
 
 // Collects every stream's series from the model's events.

@@ -512,7 +512,7 @@ TEST(ModelDvd, NavigationPack)
 
 // ---------------------------------------------------------------------------- column store
 
-TEST(ModelColumns, TwentyFourBytesPerUnit)
+TEST(ModelColumns, TwentyTwoBytesPerUnit)
 {
     model::CColumnStore store;
     const int count = 200000;
@@ -526,15 +526,17 @@ TEST(ModelColumns, TwentyFourBytesPerUnit)
         u.pictureType = static_cast<uint8_t>(1 + i % 3);
         u.ptsCoded = i % 2 == 0;
         u.dts27 = 300ll * (1000000 + 3600ll * i);
-        u.pts27 = u.dts27 + 300 * 7200;
+        // Every 1000th unit shows its picture 20 s after decoding it: wider than 16 bits.
+        u.pts27 = u.dts27 + 300 * (i % 1000 == 7 ? 1800000 : 7200);
         store.OnAccessUnit(u);
     }
     ASSERT_EQ(store.Units(), static_cast<size_t>(count));
     // Until the end, the last page of each column may be partly empty...
-    EXPECT_LE(store.MemoryBytes(), 24u * count + 2 * 24 * 4096 + 1024);
-    // ...after it, the columns hold 24 bytes per unit and a pointer per page of 4096.
+    EXPECT_LE(store.MemoryBytes(), 22u * count + 2 * 22 * 4096 + 32 * count / 1000 + 1024);
+    // ...after it, the columns hold 22 bytes per unit, a pointer per page of 4096 and the
+    // few wide presentation offsets.
     store.OnEnd({});
-    EXPECT_LE(store.MemoryBytes(), 24u * count + 4096);
+    EXPECT_LE(store.MemoryBytes(), 22u * count + 16 * count / 1000 + 4096);
     const model::CUnitSeries* video = store.Find(MakeStreamKey(0xE0));
     ASSERT_NE(video, nullptr);
     const size_t i = 100001;  // the 75001st video unit: overall unit 100001
@@ -545,6 +547,9 @@ TEST(ModelColumns, TwentyFourBytesPerUnit)
     EXPECT_FALSE(video->Flags(75000) & model::CUnitSeries::PtsCoded);
     EXPECT_EQ(video->Dts90(75000), 1000000 + 3600ll * i);
     EXPECT_EQ(video->Pts90(75000), 1000000 + 3600ll * i + 7200);
+    // Unit 100007 (video unit 75005) has the wide offset; its neighbours the narrow one.
+    EXPECT_EQ(video->Pts90(75005), 1000000 + 3600ll * 100007 + 1800000);
+    EXPECT_EQ(video->Pts90(75006), 1000000 + 3600ll * 100009 + 7200);
 
     // A trimmed column grows again with its values in place.
     model::AccessUnit extra;
