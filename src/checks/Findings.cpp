@@ -20,26 +20,9 @@ const char* SeverityName(Severity severity)
     return "error";
 }
 
-std::string Format(const char* format, ...)
-{
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
-}
-
 std::string StreamName(model::StreamKey stream)
 {
-    if (stream == model::kNoStream)
-        return {};
-    char text[16];
-    if (model::StreamIdOf(stream) == 0xBD && model::SubIdOf(stream) != 0)
-        std::snprintf(text, sizeof text, "0x%02X:0x%02X", model::StreamIdOf(stream), model::SubIdOf(stream));
-    else
-        std::snprintf(text, sizeof text, "0x%02X", model::StreamIdOf(stream));
-    return text;
+    return stream == model::kNoStream ? std::string() : model::StreamKeyText(stream);
 }
 
 // ---------------------------------------------------------------------------------------

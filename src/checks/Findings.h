@@ -7,6 +7,7 @@
 // a report a person can read, while the totals count every occurrence.
 
 #include "model/ModelEvents.h"
+#include "model/StreamStats.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -42,8 +43,8 @@ struct Finding
 // "0xE0", "0xBD:0x80"; empty for the system layer.
 std::string StreamName(model::StreamKey stream);
 
-// printf into a string (messages are short).
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// printf into a string (messages are short), as the stream statistics make theirs.
+using model::Format;
 
 // Seconds of a 27 MHz time.
 inline double Seconds27(int64_t t27) { return static_cast<double>(t27) / 27000000.0; }

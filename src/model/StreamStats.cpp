@@ -20,17 +20,6 @@ double Seconds(int64_t t27) { return static_cast<double>(t27) / kClock27; }
 
 const char kPictureLetters[] = "?IPBD???";
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...)
-{
-    char buffer[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
-
 const char* AspectText(const SequenceEvent& s)
 {
     if (s.mpeg2)
@@ -80,11 +69,26 @@ uint64_t StreamSummary::AverageBitsPerSecond() const
     return d > 0 ? static_cast<uint64_t>(static_cast<double>(unitBytes) * 8 / d + 0.5) : 0;
 }
 
-std::string StreamSummary::StreamText() const
+std::string Format(const char* format, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+std::string StreamKeyText(StreamKey stream)
 {
     if (SubIdOf(stream) != 0 || StreamIdOf(stream) == 0xBD)
         return Format("0x%02X:0x%02X", StreamIdOf(stream), SubIdOf(stream));
     return Format("0x%02X", StreamIdOf(stream));
+}
+
+std::string StreamSummary::StreamText() const
+{
+    return StreamKeyText(stream);
 }
 
 const char* StreamSummary::KindText() const

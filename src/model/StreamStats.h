@@ -15,6 +15,11 @@
 namespace model
 {
 
+// printf into a string (texts of up to 511 characters).
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// "0xE0" for a PES stream, "0xBD:0x80" for a private stream 1 substream.
+std::string StreamKeyText(StreamKey stream);
+
 struct StreamSummary
 {
     StreamKey stream = kNoStream;
