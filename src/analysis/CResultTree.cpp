@@ -77,7 +77,30 @@ bool CResultTree::Grow()
         m_bFull = true;
         return false;
     }
-    m_chunks.emplace_back(chunk);
+    std::unique_ptr<Line[], ChunkFree> owned(chunk);
+    if (m_chunks.empty())
+    {
+        // Room for the bits of as many lines as the tree may take: only the pages used
+        // are ever touched, and the bits are never copied as the tree grows.
+        try
+        {
+            m_hasChildren.reserve(m_nLimit / 64 + kChunkSize / 64);
+        }
+        catch (const std::bad_alloc&)
+        {
+            // They grow as needed, then.
+        }
+    }
+    try
+    {
+        m_hasChildren.resize((m_chunks.size() + 1) * (kChunkSize / 64));
+        m_chunks.push_back(std::move(owned));
+    }
+    catch (const std::bad_alloc&)
+    {
+        m_bFull = true;
+        return false;
+    }
     // Id 0 is "no line": the first chunk gives one slot less.
     const uint64_t capacity = m_chunks.size() * uint64_t{kChunkSize} - 1;
     m_nCapacity = static_cast<uint32_t>(capacity < m_nLimit ? capacity : m_nLimit);
@@ -171,8 +194,11 @@ void CResultTree::DeleteAll()
     m_bIndexValid = false;
     m_childStart.Release();
     m_children.Release();
-    m_bLazyValid = false;
-    RefreshLazy();
+    m_hasChildren.clear();
+    m_hasChildren.shrink_to_fit();
+    m_outerChildren.clear();
+    m_recentOuter = {};
+    m_reader.Clear();
 }
 
 bool CResultTree::EnsureIndex() const
@@ -211,78 +237,65 @@ bool CResultTree::EnsureIndex() const
 
 // ---------------------------------------------------------------------------- child lists
 
-void CResultTree::RefreshLazy() const
+bool CResultTree::NoteOuterChild(ItemId parent, ItemId child)
 {
-    if (m_bLazyValid && m_nLazyCount == m_nCount)
-        return;
-    m_spreadChildren.clear();
-    m_chunkIndex.clear();
-    m_nChunkIndexes = 0;
-    m_outerParents.clear();
-    m_hasChildren.clear();
-    m_spreadParents.clear();
-    m_nLazyCount = m_nCount;
-    m_bLazyValid = true;
-    if (m_nCount == 0)
-        return;
-
-    // One pass: which lines have children, and for each chunk the parents that lie
-    // before it.
-    const uint32_t chunks = ChunkOf(m_nCount) + 1;
-    m_outerParents.resize(chunks);
-    m_chunkIndex.resize(chunks);
-    m_hasChildren.assign(m_nCount / 64 + 1, 0);
-    for (uint32_t c = 0; c < chunks; ++c)
+    try
     {
-        std::vector<ItemId>& outer = m_outerParents[c];
-        // Chunk 0 has nothing before it (its top-level lines are found from its own index).
-        const ItemId first = ChunkFirst(c), last = ChunkLast(c);
-        const ItemId outside = c == 0 ? 0 : first;
-        ItemId lastOuter = ~ItemId{0};
-        for (ItemId id = first; id <= last; ++id)
+        IdList* list = nullptr;
+        for (const OuterSlot& slot : m_recentOuter)
+            if (slot.children != nullptr && slot.parent == parent)
+                list = slot.children;
+        if (list == nullptr)
         {
-            const ItemId p = LineRef(id).parent;
-            m_hasChildren[p / 64] |= uint64_t{1} << (p % 64);
-            if (p >= outside || p == lastOuter)
-                continue;
-            // The same few parents come again and again: a look at the latest ones keeps
-            // the list short before it is sorted.
-            lastOuter = p;
-            if (std::find(outer.end() - std::min<size_t>(outer.size(), 8), outer.end(), p) == outer.end())
-                outer.push_back(p);
+            // The map's elements stay where they are when it grows.
+            list = &m_outerChildren[parent];
+            m_recentOuter[m_nNextOuterSlot++ % m_recentOuter.size()] = {parent, list};
         }
-        std::sort(outer.begin(), outer.end());
-        outer.erase(std::unique(outer.begin(), outer.end()), outer.end());
-        outer.shrink_to_fit();
-        m_spreadParents.insert(m_spreadParents.end(), outer.begin(), outer.end());
+        if (list->Push(child))
+            return true;
     }
-    std::sort(m_spreadParents.begin(), m_spreadParents.end());
-    m_spreadParents.erase(std::unique(m_spreadParents.begin(), m_spreadParents.end()), m_spreadParents.end());
+    catch (const std::bad_alloc&)
+    {
+    }
+    // The line is not added: the tree is as full as the memory allows.
+    m_bFull = true;
+    return false;
 }
 
-const CResultTree::ChunkIndex& CResultTree::ChunkIndexOf(uint32_t chunk) const
+bool CResultTree::IdList::Grow()
 {
-    std::unique_ptr<ChunkIndex>& slot = m_chunkIndex[chunk];
-    if (slot)
-        return *slot;
-    // A view looks at a few places of the tree at a time: past a dozen or so chunk
-    // indexes (a megabyte each) they all go and are made again as needed.
-    if (++m_nChunkIndexes > 16)
-    {
-        for (auto& other : m_chunkIndex)
-            other.reset();
-        m_nChunkIndexes = 1;
-    }
-    slot = std::make_unique<ChunkIndex>();
-    ChunkIndex& index = *slot;
-    const ItemId base = chunk << kChunkBits;  // local number 0 is the chunk's first id (or the top level)
-    const ItemId first = ChunkFirst(chunk), last = ChunkLast(chunk);
+    const uint64_t capacity = m_capacity == 0 ? 16 : uint64_t{m_capacity} * 2;
+    if (capacity > kMaxLines)
+        return false;
+    void* p = std::realloc(m_p, capacity * sizeof(ItemId));
+    if (p == nullptr)
+        return false;
+    m_p = static_cast<ItemId*>(p);
+    m_capacity = static_cast<uint32_t>(capacity);
+    return true;
+}
+
+const CResultTree::IdList* CResultTree::OuterChildren(ItemId parent) const
+{
+    if (m_outerChildren.empty())
+        return nullptr;
+    const auto found = m_outerChildren.find(parent);
+    return found == m_outerChildren.end() ? nullptr : &found->second;
+}
+
+void CResultTree::BuildBlockIndex(uint32_t block, BlockIndex& index) const
+{
+    const ItemId base = BlockBase(block);  // local number 0 is the block's first id (or the top level)
+    const ItemId first = BlockFirst(block), last = BlockLast(block);
+    index.last = last;
     const uint32_t lines = last - base + 1;
     index.start.assign(static_cast<size_t>(lines) + 1, 0);
+    // A parent before the block has these children on its outer list; the top level
+    // belongs to block 0.
     for (ItemId id = first; id <= last; ++id)
     {
         const ItemId p = LineRef(id).parent;
-        if (p >= base && (p != 0 || chunk == 0))
+        if (p >= base && (p != 0 || block == 0))
             ++index.start[p - base + 1];
     }
     for (size_t i = 1; i < index.start.size(); ++i)
@@ -292,81 +305,104 @@ const CResultTree::ChunkIndex& CResultTree::ChunkIndexOf(uint32_t chunk) const
     for (ItemId id = first; id <= last; ++id)
     {
         const ItemId p = LineRef(id).parent;
-        if (p >= base && (p != 0 || chunk == 0))
+        if (p >= base && (p != 0 || block == 0))
             index.children[cursor[p - base]++] = id;
     }
-    return index;
 }
 
-CResultTree::ChildSpan CResultTree::Children(ItemId parent) const
+void CResultTree::Reader::Clear()
 {
-    if (parent > m_nCount)
-        return {};
-    RefreshLazy();
-    if (m_nCount == 0)
-        return {};
-    if (const auto found = m_spreadChildren.find(parent); found != m_spreadChildren.end())
-        return {found->second.data(), static_cast<uint32_t>(found->second.size())};
+    m_blocks.clear();
+    m_blocks.shrink_to_fit();
+    m_nIndexes = 0;
+    m_lastParent = kNoItem;
+    m_nLastCount = 0;
+}
 
-    // The top level counts as part of chunk 0.
-    const uint32_t home = ChunkOf(parent);
-    const ChunkIndex& local = ChunkIndexOf(home);
-    const ItemId base = home << kChunkBits;
-    const uint32_t begin = local.start[parent - base], end = local.start[parent - base + 1];
-    ChildSpan span{local.children.data() + begin, end - begin};
-    // Most lines have all their children in their own chunk.
-    if (!std::binary_search(m_spreadParents.begin(), m_spreadParents.end(), parent))
-        return span;
-
-    std::vector<uint32_t> later;
-    for (uint32_t c = home + 1; c < m_outerParents.size(); ++c)
-        if (std::binary_search(m_outerParents[c].begin(), m_outerParents[c].end(), parent))
-            later.push_back(c);
-
-    // Children in later chunks too: one list, kept while the tree stays as it is.
-    std::vector<ItemId> all(span.begin, span.begin + span.size);
-    for (const uint32_t c : later)
+const CResultTree::BlockIndex& CResultTree::Reader::IndexOf(uint32_t block)
+{
+    if (m_blocks.size() <= block)
+        m_blocks.resize(static_cast<size_t>(block) + 1);
+    std::unique_ptr<BlockIndex>& slot = m_blocks[block];
+    // An index made before lines were added to its block is made again.
+    if (slot && slot->last == m_tree.BlockLast(block))
+        return *slot;
+    // A view looks at a few places of the tree at a time: past a few dozen block indexes
+    // (64 kB each) they all go and are made again as needed.
+    if (!slot && ++m_nIndexes > 64)
     {
-        const ItemId last = ChunkLast(c);
-        for (ItemId id = ChunkFirst(c); id <= last; ++id)
-            if (LineRef(id).parent == parent)
-                all.push_back(id);
+        for (auto& other : m_blocks)
+            other.reset();
+        m_nIndexes = 1;
     }
-    all.shrink_to_fit();
-    std::vector<ItemId>& kept = m_spreadChildren[parent] = std::move(all);
-    return {kept.data(), static_cast<uint32_t>(kept.size())};
+    m_nLastCount = 0;  // the kept children may point into the index made again
+    if (!slot)
+        slot = std::make_unique<BlockIndex>();
+    m_tree.BuildBlockIndex(block, *slot);
+    return *slot;
 }
 
-bool CResultTree::HasChildren(ItemId parent) const
+CResultTree::Reader::Kids CResultTree::Reader::Children(ItemId parent)
 {
-    if (parent > m_nCount)
-        return false;
-    RefreshLazy();
-    return m_nCount != 0 && (m_hasChildren[parent / 64] >> (parent % 64) & 1) != 0;
+    if (!m_tree.HasChildren(parent))
+        return {};
+    if (parent == m_lastParent && m_nLastCount == m_tree.m_nCount)
+        return m_lastKids;
+    // The top level counts as part of block 0.
+    const uint32_t home = BlockOf(parent);
+    const BlockIndex& local = IndexOf(home);
+    const uint32_t at = parent - BlockBase(home);
+    Kids kids;
+    kids.local = {local.children.data() + local.start[at], local.start[at + 1] - local.start[at]};
+    if (const IdList* outer = m_tree.OuterChildren(parent))
+        kids.outer = {outer->Data(), outer->Size()};
+    m_lastParent = parent;
+    m_nLastCount = m_tree.m_nCount;
+    m_lastKids = kids;
+    return kids;
+}
+
+ItemId CResultTree::Reader::Child(ItemId parent, uint32_t row)
+{
+    const Kids kids = Children(parent);
+    if (row < kids.local.size)
+        return kids.local.begin[row];
+    row -= kids.local.size;
+    return row < kids.outer.size ? kids.outer.begin[row] : kNoItem;
+}
+
+uint32_t CResultTree::Reader::Row(ItemId item)
+{
+    if (!m_tree.IsValid(item))
+        return 0;
+    // Children are in id order, those in the parent's block first.
+    const Kids kids = Children(m_tree.LineRef(item).parent);
+    const Span& in = BlockOf(item) == BlockOf(m_tree.LineRef(item).parent) ? kids.local : kids.outer;
+    const auto row = static_cast<uint32_t>(std::lower_bound(in.begin, in.begin + in.size, item) - in.begin);
+    return &in == &kids.local ? row : kids.local.size + row;
 }
 
 uint32_t CResultTree::ChildCount(ItemId parent) const
 {
-    return Children(parent).size;
+    return m_reader.ChildCount(parent);
 }
 
 ItemId CResultTree::Child(ItemId parent, uint32_t row) const
 {
-    const ChildSpan span = Children(parent);
-    return row < span.size ? span.begin[row] : kNoItem;
+    return m_reader.Child(parent, row);
 }
 
 uint32_t CResultTree::Row(ItemId item) const
 {
-    if (!IsValid(item))
-        return 0;
-    // Children are in id order.
-    const ChildSpan span = Children(LineRef(item).parent);
-    return static_cast<uint32_t>(std::lower_bound(span.begin, span.begin + span.size, item) - span.begin);
+    return m_reader.Row(item);
 }
 
 size_t CResultTree::MemoryBytes() const
 {
+    size_t outer = m_outerChildren.size() * (sizeof(IdList) + 2 * sizeof(void*));
+    for (const auto& [parent, children] : m_outerChildren)
+        outer += children.Bytes();
     return m_chunks.size() * kChunkSize * sizeof(Line) + m_chunks.capacity() * sizeof(void*)
-        + m_strings.capacity() + m_childStart.Bytes() + m_children.Bytes();
+        + m_hasChildren.size() * sizeof(uint64_t) + m_strings.capacity() + m_childStart.Bytes() + m_children.Bytes()
+        + outer;
 }

@@ -8,6 +8,7 @@
 // Lines are only ever appended as the last child of their parent. Line ids start at 1;
 // 0 (kNoItem) stands for "no line", and as a parent for the top level of the tree.
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -47,14 +48,24 @@ public:
     {
         if (m_nCount == m_nCapacity && !Grow())
             return kNoItem;
-        Line& l = LineRef(++m_nCount);
+        const ItemId id = m_nCount + 1;
+        // A parent comes before its children.
+        if (parent >= id) [[unlikely]]
+            return kNoItem;
+        // A child in a later block than its parent's goes on that parent's list of such
+        // children, so the child lists never need a pass over the whole tree.
+        if (parent < (id & ~(kBlockSize - 1)) && !NoteOuterChild(parent, id)) [[unlikely]]
+            return kNoItem;
+        m_nCount = id;
+        Line& l = LineRef(id);
         l.parent = parent;
         l.fmt = static_cast<uint16_t>(fmt);
         l.image = image;
         l.flags = 0;
         l.arg = arg;
+        m_hasChildren[parent >> 6] |= uint64_t{1} << (parent & 63);
         m_bIndexValid = false;
-        return m_nCount;
+        return id;
     }
     ItemId AddGroup(ItemId parent, LineFmt fmt, uint64_t arg = 0) { return AddLine(parent, fmt, arg, TreeImage::Plus); }
     ItemId AddValue(ItemId parent, LineFmt fmt, uint64_t arg = 0) { return AddLine(parent, fmt, arg, TreeImage::Blank); }
@@ -93,15 +104,22 @@ public:
     std::string_view String(uint32_t handle) const;
 
     // Children in insertion order; parent kNoItem is the top level. A view asks only
-    // about the lines it shows, so these build what they need on demand: the children
-    // of a line in its own chunk of lines come from a small index of that chunk, built on
-    // first use; the few lines that gather children over the whole tree (the stream and
-    // structure lines) get a list of their own, from one pass over the chunks that hold
-    // any. Nothing here costs memory in proportion to the whole tree.
+    // about the lines it shows, so the lists are made on demand: the children of a line
+    // within its own block of lines come from a small index of that block, built on first
+    // use; the children in later blocks (the few long-lived group lines gather those) are
+    // listed as they are added. Nothing here costs memory in proportion to the whole tree.
+    //
+    // The block indexes are a cache. The tree's own functions use the tree's cache; a
+    // thread of its own reads through a Reader, which keeps its own (the tree must not
+    // grow while it reads).
+    class Reader;
     uint32_t ChildCount(ItemId parent) const;
     // Whether the line has children, without making its list (a view asks this of every
     // line it lays out).
-    bool HasChildren(ItemId parent) const;
+    bool HasChildren(ItemId parent) const
+    {
+        return parent < m_nCount && (m_hasChildren[parent >> 6] >> (parent & 63) & 1) != 0;
+    }
     ItemId Child(ItemId parent, uint32_t row) const;
     // Row of a line among its parent's children.
     uint32_t Row(ItemId item) const;
@@ -126,6 +144,10 @@ private:
     static constexpr uint8_t kExpanded = 1;
     static constexpr unsigned kChunkBits = 17;  // 2 MB of lines: one huge page each
     static constexpr uint32_t kChunkSize = 1u << kChunkBits;
+    // The child lists are indexed by blocks of lines, small enough to be made in a moment
+    // and kept by the dozen.
+    static constexpr unsigned kBlockBits = 13;
+    static constexpr uint32_t kBlockSize = 1u << kBlockBits;
 
     static constexpr uint32_t kMaxLines = 0xFFFFFF00u;  // ids are 32-bit
     static uint32_t DefaultLineLimit();
@@ -133,6 +155,7 @@ private:
     Line& LineRef(ItemId id) { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
     const Line& LineRef(ItemId id) const { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
     bool Grow();
+    bool NoteOuterChild(ItemId parent, ItemId child);
     // Builds the child index when it is stale; false when memory for it cannot be had
     // (the tree then shows no children).
     bool EnsureIndex() const;
@@ -176,41 +199,109 @@ private:
     mutable IndexArray m_childStart;  // per parent id (0 = top level), size count + 2
     mutable IndexArray m_children;    // size count
 
-    // ---- the on-demand child lists of ChildCount, Child and Row
-    struct ChildSpan
+    // ---- the child lists of ChildCount, Child and Row
+    // The children of one block's lines among that block's lines.
+    struct BlockIndex
     {
-        const ItemId* begin = nullptr;
-        uint32_t size = 0;
-    };
-    // The children of one chunk's lines among that chunk's lines.
-    struct ChunkIndex
-    {
-        std::vector<uint32_t> start;  // per line of the chunk, size lines + 1
+        ItemId last = kNoItem;        // the block's last line when the index was made
+        std::vector<uint32_t> start;  // per line of the block, size lines + 1
         std::vector<ItemId> children;
     };
-    ChildSpan Children(ItemId parent) const;
-    const ChunkIndex& ChunkIndexOf(uint32_t chunk) const;
-    // Drops what the lazy lists hold when lines were added since they were made.
-    void RefreshLazy() const;
-    static uint32_t ChunkOf(ItemId id) { return id >> kChunkBits; }
-    ItemId ChunkFirst(uint32_t chunk) const { return chunk == 0 ? 1 : chunk << kChunkBits; }
-    ItemId ChunkLast(uint32_t chunk) const
+    static uint32_t BlockOf(ItemId id) { return id >> kBlockBits; }
+    static ItemId BlockBase(uint32_t block) { return block << kBlockBits; }
+    ItemId BlockFirst(uint32_t block) const { return block == 0 ? 1 : BlockBase(block); }
+    ItemId BlockLast(uint32_t block) const
     {
-        const uint64_t last = (uint64_t{chunk} << kChunkBits) + kChunkSize - 1;
+        const uint64_t last = uint64_t{BlockBase(block)} + kBlockSize - 1;
         return last < m_nCount ? static_cast<ItemId>(last) : m_nCount;
     }
+    void BuildBlockIndex(uint32_t block, BlockIndex& index) const;
 
-    mutable uint32_t m_nLazyCount = 0;  // line count the lazy lists were made for
-    mutable bool m_bLazyValid = false;
-    // Per chunk, the lines before the chunk that have children in it, sorted: mostly the
-    // few long-lived group lines.
-    mutable std::vector<std::vector<ItemId>> m_outerParents;
-    mutable std::vector<uint64_t> m_hasChildren;  // a bit per line, 0 = the top level
-    mutable std::vector<ItemId> m_spreadParents;  // every chunk's outer parents, sorted
-    mutable std::vector<std::unique_ptr<ChunkIndex>> m_chunkIndex;
-    mutable uint32_t m_nChunkIndexes = 0;
-    // Lines with children in more than their own chunk: their whole list.
-    mutable std::unordered_map<ItemId, std::vector<ItemId>> m_spreadChildren;
+    // A growing list of line ids. It grows with realloc, which moves a large block by
+    // remapping its pages instead of copying and touching new ones.
+    class IdList
+    {
+    public:
+        IdList() = default;
+        ~IdList() { std::free(m_p); }
+        IdList(const IdList&) = delete;
+        IdList& operator=(const IdList&) = delete;
+        bool Push(ItemId id)
+        {
+            if (m_n == m_capacity && !Grow())
+                return false;
+            m_p[m_n++] = id;
+            return true;
+        }
+        const ItemId* Data() const { return m_p; }
+        uint32_t Size() const { return m_n; }
+        size_t Bytes() const { return size_t{m_capacity} * sizeof(ItemId); }
+
+    private:
+        bool Grow();
+        ItemId* m_p = nullptr;
+        uint32_t m_n = 0;
+        uint32_t m_capacity = 0;
+    };
+    const IdList* OuterChildren(ItemId parent) const;
+
+    // A bit per line (and the top level): it has children. Apart from the lines, so that
+    // a view laying out a long list of children finds the bits close together.
+    std::vector<uint64_t> m_hasChildren;
+    // Children in a later block than their parent's, per parent, in id order. The lists
+    // last added to are kept at hand: they are mostly the same few, the packet structure
+    // and the stream branches, taking turns.
+    std::unordered_map<ItemId, IdList> m_outerChildren;
+    struct OuterSlot
+    {
+        ItemId parent = kNoItem;
+        IdList* children = nullptr;
+    };
+    std::array<OuterSlot, 4> m_recentOuter{};
+    uint32_t m_nNextOuterSlot = 0;
+
+public:
+    // Child lists for one thread: the block indexes it uses, a few at a time.
+    class Reader
+    {
+    public:
+        explicit Reader(const CResultTree& tree) : m_tree(tree) {}
+        Reader(const Reader&) = delete;
+        Reader& operator=(const Reader&) = delete;
+        const CResultTree& Tree() const { return m_tree; }
+        uint32_t ChildCount(ItemId parent) { return Children(parent).Size(); }
+        ItemId Child(ItemId parent, uint32_t row);
+        uint32_t Row(ItemId item);
+        // Forgets every index (the tree was emptied).
+        void Clear();
+
+    private:
+        // A line's children: those in its own block, then those in later blocks.
+        struct Span
+        {
+            const ItemId* begin = nullptr;
+            uint32_t size = 0;
+        };
+        struct Kids
+        {
+            Span local, outer;
+            uint32_t Size() const { return local.size + outer.size; }
+        };
+        Kids Children(ItemId parent);
+        const BlockIndex& IndexOf(uint32_t block);
+
+        const CResultTree& m_tree;
+        std::vector<std::unique_ptr<BlockIndex>> m_blocks;
+        uint32_t m_nIndexes = 0;
+        // The last line asked about, while the tree keeps its size: a view asks for the
+        // children of one line row by row.
+        ItemId m_lastParent = kNoItem;
+        uint32_t m_nLastCount = 0;
+        Kids m_lastKids;
+    };
+
+private:
+    mutable Reader m_reader{*this};
 };
 
 template <class Visit>

@@ -399,16 +399,16 @@ private slots:
         dlg.UpdateData(false);
         dlg.OnAnalyze();
         const CResultTree& tree = dlg.ResultTree();
-        treesearch::PrepareForSearch(tree);
+        CResultTree::Reader reader(tree);
         // The walk visits every line once, in the order the tree shows them.
         std::vector<ItemId> order;
         tree.ForEachPreOrder([&](ItemId item, uint32_t) { order.push_back(item); });
         ItemId at = kNoItem;
         for (ItemId expected : order)
-            QCOMPARE(at = treesearch::NextLine(tree, at), expected);
-        QCOMPARE(treesearch::NextLine(tree, at), kNoItem);
+            QCOMPARE(at = treesearch::NextLine(reader, at), expected);
+        QCOMPARE(treesearch::NextLine(reader, at), kNoItem);
         for (auto it = order.rbegin() + 1; it != order.rend(); ++it)
-            QCOMPARE(at = treesearch::PreviousLine(tree, at), *it);
+            QCOMPARE(at = treesearch::PreviousLine(reader, at), *it);
 
         // "PACK #3" and "pack #30": case is ignored; backwards from the first line wraps
         // to the last match.

@@ -64,36 +64,50 @@ TEST(ResultTree, ChildListsAcrossChunksFollowTheParents)
     const ItemId packs = t.AddGroup(root, LineFmt::PacketStructure);
     const ItemId video = t.AddGroup(root, LineFmt::VideoSequence);
     const ItemId rare = t.AddGroup(root, LineFmt::ElementaryStreams);
-    for (uint32_t i = 0; i < 120000; ++i)
-    {
-        const ItemId pack = t.AddGroup(packs, LineFmt::PackNumber, i);
-        const ItemId header = t.AddGroup(pack, LineFmt::Header);
-        t.AddValue(header, LineFmt::Scr, i);
-        t.AddValue(pack, LineFmt::Data);
-        if (i % 7 == 0)
-            t.AddValue(video, LineFmt::Picture, i);
-        if (i == 5 || i == 100000)
-            t.AddValue(rare, LineFmt::Padding);
-        if (i % 50000 == 49999)
-            t.AddText(kNoItem, "late", TreeImage::Blank);
-    }
-    ASSERT_GT(t.Count(), 3u * 131072u);
-
-    // Every line's children, as the parents say, against what the queries give.
-    std::vector<std::vector<ItemId>> expected(t.Count() + 1);
-    for (ItemId id = 1; id <= t.Count(); ++id)
-        expected[t.Parent(id)].push_back(id);
-    for (ItemId p = 0; p <= t.Count(); ++p)
-    {
-        ASSERT_EQ(t.ChildCount(p), expected[p].size()) << p;
-        ASSERT_EQ(t.HasChildren(p), !expected[p].empty()) << p;
-        for (uint32_t r = 0; r < expected[p].size(); r += (p == packs ? 997 : 1))
+    auto grow = [&](uint32_t from, uint32_t to) {
+        for (uint32_t i = from; i < to; ++i)
         {
-            ASSERT_EQ(t.Child(p, r), expected[p][r]) << p << " row " << r;
-            ASSERT_EQ(t.Row(expected[p][r]), r);
+            const ItemId pack = t.AddGroup(packs, LineFmt::PackNumber, i);
+            const ItemId header = t.AddGroup(pack, LineFmt::Header);
+            t.AddValue(header, LineFmt::Scr, i);
+            t.AddValue(pack, LineFmt::Data);
+            if (i % 7 == 0)
+                t.AddValue(video, LineFmt::Picture, i);
+            if (i == 5 || i == 100000)
+                t.AddValue(rare, LineFmt::Padding);
+            if (i % 50000 == 49999)
+                t.AddText(kNoItem, "late", TreeImage::Blank);
         }
-        ASSERT_EQ(t.Child(p, static_cast<uint32_t>(expected[p].size())), kNoItem);
-    }
+    };
+    // Every line's children, as the parents say, against what the queries give; a
+    // second reader (another thread's) agrees.
+    auto verify = [&] {
+        std::vector<std::vector<ItemId>> expected(t.Count() + 1);
+        for (ItemId id = 1; id <= t.Count(); ++id)
+            expected[t.Parent(id)].push_back(id);
+        CResultTree::Reader other(t);
+        for (ItemId p = 0; p <= t.Count(); ++p)
+        {
+            ASSERT_EQ(t.ChildCount(p), expected[p].size()) << p;
+            ASSERT_EQ(t.HasChildren(p), !expected[p].empty()) << p;
+            for (uint32_t r = 0; r < expected[p].size(); r += (p == packs ? 997 : 1))
+            {
+                ASSERT_EQ(t.Child(p, r), expected[p][r]) << p << " row " << r;
+                ASSERT_EQ(t.Row(expected[p][r]), r);
+            }
+            ASSERT_EQ(t.Child(p, static_cast<uint32_t>(expected[p].size())), kNoItem);
+            if (p % 61 == 0 || p == packs)
+            {
+                ASSERT_EQ(other.ChildCount(p), expected[p].size()) << p;
+            }
+        }
+    };
+    // Queried halfway through a chunk, then grown: the indexes made before see the new lines.
+    grow(0, 40000);
+    verify();
+    grow(40000, 120000);
+    ASSERT_GT(t.Count(), 3u * 131072u);
+    verify();
 
     // The pre-order walk (its own index) agrees, and a new line is seen at once.
     uint32_t visited = 0;
@@ -102,6 +116,9 @@ TEST(ResultTree, ChildListsAcrossChunksFollowTheParents)
     const ItemId added = t.AddValue(rare, LineFmt::Padding);
     EXPECT_EQ(t.ChildCount(rare), 3u);
     EXPECT_EQ(t.Row(added), 2u);
+    // A parent that is not there yet is refused.
+    EXPECT_EQ(t.AddValue(t.Count() + 1, LineFmt::Padding), kNoItem);
+    EXPECT_EQ(t.Count(), added);
 }
 
 TEST(ResultTree, ErrorMarkExpandsUpToTheTopAndKeepsTheImagesAbove)

@@ -81,8 +81,6 @@ void CTreeSearchDlg::Find(bool forward)
         m_pStatus->setText(QStringLiteral("The tree is empty."));
         return;
     }
-    // The indexes the walk reads are built here, before the thread looks at them.
-    treesearch::PrepareForSearch(m_tree);
     m_needle = needle;
     m_stop.store(false);
     m_visited.store(0);

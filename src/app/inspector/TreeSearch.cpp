@@ -7,23 +7,15 @@
 namespace treesearch
 {
 
-void PrepareForSearch(const CResultTree& tree)
-{
-    if (tree.Count() == 0)
-        return;
-    tree.ChildCount(kNoItem);
-    tree.Row(1);
-}
-
-ItemId NextLine(const CResultTree& tree, ItemId line)
+ItemId NextLine(CResultTree::Reader& tree, ItemId line)
 {
     if (line == kNoItem)
         return tree.ChildCount(kNoItem) ? tree.Child(kNoItem, 0) : kNoItem;
     if (tree.ChildCount(line) != 0)
         return tree.Child(line, 0);
-    for (ItemId at = line; at != kNoItem; at = tree.Parent(at))
+    for (ItemId at = line; at != kNoItem; at = tree.Tree().Parent(at))
     {
-        const ItemId parent = tree.Parent(at);
+        const ItemId parent = tree.Tree().Parent(at);
         const uint32_t row = tree.Row(at);
         if (row + 1 < tree.ChildCount(parent))
             return tree.Child(parent, row + 1);
@@ -31,7 +23,7 @@ ItemId NextLine(const CResultTree& tree, ItemId line)
     return kNoItem;
 }
 
-ItemId PreviousLine(const CResultTree& tree, ItemId line)
+ItemId PreviousLine(CResultTree::Reader& tree, ItemId line)
 {
     ItemId at;
     if (line == kNoItem)
@@ -43,7 +35,7 @@ ItemId PreviousLine(const CResultTree& tree, ItemId line)
     }
     else
     {
-        const ItemId parent = tree.Parent(line);
+        const ItemId parent = tree.Tree().Parent(line);
         const uint32_t row = tree.Row(line);
         if (row == 0)
             return parent;
@@ -64,13 +56,15 @@ ItemId FindLine(const CResultTree& tree, ItemId from, std::string_view needle, b
     auto same = [](char a, char b) {
         return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
     };
+    // The search's own child lists: the window goes on reading the tree's.
+    CResultTree::Reader reader(tree);
     std::string text;
     ItemId at = from;
     for (uint32_t n = 0; n < total; ++n)
     {
-        at = forward ? NextLine(tree, at) : PreviousLine(tree, at);
+        at = forward ? NextLine(reader, at) : PreviousLine(reader, at);
         if (at == kNoItem)  // past an end: round to the other
-            at = forward ? NextLine(tree, kNoItem) : PreviousLine(tree, kNoItem);
+            at = forward ? NextLine(reader, kNoItem) : PreviousLine(reader, kNoItem);
         if ((n & 0xFFF) == 0)
         {
             visited.store(n, std::memory_order_relaxed);

@@ -3,9 +3,8 @@
 // onwards or backwards, wrapping around at the ends. Texts are made one at a time and
 // dropped again, so a search over tens of millions of lines holds none of them.
 //
-// The walk reads the tree from another thread while the dialog waits for it: call
-// PrepareForSearch on the tree's own thread first (it builds the indexes the walk
-// reads), and keep the tree unchanged until the search has ended.
+// The walk reads the tree from another thread while the dialog waits for it, through a
+// reader of its own; the tree must stay unchanged until the search has ended.
 
 #include "analysis/CResultTree.h"
 #include "analysis/LineFormat.h"
@@ -17,11 +16,9 @@
 namespace treesearch
 {
 
-void PrepareForSearch(const CResultTree& tree);
-
 // The line after (or before) a line in pre-order; kNoItem past the ends.
-ItemId NextLine(const CResultTree& tree, ItemId line);
-ItemId PreviousLine(const CResultTree& tree, ItemId line);
+ItemId NextLine(CResultTree::Reader& tree, ItemId line);
+ItemId PreviousLine(CResultTree::Reader& tree, ItemId line);
 
 // The first line after `from` (before it when backwards) whose text contains needle,
 // ignoring ASCII case; from itself is looked at last. kNoItem when no line matches or
