@@ -107,7 +107,8 @@ public:
     // about the lines it shows, so the lists are made on demand: the children of a line
     // within its own block of lines come from a small index of that block, built on first
     // use; the children in later blocks (the few long-lived group lines gather those) are
-    // listed as they are added. Nothing here costs memory in proportion to the whole tree.
+    // listed as they are added. Besides a bit per line for HasChildren, nothing here costs
+    // memory in proportion to the whole tree.
     //
     // The block indexes are a cache. The tree's own functions use the tree's cache; a
     // thread of its own reads through a Reader, which keeps its own (the tree must not

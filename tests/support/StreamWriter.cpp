@@ -357,7 +357,6 @@ Bytes MakeDvdStream(const DvdStreamOptions& o)
     VideoSource source(o);
     uint32_t audioSeed = o.seed * 104729u + 17;
     uint64_t audioFrames = 0;
-    uint64_t videoFrames = 0;
     uint64_t pack = 0;
 
     constexpr int kPackSize = 2048;
@@ -381,10 +380,7 @@ Bytes MakeDvdStream(const DvdStreamOptions& o)
         }
         // Keep both streams fed, and send whichever is behind its share of the rate.
         while (video.data.size() < static_cast<size_t>(kPackSize) * 2)
-        {
             source.NextGop(video);
-            videoFrames += static_cast<uint64_t>(o.gopLength);
-        }
         while (audio.data.size() < static_cast<size_t>(kPackSize) * 2)
         {
             audio.Add(StreamWriter::Mp2Frame(o.audioBitRateIndex, 1, false, audioSeed),
