@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace
 {
 
@@ -119,6 +121,38 @@ TEST(ResultTree, ChildListsAcrossChunksFollowTheParents)
     // A parent that is not there yet is refused.
     EXPECT_EQ(t.AddValue(t.Count() + 1, LineFmt::Padding), kNoItem);
     EXPECT_EQ(t.Count(), added);
+}
+
+TEST(ResultTree, ReadersOnTwoThreadsKeepTheirOwnIndexes)
+{
+    // A search reads the tree on its own thread while the window goes on asking for
+    // children: each walks far more blocks than are kept, so each drops and makes its
+    // indexes again all the time, and neither may touch the other's.
+    CResultTree t;
+    const ItemId packs = t.AddText(kNoItem, "packs", TreeImage::Plus);
+    for (uint32_t i = 0; i < 300000; ++i)
+    {
+        const ItemId pack = t.AddGroup(packs, LineFmt::PackNumber, i);
+        t.AddValue(t.AddGroup(pack, LineFmt::Header), LineFmt::Scr, i);
+    }
+    // Every line is somebody's child, once.
+    auto walk = [&t](auto&& childCount) {
+        uint64_t children = 0;
+        for (int round = 0; round < 2; ++round)
+            for (ItemId p = 0; p <= t.Count(); ++p)
+                children += childCount(p);
+        return children;
+    };
+    const uint64_t expected = t.Count();
+    uint64_t other = 0;
+    std::thread search([&] {
+        CResultTree::Reader reader(t);
+        other = walk([&](ItemId p) { return reader.ChildCount(p); });
+    });
+    const uint64_t own = walk([&](ItemId p) { return t.ChildCount(p); });
+    search.join();
+    EXPECT_EQ(own, 2 * expected);
+    EXPECT_EQ(other, 2 * expected);
 }
 
 TEST(ResultTree, ErrorMarkExpandsUpToTheTopAndKeepsTheImagesAbove)
