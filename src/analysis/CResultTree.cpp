@@ -196,6 +196,7 @@ void CResultTree::DeleteAll()
     m_children.Release();
     m_hasChildren.clear();
     m_hasChildren.shrink_to_fit();
+    m_nBitParent = ~ItemId{0};
     m_outerChildren.clear();
     m_recentOuter = {};
     m_reader.Clear();
@@ -237,19 +238,28 @@ bool CResultTree::EnsureIndex() const
 
 // ---------------------------------------------------------------------------- child lists
 
-bool CResultTree::NoteOuterChild(ItemId parent, ItemId child)
+bool CResultTree::AddOuterChild(ItemId parent, ItemId child)
 {
+    if (parent >= child)
+        return false;
     try
     {
+        // A list found moves one place up: the lists that take children all the time
+        // stay in front of those that take a few at a block's start and no more.
         IdList* list = nullptr;
-        for (const OuterSlot& slot : m_recentOuter)
-            if (slot.children != nullptr && slot.parent == parent)
-                list = slot.children;
+        for (size_t i = 0; i < m_recentOuter.size(); ++i)
+            if (m_recentOuter[i].children != nullptr && m_recentOuter[i].parent == parent)
+            {
+                list = m_recentOuter[i].children;
+                if (i > 0)
+                    std::swap(m_recentOuter[i], m_recentOuter[i - 1]);
+                break;
+            }
         if (list == nullptr)
         {
             // The map's elements stay where they are when it grows.
             list = &m_outerChildren[parent];
-            m_recentOuter[m_nNextOuterSlot++ % m_recentOuter.size()] = {parent, list};
+            m_recentOuter.back() = {parent, list};
         }
         if (list->Push(child))
             return true;

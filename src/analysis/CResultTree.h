@@ -49,13 +49,19 @@ public:
         if (m_nCount == m_nCapacity && !Grow())
             return kNoItem;
         const ItemId id = m_nCount + 1;
-        // A parent comes before its children.
-        if (parent >= id) [[unlikely]]
+        // Mostly the parent is in the new line's block. Otherwise it must come before the
+        // line, and the line goes on the parent's list of children in later blocks, so
+        // the child lists never need a pass over the whole tree.
+        const ItemId base = id & ~(kBlockSize - 1);
+        if (parent - base >= id - base && !AddOuterChild(parent, id)) [[unlikely]]
             return kNoItem;
-        // A child in a later block than its parent's goes on that parent's list of such
-        // children, so the child lists never need a pass over the whole tree.
-        if (parent < (id & ~(kBlockSize - 1)) && !NoteOuterChild(parent, id)) [[unlikely]]
-            return kNoItem;
+        // Lines mostly come in runs under one parent; setting its bit once per run keeps
+        // the lines from waiting for each other's writes to the same word.
+        if (parent != m_nBitParent)
+        {
+            m_hasChildren[parent >> 6] |= uint64_t{1} << (parent & 63);
+            m_nBitParent = parent;
+        }
         m_nCount = id;
         Line& l = LineRef(id);
         l.parent = parent;
@@ -63,7 +69,6 @@ public:
         l.image = image;
         l.flags = 0;
         l.arg = arg;
-        m_hasChildren[parent >> 6] |= uint64_t{1} << (parent & 63);
         m_bIndexValid = false;
         return id;
     }
@@ -156,7 +161,8 @@ private:
     Line& LineRef(ItemId id) { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
     const Line& LineRef(ItemId id) const { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
     bool Grow();
-    bool NoteOuterChild(ItemId parent, ItemId child);
+    // False when the parent is not before the child, or memory for the list is short.
+    bool AddOuterChild(ItemId parent, ItemId child);
     // Builds the child index when it is stale; false when memory for it cannot be had
     // (the tree then shows no children).
     bool EnsureIndex() const;
@@ -249,8 +255,9 @@ private:
     // A bit per line (and the top level): it has children. Apart from the lines, so that
     // a view laying out a long list of children finds the bits close together.
     std::vector<uint64_t> m_hasChildren;
+    ItemId m_nBitParent = ~ItemId{0};  // the parent whose bit the last line set
     // Children in a later block than their parent's, per parent, in id order. The lists
-    // last added to are kept at hand: they are mostly the same few, the packet structure
+    // most added to are kept at hand: they are mostly the same few, the packet structure
     // and the stream branches, taking turns.
     std::unordered_map<ItemId, IdList> m_outerChildren;
     struct OuterSlot
@@ -258,8 +265,7 @@ private:
         ItemId parent = kNoItem;
         IdList* children = nullptr;
     };
-    std::array<OuterSlot, 4> m_recentOuter{};
-    uint32_t m_nNextOuterSlot = 0;
+    std::array<OuterSlot, 8> m_recentOuter{};
 
 public:
     // Child lists for one thread: the block indexes it uses, a few at a time.
