@@ -78,22 +78,14 @@ bool CResultTree::Grow()
         return false;
     }
     std::unique_ptr<Line[], ChunkFree> owned(chunk);
-    if (m_chunks.empty())
+    // The has-children bits of the new chunk's lines.
+    if (!m_hasChildren.GrowZeroed((m_chunks.size() + 1) * (kChunkSize / 64)))
     {
-        // Room for the bits of as many lines as the tree may take: only the pages used
-        // are ever touched, and the bits are never copied as the tree grows.
-        try
-        {
-            m_hasChildren.reserve(m_nLimit / 64 + kChunkSize / 64);
-        }
-        catch (const std::bad_alloc&)
-        {
-            // They grow as needed, then.
-        }
+        m_bFull = true;
+        return false;
     }
     try
     {
-        m_hasChildren.resize((m_chunks.size() + 1) * (kChunkSize / 64));
         m_chunks.push_back(std::move(owned));
     }
     catch (const std::bad_alloc&)
@@ -194,8 +186,7 @@ void CResultTree::DeleteAll()
     m_bIndexValid = false;
     m_childStart.Release();
     m_children.Release();
-    m_hasChildren.clear();
-    m_hasChildren.shrink_to_fit();
+    m_hasChildren.Release();
     m_nBitParent = ~ItemId{0};
     m_outerChildren.clear();
     m_recentOuter = {};
@@ -270,19 +261,6 @@ bool CResultTree::AddOuterChild(ItemId parent, ItemId child)
     // The line is not added: the tree is as full as the memory allows.
     m_bFull = true;
     return false;
-}
-
-bool CResultTree::IdList::Grow()
-{
-    const uint64_t capacity = m_capacity == 0 ? 16 : uint64_t{m_capacity} * 2;
-    if (capacity > kMaxLines)
-        return false;
-    void* p = std::realloc(m_p, capacity * sizeof(ItemId));
-    if (p == nullptr)
-        return false;
-    m_p = static_cast<ItemId*>(p);
-    m_capacity = static_cast<uint32_t>(capacity);
-    return true;
 }
 
 const CResultTree::IdList* CResultTree::OuterChildren(ItemId parent) const
@@ -365,7 +343,7 @@ CResultTree::Reader::Kids CResultTree::Reader::Children(ItemId parent)
     Kids kids;
     kids.local = {local.children.data() + local.start[at], local.start[at + 1] - local.start[at]};
     if (const IdList* outer = m_tree.OuterChildren(parent))
-        kids.outer = {outer->Data(), outer->Size()};
+        kids.outer = {outer->Data(), static_cast<uint32_t>(outer->Size())};
     m_lastParent = parent;
     m_nLastCount = m_tree.m_nCount;
     m_lastKids = kids;
@@ -413,6 +391,6 @@ size_t CResultTree::MemoryBytes() const
     for (const auto& [parent, children] : m_outerChildren)
         outer += children.Bytes();
     return m_chunks.size() * kChunkSize * sizeof(Line) + m_chunks.capacity() * sizeof(void*)
-        + m_hasChildren.size() * sizeof(uint64_t) + m_strings.capacity() + m_childStart.Bytes() + m_children.Bytes()
+        + m_hasChildren.Bytes() + m_strings.capacity() + m_childStart.Bytes() + m_children.Bytes()
         + outer;
 }

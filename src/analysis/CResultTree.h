@@ -8,6 +8,7 @@
 // Lines are only ever appended as the last child of their parent. Line ids start at 1;
 // 0 (kNoItem) stands for "no line", and as a parent for the top level of the tree.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -224,37 +225,68 @@ private:
     }
     void BuildBlockIndex(uint32_t block, BlockIndex& index) const;
 
-    // A growing list of line ids. It grows with realloc, which moves a large block by
-    // remapping its pages instead of copying and touching new ones.
-    class IdList
+    // A growing array of plain values. It grows with realloc, which moves a large block
+    // by remapping its pages instead of copying them and touching new ones.
+    template <class T>
+    class GrowArray
     {
     public:
-        IdList() = default;
-        ~IdList() { std::free(m_p); }
-        IdList(const IdList&) = delete;
-        IdList& operator=(const IdList&) = delete;
-        bool Push(ItemId id)
+        GrowArray() = default;
+        ~GrowArray() { std::free(m_p); }
+        GrowArray(const GrowArray&) = delete;
+        GrowArray& operator=(const GrowArray&) = delete;
+        bool Push(T value)
         {
-            if (m_n == m_capacity && !Grow())
+            if (m_n == m_capacity && !Reserve(m_capacity == 0 ? 16 : m_capacity * 2))
                 return false;
-            m_p[m_n++] = id;
+            m_p[m_n++] = value;
             return true;
         }
-        const ItemId* Data() const { return m_p; }
-        uint32_t Size() const { return m_n; }
-        size_t Bytes() const { return size_t{m_capacity} * sizeof(ItemId); }
+        // Grows to n values, the new ones zero; false without memory.
+        bool GrowZeroed(size_t n)
+        {
+            if (n <= m_n)
+                return true;
+            if (n > m_capacity && !Reserve(std::max(n, m_capacity * 2)))
+                return false;
+            std::memset(m_p + m_n, 0, (n - m_n) * sizeof(T));
+            m_n = n;
+            return true;
+        }
+        void Release()
+        {
+            std::free(m_p);
+            m_p = nullptr;
+            m_n = m_capacity = 0;
+        }
+        T& operator[](size_t i) { return m_p[i]; }
+        const T& operator[](size_t i) const { return m_p[i]; }
+        const T* Data() const { return m_p; }
+        size_t Size() const { return m_n; }
+        size_t Bytes() const { return m_capacity * sizeof(T); }
 
     private:
-        bool Grow();
-        ItemId* m_p = nullptr;
-        uint32_t m_n = 0;
-        uint32_t m_capacity = 0;
+        bool Reserve(size_t capacity)
+        {
+            if (capacity > SIZE_MAX / sizeof(T))
+                return false;
+            void* p = std::realloc(m_p, capacity * sizeof(T));
+            if (p == nullptr)
+                return false;
+            m_p = static_cast<T*>(p);
+            m_capacity = capacity;
+            return true;
+        }
+        T* m_p = nullptr;
+        size_t m_n = 0;
+        size_t m_capacity = 0;
     };
+    using IdList = GrowArray<ItemId>;
     const IdList* OuterChildren(ItemId parent) const;
 
     // A bit per line (and the top level): it has children. Apart from the lines, so that
     // a view laying out a long list of children finds the bits close together.
-    std::vector<uint64_t> m_hasChildren;
+    GrowArray<uint64_t> m_hasChildren;
     ItemId m_nBitParent = ~ItemId{0};  // the parent whose bit the last line set
     // Children in a later block than their parent's, per parent, in id order. The lists
     // most added to are kept at hand: they are mostly the same few, the packet structure
