@@ -16,14 +16,15 @@ void CResultTree::ChunkFree::operator()(Line* p) const
 
 namespace
 {
-// Memory of at least bytes, 2 MB aligned and marked for huge pages; null without memory.
-void* HugeAlloc(size_t bytes)
+// Memory of at least bytes, 2 MB aligned and, when huge, marked for huge pages; null
+// without memory.
+void* HugeAlloc(size_t bytes, bool huge = true)
 {
     constexpr size_t kHuge = 2u << 20;
     const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
     void* p = std::aligned_alloc(kHuge, rounded);
 #ifdef MADV_HUGEPAGE
-    if (p)
+    if (p && huge)
         madvise(p, rounded, MADV_HUGEPAGE);
 #endif
     return p;
@@ -33,7 +34,9 @@ void* HugeAlloc(size_t bytes)
 bool CResultTree::IndexArray::Reset(size_t count, bool zero)
 {
     Release();
-    m_p = static_cast<uint32_t*>(HugeAlloc(count * sizeof(uint32_t)));
+    // Huge pages only for a large tree: a small one would have a whole page cleared.
+    const size_t bytes = count * sizeof(uint32_t);
+    m_p = static_cast<uint32_t*>(HugeAlloc(bytes, bytes >= (2u << 20)));
     if (!m_p)
         return false;
     if (zero)
@@ -70,8 +73,9 @@ bool CResultTree::Grow()
     }
     // Chunks aligned to 2 MB and marked for huge pages: a full analysis touches a few
     // hundred megabytes of new memory, and faulting it in 4 kB pages is a large part of
-    // the run.
-    auto* chunk = static_cast<Line*>(HugeAlloc(sizeof(Line) * kChunkSize));
+    // the run. Not the first: a short run touches a few pages of it, where a huge page
+    // would have the whole 2 MB cleared.
+    auto* chunk = static_cast<Line*>(HugeAlloc(sizeof(Line) * kChunkSize, !m_chunks.empty()));
     if (!chunk)
     {
         m_bFull = true;
