@@ -193,6 +193,7 @@ void CResultTree::DeleteAll()
     m_hasChildren.Release();
     m_nBitParent = ~ItemId{0};
     m_outerChildren.clear();
+    m_outerSlots = {};
     m_recentOuter = {};
     m_reader.Clear();
 }
@@ -237,31 +238,27 @@ bool CResultTree::AddOuterChild(ItemId parent, ItemId child)
 {
     if (parent >= child)
         return false;
-    try
+    OuterSlot& slot = m_outerSlots[parent % m_outerSlots.size()];
+    IdList* list = slot.parent == parent ? slot.children
+        : m_recentOuter.parent == parent ? m_recentOuter.children
+                                         : nullptr;
+    if (list == nullptr)
     {
-        // A list found moves one place up: the lists that take children all the time
-        // stay in front of those that take a few at a block's start and no more.
-        IdList* list = nullptr;
-        for (size_t i = 0; i < m_recentOuter.size(); ++i)
-            if (m_recentOuter[i].children != nullptr && m_recentOuter[i].parent == parent)
-            {
-                list = m_recentOuter[i].children;
-                if (i > 0)
-                    std::swap(m_recentOuter[i], m_recentOuter[i - 1]);
-                break;
-            }
-        if (list == nullptr)
+        try
         {
             // The map's elements stay where they are when it grows.
             list = &m_outerChildren[parent];
-            m_recentOuter.back() = {parent, list};
         }
-        if (list->Push(child))
-            return true;
+        catch (const std::bad_alloc&)
+        {
+            m_bFull = true;
+            return false;
+        }
+        // A slot holding a long list keeps it.
+        (slot.children == nullptr || slot.children->Size() < 256 ? slot : m_recentOuter) = {parent, list};
     }
-    catch (const std::bad_alloc&)
-    {
-    }
+    if (list->Push(child))
+        return true;
     // The line is not added: the tree is as full as the memory allows.
     m_bFull = true;
     return false;

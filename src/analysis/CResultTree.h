@@ -289,15 +289,18 @@ private:
     GrowArray<uint64_t> m_hasChildren;
     ItemId m_nBitParent = ~ItemId{0};  // the parent whose bit the last line set
     // Children in a later block than their parent's, per parent, in id order. The lists
-    // most added to are kept at hand: they are mostly the same few, the packet structure
-    // and the stream branches, taking turns.
+    // are found through a small table by the parent's low bits. Those that take children
+    // all the time (the packet structure and the stream branches, taking turns) are a few
+    // group lines made early, and their long lists keep their slots; a line that takes a
+    // few children at a block's start and no more has a slot until another needs it.
     std::unordered_map<ItemId, IdList> m_outerChildren;
     struct OuterSlot
     {
-        ItemId parent = kNoItem;
+        ItemId parent = ~ItemId{0};
         IdList* children = nullptr;
     };
-    std::array<OuterSlot, 8> m_recentOuter{};
+    std::array<OuterSlot, 64> m_outerSlots{};
+    OuterSlot m_recentOuter;
 
 public:
     // Child lists for one thread: the block indexes it uses, a few at a time.
