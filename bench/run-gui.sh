@@ -6,7 +6,8 @@
 #   gui  varnodel-guibench FILE                 (whole analysis in the window, tree shown,
 #                                                "Packet structure" opened and scrolled to its end)
 # and prints the medians and the ratios gui/cli of: the complete run (the CLI's whole
-# process against the window's run up to the tree shown), peak memory (whole processes),
+# process against the window's run up to the tree shown; also the median of the ratios of
+# each pair of runs), peak memory (whole processes),
 # and for information the GUI's whole process (Qt's start and the expand included); then
 # the details of one GUI run (timer lateness during the run) and of a run stopped after
 # 300 ms.
@@ -43,6 +44,10 @@ echo "runs            $runs, alternating (medians)"
 printf 'cli run         %8.3f s   (whole process)\n' "$cli_s"
 printf 'gui run         %8.3f s   gui/cli = %.2f   (target <= 1.2; run until the tree is shown)\n' "$run_s" "$(echo "$run_s / $cli_s" | bc -l)"
 printf 'gui process     %8.3f s   gui/cli = %.2f   (Qt start, expand, scroll and exit included)\n' "$gui_s" "$(echo "$gui_s / $cli_s" | bc -l)"
+# Each GUI run against the CLI run just before it: on a noisy machine the median of these
+# pairs is steadier than the ratio of the two medians.
+pairs=$(for i in $(seq "$runs"); do echo "$(cat "$out/run.$i") $(awk '{print $1}' "$out/cli.$i")"; done | awk '{print $1 / $2}' | median)
+printf 'gui/cli pairs   %8.2f     (median of the %d side-by-side pairs)\n' "$pairs" "$runs"
 printf 'cli peak        %8.1f MB\n' "$(echo "$cli_kb / 1024" | bc -l)"
 printf 'gui peak        %8.1f MB  gui/cli = %.2f   (target <= 1.2)\n' "$(echo "$gui_kb / 1024" | bc -l)" "$(echo "$gui_kb / $cli_kb" | bc -l)"
 echo "== the last GUI run"
