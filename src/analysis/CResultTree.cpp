@@ -365,10 +365,12 @@ uint32_t CResultTree::Reader::Row(ItemId item)
     if (!m_tree.IsValid(item))
         return 0;
     // Children are in id order, those in the parent's block first.
-    const Kids kids = Children(m_tree.LineRef(item).parent);
-    const Span& in = BlockOf(item) == BlockOf(m_tree.LineRef(item).parent) ? kids.local : kids.outer;
+    const ItemId parent = m_tree.LineRef(item).parent;
+    const Kids kids = Children(parent);
+    const bool local = BlockOf(item) == BlockOf(parent);
+    const Span& in = local ? kids.local : kids.outer;
     const auto row = static_cast<uint32_t>(std::lower_bound(in.begin, in.begin + in.size, item) - in.begin);
-    return &in == &kids.local ? row : kids.local.size + row;
+    return local ? row : kids.local.size + row;
 }
 
 uint32_t CResultTree::ChildCount(ItemId parent) const
