@@ -167,8 +167,10 @@ void InspectCollector::OnAccessUnit(const model::AccessUnit& unit)
     m_stats.OnAccessUnit(unit);
     m_checks.OnAccessUnit(unit);
     m_result.units.OnAccessUnit(unit);
-    if (unit.timed && m_buffers.count(unit.stream))
-        m_buffers[unit.stream].removals.push_back({static_cast<float>(unit.dts27 / k27MHz), unit.size});
+    if (!unit.timed)
+        return;
+    if (const auto found = m_buffers.find(unit.stream); found != m_buffers.end())
+        found->second.removals.push_back({static_cast<float>(unit.dts27 / k27MHz), unit.size});
 }
 
 void InspectCollector::OnNavPack(const model::NavPack& nav)
