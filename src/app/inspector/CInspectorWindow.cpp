@@ -432,21 +432,17 @@ void CInspectorWindow::OnOpen()
 
 bool CInspectorWindow::ExportFindings(const QString& path)
 {
-    if (!m_result)
-        return false;
-    if (inspector::WriteTextFile(QFile::encodeName(path).toStdString(),
-                                 inspector::FindingsReport(*m_result, FormatOf(path))))
-        return true;
-    ShowMessage(QStringLiteral("Cannot write %1").arg(path));
-    return false;
+    return m_result && ExportReport(path, inspector::FindingsReport(*m_result, FormatOf(path)));
 }
 
 bool CInspectorWindow::ExportStreams(const QString& path)
 {
-    if (!m_result)
-        return false;
-    if (inspector::WriteTextFile(QFile::encodeName(path).toStdString(),
-                                 inspector::StreamsReport(*m_result, FormatOf(path))))
+    return m_result && ExportReport(path, inspector::StreamsReport(*m_result, FormatOf(path)));
+}
+
+bool CInspectorWindow::ExportReport(const QString& path, const std::string& report)
+{
+    if (inspector::WriteTextFile(QFile::encodeName(path).toStdString(), report))
         return true;
     ShowMessage(QStringLiteral("Cannot write %1").arg(path));
     return false;

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <string>
 
 class CByteView;
 class CFindingsFilter;
@@ -85,6 +86,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Writes a report made for an export; says so when it cannot.
+    bool ExportReport(const QString& path, const std::string& report);
     void BuildMenus();
     QWidget* BuildFindingsPage();
     // The four plots on their tabs, under the tables' splitter.
