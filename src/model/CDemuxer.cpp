@@ -1,6 +1,6 @@
 #include "model/CDemuxer.h"
 
-#include "stream/CFile.h"
+#include "stream/CInput.h"
 #include "syntax/audio/CAudioHeader.h"
 #include "syntax/dvd/AudioSubstreams.h"
 #include "syntax/dvd/NavPackets.h"
@@ -24,7 +24,7 @@ class CDemuxer::Window
 {
 public:
     Window(const uint8_t* data, size_t size) : m_data(data), m_fill(size), m_end(true) {}
-    explicit Window(CFile& file) : m_file(&file), m_buffer(kCapacity), m_data(m_buffer.data()) {}
+    explicit Window(CInput& input) : m_file(&input), m_buffer(kCapacity), m_data(m_buffer.data()) {}
 
     size_t Ensure(size_t want)
     {
@@ -59,7 +59,7 @@ public:
     static constexpr size_t kCapacity = 1 << 20;
 
 private:
-    CFile* m_file = nullptr;
+    CInput* m_file = nullptr;
     std::vector<uint8_t> m_buffer;
     const uint8_t* m_data = nullptr;
     size_t m_cursor = 0;
@@ -145,13 +145,19 @@ Container CDemuxer::Detect(const uint8_t* data, size_t size)
 
 bool CDemuxer::Run(const std::string& path)
 {
-    CFile file;
-    if (!file.Open(path, CFile::modeRead))
+    m_openError = 0;
+    const std::unique_ptr<CInput> input = OpenInput(path, &m_openError);
+    if (!input)
         return false;
-    Window window(file);
+    Run(*input);
+    return true;
+}
+
+void CDemuxer::Run(CInput& input)
+{
+    Window window(input);
     Walk(window);
     Finish(window.Position(), window.ReadError());
-    return true;
 }
 
 void CDemuxer::Run(const uint8_t* data, size_t size)
@@ -305,6 +311,7 @@ void CDemuxer::WalkProgramStream(Window& window)
             OnSystemHeader(p, size, start);
             break;
         case kEndCode:
+            OnEndCode(start);
             break;
         default:
             OnPesPacket(p, size, start);
@@ -384,6 +391,15 @@ void CDemuxer::OnPackHeader(const uint8_t* p, size_t size, uint64_t offset)
     }
     e.scr27 = m_scrUnwrap(e.scrBase) * 300 + e.scrExtension;
     m_sink.OnPack(e);
+}
+
+void CDemuxer::OnEndCode(uint64_t offset)
+{
+    FlushNavPack();
+    ProgramEndEvent e;
+    e.pack = m_currentPack;
+    e.offset = offset;
+    m_sink.OnProgramEnd(e);
 }
 
 void CDemuxer::OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset)

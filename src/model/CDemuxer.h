@@ -14,6 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
+class CInput;
+
 namespace model
 {
 
@@ -36,8 +38,11 @@ public:
     CDemuxer(const CDemuxer&) = delete;
     CDemuxer& operator=(const CDemuxer&) = delete;
 
-    // Reads the file; false when it cannot be opened (nothing is delivered then).
+    // Reads the file; false when it cannot be opened (nothing is delivered then, and
+    // OpenError holds the errno).
     bool Run(const std::string& path);
+    // Reads an input opened by the caller (a set of VOB files, say).
+    void Run(CInput& input);
     // Reads bytes in memory.
     void Run(const uint8_t* data, size_t size);
 
@@ -57,6 +62,9 @@ public:
     // An upper bound of one pack or packet: the longest element the walk must see whole.
     static constexpr size_t kMaxElement = 6 + 65535 + 4;
 
+    // Why the last Run(path) could not open its file (errno), 0 when it did.
+    int OpenError() const { return m_openError; }
+
 private:
     class Window;
 
@@ -72,6 +80,7 @@ private:
     static size_t ElementExtent(const uint8_t* p, size_t n);
     void OnPackHeader(const uint8_t* p, size_t size, uint64_t offset);
     void OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset);
+    void OnEndCode(uint64_t offset);
     void OnPesPacket(const uint8_t* p, size_t size, uint64_t offset);
     // Fills the header fields of e (either syntax); returns where the payload starts.
     static size_t ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e);
@@ -86,6 +95,7 @@ private:
     IElementHook* m_hook = nullptr;
     bool m_assemble = true;
     bool m_stopped = false;
+    int m_openError = 0;
     uint32_t m_packs = 0;
     uint32_t m_currentPack = 0;
     uint64_t m_currentPackOffset = 0;

@@ -10,6 +10,9 @@
 // access unit is delivered once its end is known (the next unit's start, the end of its
 // frame, or the end of the stream), so it may follow packs that come after its start.
 //
+// Positions: offsets are positions in the stream read (see CInput): the file's own
+// offsets for a plain file, running on across the files of a VOB set.
+//
 // Times: 90 kHz values are the coded 33-bit fields. Times on the 27 MHz clock (suffix 27)
 // are unwrapped across 33-bit wrap-arounds so that they grow through the whole file.
 
@@ -188,6 +191,14 @@ struct NavPack
     uint32_t nextVobu = 0, prevVobu = 0;  // as coded (flags in the top bits)
 };
 
+// An MPEG_program_end_code: the program stream ends; a later pack starts another one,
+// with a clock of its own.
+struct ProgramEndEvent
+{
+    uint32_t pack = 0;         // the pack before it
+    uint64_t offset = 0;       // of its start code
+};
+
 struct ResyncEvent
 {
     uint32_t pack = 0;         // the pack before the damage
@@ -214,6 +225,7 @@ public:
     virtual void OnSequence(const SequenceEvent&) {}
     virtual void OnAccessUnit(const AccessUnit&) {}
     virtual void OnNavPack(const NavPack&) {}
+    virtual void OnProgramEnd(const ProgramEndEvent&) {}
     virtual void OnResync(const ResyncEvent&) {}
     virtual void OnEnd(const StreamEnd&) {}
 };

@@ -245,3 +245,90 @@ TEST(FindAudioSync, Cases)
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------- inputs of several files
+
+#include "model/CDemuxer.h"
+#include "stream/CInput.h"
+
+namespace
+{
+
+struct CountingSink : model::IModelSink
+{
+    std::vector<model::PackEvent> packs;
+    std::vector<model::PesEvent> pes;
+    uint64_t skipped = 0;
+    uint64_t size = 0;
+    void OnPack(const model::PackEvent& e) override { packs.push_back(e); }
+    void OnPes(const model::PesEvent& e) override { pes.push_back(e); }
+    void OnResync(const model::ResyncEvent& e) override { skipped += e.skipped; }
+    void OnEnd(const model::StreamEnd& e) override { size = e.fileSize; }
+};
+
+TEST(FileSetInputTest, ReadsTheFilesAsOneStreamAndLocatesPositions)
+{
+    TempDir dir;
+    Bytes all(5000);
+    for (size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<uint8_t>(i * 13 + 5);
+    // Parts of 1234, 0 and 3766 bytes: the empty one is skipped over.
+    const std::string a = dir.Write("a", Bytes(all.begin(), all.begin() + 1234));
+    const std::string e = dir.Write("e", Bytes());
+    const std::string b = dir.Write("b", Bytes(all.begin() + 1234, all.end()));
+    CFileSetInput set;
+    ASSERT_TRUE(set.Open({a, e, b}));
+    EXPECT_EQ(set.Size(), 5000u);
+    Bytes got(6000);
+    uint32_t n = 0;
+    // Odd read sizes cross the boundary inside a request.
+    for (uint32_t step : {1000u, 333u, 2000u, 4000u})
+        n += set.Read(got.data() + n, std::min<uint32_t>(step, 6000 - n));
+    got.resize(n);
+    EXPECT_EQ(got, all);
+    EXPECT_FALSE(set.HadReadError());
+    EXPECT_EQ(set.Locate(0).file, 0u);
+    EXPECT_EQ(set.Locate(1233).offset, 1233u);
+    EXPECT_EQ(set.Locate(1234).file, 2u);
+    EXPECT_EQ(set.Locate(1234).offset, 0u);
+    EXPECT_EQ(set.Locate(4999).offset, 3765u);
+    EXPECT_EQ(set.Locate(99999).offset, 3766u);
+
+    size_t failed = 99;
+    int error = 0;
+    CFileSetInput missing;
+    EXPECT_FALSE(missing.Open({a, dir.File("none"), b}, &error, &failed));
+    EXPECT_EQ(failed, 1u);
+    EXPECT_EQ(error, ENOENT);
+}
+
+TEST(FileSetInputTest, APackCutByAFileBoundaryIsWalkedWhole)
+{
+    // Three 2048-byte packs, each with a padding packet, split 3000 bytes in: inside the
+    // second pack's packet.
+    Bytes stream;
+    for (int k = 0; k < 3; ++k)
+    {
+        const uint8_t pack[14] = {0, 0, 1, 0xBA, 0x44, 0, 4, 0, 4, 1, 0x01, 0x89, 0xC3, 0xF8};
+        stream.insert(stream.end(), pack, pack + 14);
+        const size_t length = 2048 - 14 - 6;
+        const uint8_t head[6] = {0, 0, 1, 0xBE, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+        stream.insert(stream.end(), head, head + 6);
+        stream.insert(stream.end(), length, 0xFF);
+    }
+    TempDir dir;
+    const std::string a = dir.Write("1.vob", Bytes(stream.begin(), stream.begin() + 3000));
+    const std::string b = dir.Write("2.vob", Bytes(stream.begin() + 3000, stream.end()));
+    CFileSetInput set;
+    ASSERT_TRUE(set.Open({a, b}));
+    CountingSink sink;
+    model::CDemuxer demuxer(sink);
+    demuxer.Run(set);
+    ASSERT_EQ(sink.packs.size(), 3u);
+    EXPECT_EQ(sink.packs[2].offset, 4096u);
+    EXPECT_EQ(sink.pes.size(), 3u);
+    EXPECT_EQ(sink.skipped, 0u);
+    EXPECT_EQ(sink.size, stream.size());
+}
+
+}  // namespace
