@@ -199,6 +199,24 @@ struct ProgramEndEvent
     uint64_t offset = 0;       // of its start code
 };
 
+// A new time base: from its first pack on, the stream runs on a clock of its own. The
+// first time base of an input is not announced; each later one comes just before the
+// event of its first pack.
+struct TimeBaseEvent
+{
+    enum class Reason : uint8_t
+    {
+        ProgramEnd,    // the pack after an MPEG_program_end_code
+        VobChange,     // a navigation pack whose VOB number differs from the last one
+        ScrBackwards,  // an SCR lower than the last, with no boundary to explain it
+    };
+    uint32_t index = 0;        // 1 for the input's second time base, 2 for its third, ...
+    Reason reason = Reason::ProgramEnd;
+    uint32_t pack = 0;         // its first pack
+    uint64_t offset = 0;       // of that pack's start code
+    uint16_t vobId = 0, previousVobId = 0;  // VobChange
+};
+
 struct ResyncEvent
 {
     uint32_t pack = 0;         // the pack before the damage
@@ -226,6 +244,7 @@ public:
     virtual void OnAccessUnit(const AccessUnit&) {}
     virtual void OnNavPack(const NavPack&) {}
     virtual void OnProgramEnd(const ProgramEndEvent&) {}
+    virtual void OnTimeBase(const TimeBaseEvent&) {}
     virtual void OnResync(const ResyncEvent&) {}
     virtual void OnEnd(const StreamEnd&) {}
 };
