@@ -1,0 +1,96 @@
+#!/bin/sh
+# Authors the DVD-Video discs the disc tests judge, with dvdauthor, from a few seconds of
+# synthetic pictures and tones made by ffmpeg.
+#
+#   tests/disc/make-discs.sh OUTPUT_DIR
+#
+# OUTPUT_DIR/disc/VIDEO_TS:
+#   - a VMG menu domain of two menus, each a VOB of its own source (two clocks);
+#   - title set 1: two menus, and two titles: the first of three cells from three sources
+#     with three chapters, the second of one cell; its title VOB set split into
+#     VTS_01_1.VOB and VTS_01_2.VOB in the middle of a VOBU;
+#   - title set 2: 16:9 video, two audio streams (AC-3 and MPEG audio) and a subpicture
+#     stream with languages, in one title of two cells.
+# OUTPUT_DIR/ifo-only/VIDEO_TS: the same disc's IFO and BUP files alone.
+set -eu
+out=$1
+mkdir -p "$out"
+cd "$out"
+for tool in ffmpeg dvdauthor spumux; do
+  command -v $tool >/dev/null 2>&1 || { echo "make-discs.sh: $tool not found (scripts/setup.sh installs it)" >&2; exit 1; }
+done
+
+ff() { ffmpeg -hide_banner -nostdin -loglevel error -y "$@"; }
+exact="-fflags +bitexact -flags:v +bitexact -flags:a +bitexact"
+# A PAL DVD program stream: SOURCE SECONDS TONE OUTPUT [more options]
+src() {
+  pattern=$1 seconds=$2 tone=$3 name=$4
+  shift 4
+  case $pattern in *=*) pattern="$pattern:" ;; *) pattern="$pattern=" ;; esac
+  ff -f lavfi -i "${pattern}size=720x576:rate=25:duration=$seconds" \
+     -f lavfi -i "sine=frequency=$tone:sample_rate=48000:duration=$seconds" $exact \
+     -target pal-dvd -b:v 2500k -g 12 "$@" "$name"
+}
+src testsrc 2.2 440 a.mpg
+src smptebars 1.5 660 b.mpg
+src rgbtestsrc 1.2 550 c.mpg
+src testsrc2 1.8 770 d.mpg
+src "color=c=blue" 1 330 m1.mpg
+src "color=c=red" 1 350 m2.mpg
+src "color=c=green" 1 370 m3.mpg
+src "color=c=gray" 1 390 m4.mpg
+# Title set 2: 16:9, an AC-3 and an MPEG audio stream.
+ff -f lavfi -i "testsrc=size=720x576:rate=25:duration=2" \
+   -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=2" \
+   -f lavfi -i "sine=frequency=880:sample_rate=48000:duration=2" $exact \
+   -map 0 -map 1 -map 2 -target pal-dvd -aspect 16:9 -b:v 2500k -g 12 -c:a:0 ac3 -ac:a:0 2 -c:a:1 mp2 -b:a:1 192k e0.mpg
+ff -f lavfi -i "smptebars=size=720x576:rate=25:duration=1.4" \
+   -f lavfi -i "sine=frequency=500:sample_rate=48000:duration=1.4" \
+   -f lavfi -i "sine=frequency=900:sample_rate=48000:duration=1.4" $exact \
+   -map 0 -map 1 -map 2 -target pal-dvd -aspect 16:9 -b:v 2500k -g 12 -c:a:0 ac3 -ac:a:0 2 -c:a:1 mp2 -b:a:1 192k f.mpg
+# A subpicture over the first source of title set 2.
+convert -size 720x576 xc:transparent -fill white -draw "rectangle 100,450 300,500" -type Palette sub.png 2>/dev/null ||
+  convert -size 720x576 xc:none -fill white -draw "rectangle 100,450 300,500" sub.png
+cat > sub.xml <<XML
+<subpictures><stream><spu start="00:00:00.20" end="00:00:01.50" image="sub.png"/></stream></subpictures>
+XML
+spumux -m dvd -s 0 sub.xml < e0.mpg > e.mpg 2>/dev/null
+
+cat > disc.xml <<XML
+<dvdauthor dest="disc">
+  <vmgm>
+    <menus>
+      <pgc entry="title"><vob file="m1.mpg"/><post>jump menu 2;</post></pgc>
+      <pgc><vob file="m2.mpg"/><post>jump titleset 1 menu;</post></pgc>
+    </menus>
+  </vmgm>
+  <titleset>
+    <menus>
+      <pgc entry="root"><vob file="m3.mpg"/><post>jump menu 2;</post></pgc>
+      <pgc><vob file="m4.mpg"/><post>jump title 1;</post></pgc>
+    </menus>
+    <titles>
+      <pgc>
+        <vob file="a.mpg" chapters="0,1.0"/>
+        <vob file="b.mpg"/>
+        <vob file="c.mpg"/>
+      </pgc>
+      <pgc><vob file="d.mpg"/></pgc>
+    </titles>
+  </titleset>
+  <titleset>
+    <titles>
+      <video aspect="16:9"/>
+      <audio lang="en"/>
+      <audio lang="fr"/>
+      <subpicture lang="de"/>
+      <pgc>
+        <vob file="e.mpg" chapters="0"/>
+        <vob file="f.mpg"/>
+      </pgc>
+    </titles>
+  </titleset>
+</dvdauthor>
+XML
+rm -rf disc ifo-only
+VIDEO_FORMAT=PAL dvdauthor -x disc.xml >/dev/null 2>&1
