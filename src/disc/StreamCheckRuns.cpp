@@ -1,0 +1,176 @@
+#include "disc/StreamCheckRuns.h"
+
+#include <cinttypes>
+
+namespace disc
+{
+
+struct CStreamCheckRuns::Held
+{
+    model::PackEvent pack;
+    bool hasSystem = false;
+    model::SystemHeaderEvent system;
+    std::vector<model::PesEvent> pes;
+};
+
+CStreamCheckRuns::CStreamCheckRuns() : m_held(std::make_unique<Held>()) { Start(); }
+
+CStreamCheckRuns::~CStreamCheckRuns() = default;
+
+void CStreamCheckRuns::Start()
+{
+    m_checks = std::make_unique<checks::StreamChecks>();
+    m_checks->OnContainer(m_container);
+    ++m_runs;
+}
+
+void CStreamCheckRuns::Finish(uint64_t endOffset, const model::StreamEnd* end)
+{
+    model::StreamEnd e;
+    if (end)
+        e = *end;
+    else
+        e.fileSize = endOffset;
+    m_checks->OnEnd(e);
+    const checks::FindingLog& log = m_checks->Log();
+    m_findings.insert(m_findings.end(), log.Findings().begin(), log.Findings().end());
+    for (int i = 0; i < 3; ++i)
+        m_totals[i] += log.Total(static_cast<checks::Severity>(i));
+}
+
+void CStreamCheckRuns::Release(bool newTimeBase, const char* why, uint64_t offset, uint32_t pack, int64_t scr27)
+{
+    if (newTimeBase)
+    {
+        Finish(offset, nullptr);
+        Start();
+        checks::Finding f;
+        f.check = "time-base";
+        f.severity = checks::Severity::Info;
+        f.pack = pack;
+        f.offset = offset;
+        f.hasTime = true;
+        f.time = checks::Seconds27(scr27);
+        f.message = why;
+        m_findings.push_back(std::move(f));
+        ++m_totals[static_cast<int>(checks::Severity::Info)];
+    }
+    if (!m_holding)
+        return;
+    m_holding = false;
+    m_checks->OnPack(m_held->pack);
+    if (m_held->hasSystem)
+        m_checks->OnSystemHeader(m_held->system);
+    for (const model::PesEvent& e : m_held->pes)
+        m_checks->OnPes(e);
+}
+
+void CStreamCheckRuns::Hold()
+{
+    if (m_holding)
+        Release(false, nullptr, 0, 0, 0);
+}
+
+// ---------------------------------------------------------------------------- events
+
+void CStreamCheckRuns::OnContainer(model::Container container)
+{
+    m_container = container;
+    m_checks->OnContainer(container);
+}
+
+void CStreamCheckRuns::OnPack(const model::PackEvent& pack)
+{
+    Hold();
+    if (m_afterEnd)
+    {
+        m_afterEnd = false;
+        Release(true, "a new program stream after an MPEG_program_end_code", pack.offset, pack.index, pack.scr27);
+    }
+    m_held->pack = pack;
+    m_held->hasSystem = false;
+    m_held->pes.clear();
+    m_holding = true;
+    m_packOpen = true;
+}
+
+void CStreamCheckRuns::OnSystemHeader(const model::SystemHeaderEvent& header)
+{
+    if (m_holding && m_packOpen)
+    {
+        m_held->system = header;
+        m_held->hasSystem = true;
+        return;
+    }
+    Hold();
+    m_checks->OnSystemHeader(header);
+}
+
+void CStreamCheckRuns::OnPes(const model::PesEvent& pes)
+{
+    if (m_holding)
+    {
+        // Only a pack that opens with a navigation packet waits for its navigation pack.
+        if (pes.kind == model::Kind::Navigation && (m_packOpen || !m_held->pes.empty()))
+        {
+            m_packOpen = false;
+            m_held->pes.push_back(pes);
+            return;
+        }
+        Hold();
+    }
+    m_packOpen = false;
+    m_checks->OnPes(pes);
+}
+
+void CStreamCheckRuns::OnNavPack(const model::NavPack& nav)
+{
+    if (m_holding && nav.pack == m_held->pack.index)
+    {
+        const bool change = m_hasVob && nav.hasDsi && nav.vobIdn != m_vobId;
+        char why[96];
+        std::snprintf(why, sizeof why, "VOB %u follows VOB %u: each VOB has a clock of its own", nav.vobIdn, m_vobId);
+        Release(change, why, m_held->pack.offset, m_held->pack.index, m_held->pack.scr27);
+    }
+    else
+        Hold();
+    if (nav.hasDsi)
+    {
+        m_hasVob = true;
+        m_vobId = nav.vobIdn;
+    }
+    m_checks->OnNavPack(nav);
+}
+
+void CStreamCheckRuns::OnSequence(const model::SequenceEvent& seq)
+{
+    Hold();
+    m_checks->OnSequence(seq);
+}
+
+void CStreamCheckRuns::OnAccessUnit(const model::AccessUnit& unit)
+{
+    Hold();
+    m_checks->OnAccessUnit(unit);
+}
+
+void CStreamCheckRuns::OnProgramEnd(const model::ProgramEndEvent& end)
+{
+    Hold();
+    m_checks->OnProgramEnd(end);
+    m_afterEnd = true;
+}
+
+void CStreamCheckRuns::OnResync(const model::ResyncEvent& resync)
+{
+    Hold();
+    m_checks->OnResync(resync);
+}
+
+void CStreamCheckRuns::OnEnd(const model::StreamEnd& end)
+{
+    Hold();
+    Finish(end.fileSize, &end);
+}
+
+}  // namespace disc
