@@ -1,6 +1,7 @@
 #include "cli/CheckCommand.h"
 
 #include "checks/StreamChecks.h"
+#include "cli/DiscCommand.h"
 #include "model/CDemuxer.h"
 #include "model/StreamStats.h"
 
@@ -97,6 +98,14 @@ int RunCheckCommand(const cli::Options& options, cli::InputReporter& inputs)
     bool errors = false;
     for (const std::string& input : options.inputs)
     {
+        if (IsDiscInput(input))
+        {
+            bool discErrors = false;
+            if (!CheckDiscInput(input, options, inputs, &discErrors))
+                return 1;
+            errors |= discErrors;
+            continue;
+        }
         model::CStreamStats stats;
         checks::StreamChecks c;
         CFanOut fan(stats, c);

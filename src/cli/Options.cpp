@@ -15,6 +15,7 @@ namespace
 #define STREAMS_LINE "       varnodel-cli --streams [--json] INPUT...\n"
 #define UNITS_LINE "       varnodel-cli --units [--json] INPUT\n"
 #define CHECK_LINE "       varnodel-cli --check [--streams] [--json] INPUT...\n"
+#define DISC_LINE "       varnodel-cli --disc [--json] DIR...\n"
 
 #define TREE_OPTIONS                                                                      \
     "  --packs N     analyse N packs (default 100; 0 = the whole file)\n"                  \
@@ -32,15 +33,23 @@ namespace
     "                rules; one line per finding, then a summary line\n"                    \
     "  --streams     also list the elementary streams\n"                                    \
     "  --json        one JSON object per file, one line each\n"                             \
+    "  an INPUT that is a folder (VIDEO_TS or one holding it), VIDEO_TS.IFO or\n"          \
+    "  VTS_nn_0.IFO is a DVD-Video disc, judged as one: IFOs, BUPs and VOB sets\n"        \
     "  exit status: 0 no error found, 3 errors found, 1 an input could not be read\n"
+#define DISC_OPTIONS                                                                      \
+    "  --disc        the disc's titles, chapters and cells, and each title set's\n"         \
+    "                streams, from its IFO files\n"                                          \
+    "  --json        one JSON object per disc, one line each\n"
 
 const char kTreeUsage[] = TREE_LINE TREE_OPTIONS;
 const char kModelUsage[] = "usage: varnodel-cli --streams [--json] INPUT...\n" UNITS_LINE MODEL_OPTIONS;
 const char kCheckUsage[] = "usage: varnodel-cli --check [--streams] [--json] INPUT...\n" CHECK_OPTIONS;
-const char kFullUsage[] = TREE_LINE STREAMS_LINE UNITS_LINE CHECK_LINE
+const char kDiscUsage[] = "usage: varnodel-cli --disc [--json] DIR...\n" DISC_OPTIONS;
+const char kFullUsage[] = TREE_LINE STREAMS_LINE UNITS_LINE CHECK_LINE DISC_LINE
     "The tree of one file:\n" TREE_OPTIONS
     "The stream model:\n" MODEL_OPTIONS
     "The checks:\n" CHECK_OPTIONS
+    "A DVD-Video disc:\n" DISC_OPTIONS
     "Every mode:\n"
     "  --            every argument after it is an input\n"
     "  --help        this text; with a mode, that mode's usage\n";
@@ -52,7 +61,8 @@ enum Flag : uint8_t
     kStreams = 1 << 1,
     kUnits = 1 << 2,
     kCheck = 1 << 3,
-    kAny = kTree | kStreams | kUnits | kCheck,
+    kDisc = 1 << 4,
+    kAny = kTree | kStreams | kUnits | kCheck | kDisc,
 };
 
 uint8_t FlagOf(Mode mode)
@@ -63,6 +73,7 @@ uint8_t FlagOf(Mode mode)
     case Mode::Streams: return kStreams;
     case Mode::Units: return kUnits;
     case Mode::Check: return kCheck;
+    case Mode::Disc: return kDisc;
     }
     return kTree;
 }
@@ -75,6 +86,7 @@ const char* ModeName(Mode mode)
     case Mode::Streams: return "--streams";
     case Mode::Units: return "--units";
     case Mode::Check: return "--check";
+    case Mode::Disc: return "--disc";
     }
     return "";
 }
@@ -87,7 +99,7 @@ struct Spec
 const Spec kSpecs[] = {
     {"--packs", kTree}, {"--all", kTree},        {"--summary", kTree}, {"--save", kTree},
     {"--scan-bytes", kTree}, {"--by-length", kTree}, {"--json", kAny},  {"--streams", kStreams | kCheck},
-    {"--units", kUnits}, {"--check", kCheck},
+    {"--units", kUnits}, {"--check", kCheck}, {"--disc", kDisc},
 };
 
 bool ParseCount(const char* text, uint32_t& value)
@@ -120,6 +132,7 @@ const char* UsageOf(Mode mode)
     case Mode::Streams:
     case Mode::Units: return kModelUsage;
     case Mode::Check: return kCheckUsage;
+    case Mode::Disc: return kDiscUsage;
     }
     return kFullUsage;
 }
@@ -130,7 +143,7 @@ int ParseOptions(int argc, const char* const* argv, Options& o)
 {
     o = Options();
     // First the mode, so that every problem is told with the usage of the mode asked for.
-    bool units = false, streams = false, check = false, help = false;
+    bool units = false, streams = false, check = false, disc = false, help = false;
     for (int i = 1; i < argc; ++i)
     {
         const char* a = argv[i];
@@ -139,21 +152,25 @@ int ParseOptions(int argc, const char* const* argv, Options& o)
         units |= !std::strcmp(a, "--units");
         streams |= !std::strcmp(a, "--streams");
         check |= !std::strcmp(a, "--check");
+        disc |= !std::strcmp(a, "--disc");
         help |= !std::strcmp(a, "--help") || !std::strcmp(a, "-h");
         // The value of --packs or --save is not an option.
         if ((!std::strcmp(a, "--packs") || !std::strcmp(a, "--save")) && i + 1 < argc)
             ++i;
     }
-    o.mode = check ? Mode::Check : units ? Mode::Units : streams ? Mode::Streams : Mode::Tree;
+    o.mode = check ? Mode::Check : units ? Mode::Units : streams ? Mode::Streams : disc ? Mode::Disc : Mode::Tree;
     if (help)
     {
-        const bool modeAsked = check || units || streams;
+        const bool modeAsked = check || units || streams || disc;
         std::fputs(modeAsked ? UsageOf(o.mode) : kFullUsage, stdout);
         return 0;
     }
     if (units && (streams || check))
         return UsageError(o.mode, streams ? "--streams and --units exclude each other"
                                           : "--check and --units exclude each other");
+    if (disc && (check || units || streams))
+        return UsageError(o.mode, std::string(check ? "--check" : units ? "--units" : "--streams") +
+                                      " and --disc exclude each other");
     o.streams = check && streams;
 
     const uint8_t flag = FlagOf(o.mode);

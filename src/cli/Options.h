@@ -16,6 +16,7 @@ enum class Mode : uint8_t
     Streams,  // --streams
     Units,    // --units
     Check,    // --check
+    Disc,     // --disc
 };
 
 // How the tree walks a program stream.

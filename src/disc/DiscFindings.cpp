@@ -24,6 +24,8 @@ struct CDiscFindings::SetLog
 
 CDiscFindings::CDiscFindings() = default;
 CDiscFindings::~CDiscFindings() = default;
+CDiscFindings::CDiscFindings(CDiscFindings&&) noexcept = default;
+CDiscFindings& CDiscFindings::operator=(CDiscFindings&&) noexcept = default;
 
 CDiscFindings::FileLog& CDiscFindings::LogOf(const std::string& file)
 {

@@ -25,6 +25,8 @@ class CDiscFindings
 public:
     CDiscFindings();
     ~CDiscFindings();
+    CDiscFindings(CDiscFindings&&) noexcept;
+    CDiscFindings& operator=(CDiscFindings&&) noexcept;
 
     // A disc check's finding about a file: the severity is the rule's. Offset: in the file;
     // repeats of one check in one file beyond FindingLog::kMaxPerCheck only count.

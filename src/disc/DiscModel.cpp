@@ -175,6 +175,58 @@ int64_t CDisc::TitleSetSector(uint32_t number) const
     return sector;
 }
 
+const CIfoPgc* TitlePgc(const CDisc::TitleSet& ts, uint32_t pgcn)
+{
+    if (!ts.data.read || !ts.vtsi.m_hasPgcit || pgcn == 0)
+        return nullptr;
+    return ts.vtsi.m_pgcit.PgcOf(pgcn - 1);
+}
+
+TitleRef ResolveTitle(const CDisc& disc, size_t index)
+{
+    TitleRef t;
+    t.number = static_cast<uint32_t>(index + 1);
+    if (!disc.vmgData.read || !disc.vmgi.m_hasTtSrpt || index >= disc.vmgi.m_ttSrpt.m_titles.size())
+        return t;
+    t.entry = &disc.vmgi.m_ttSrpt.m_titles[index];
+    t.titleSet = disc.FindTitleSet(t.entry->m_nTitleSetNr);
+    if (!t.titleSet || !t.titleSet->data.read)
+        return t;
+    const CIfoVtsi& v = t.titleSet->vtsi;
+    const uint32_t ttn = t.entry->m_nVtsTtn;
+    if (!v.m_hasPttSrpt || ttn == 0 || ttn > v.m_pttSrpt.m_titles.size())
+        return t;
+    t.chapters = &v.m_pttSrpt.m_titles[ttn - 1];
+    if (!t.chapters->ptts.empty())
+    {
+        t.firstPgcn = t.chapters->ptts.front().m_nPgcn;
+        t.firstPgc = TitlePgc(*t.titleSet, t.firstPgcn);
+    }
+    return t;
+}
+
+uint32_t AngleCount(const CIfoPgc& pgc)
+{
+    uint32_t most = 1, run = 0;
+    for (const CIfoCellPlayback& c : pgc.m_cellPlayback)
+    {
+        if (!c.InAngleBlock())
+        {
+            run = 0;
+            continue;
+        }
+        run = c.m_nBlockMode == 1 ? 1 : run + 1;
+        most = std::max(most, run);
+    }
+    return most;
+}
+
+bool CountsInTime(const CIfoPgc& pgc, size_t cell)
+{
+    const CIfoCellPlayback& c = pgc.m_cellPlayback[cell];
+    return !c.InAngleBlock() || c.m_nBlockMode == 1;
+}
+
 // ---------------------------------------------------------------------------- loading
 
 std::unique_ptr<CDisc> LoadDisc(const DiscFiles& files, CDiscFindings& findings)

@@ -96,6 +96,26 @@ public:
     int64_t TitleSetSector(uint32_t number) const;
 };
 
+// A title of the disc's title search pointer table, resolved through its title set: its
+// chapters and the PGC its first chapter plays. Null members where the tables do not have
+// what the entry names.
+struct TitleRef
+{
+    uint32_t number = 0;                    // 1-based
+    const CIfoTtSrpt::Title* entry = nullptr;
+    const CDisc::TitleSet* titleSet = nullptr;
+    const CIfoPttSrpt::Title* chapters = nullptr;
+    const CIfoPgc* firstPgc = nullptr;
+    uint32_t firstPgcn = 0;
+};
+TitleRef ResolveTitle(const CDisc& disc, size_t index);
+// The PGC of a title set's PGC number (1-based), null where there is none.
+const CIfoPgc* TitlePgc(const CDisc::TitleSet& ts, uint32_t pgcn);
+// The angles of a PGC: the cells of its largest angle block, 1 without any.
+uint32_t AngleCount(const CIfoPgc& pgc);
+// A cell counts in its PGC's time unless it is a later angle of an angle block.
+bool CountsInTime(const CIfoPgc& pgc, size_t cell);
+
 // Reads the IFOs of the disc's files (a BUP where its IFO cannot be read) and builds the
 // domains. The findings of reading: ifo-unreadable, ifo-structure, ifo-bup-differs.
 // Files larger than kMaxIfoBytes are not read.

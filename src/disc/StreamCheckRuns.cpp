@@ -1,5 +1,6 @@
 #include "disc/StreamCheckRuns.h"
 
+#include <algorithm>
 #include <cinttypes>
 
 namespace disc
@@ -13,37 +14,63 @@ struct CStreamCheckRuns::Held
     std::vector<model::PesEvent> pes;
 };
 
-CStreamCheckRuns::CStreamCheckRuns() : m_held(std::make_unique<Held>()) { Start(); }
+CStreamCheckRuns::CStreamCheckRuns() : m_held(std::make_unique<Held>()) { Start(0, 0); }
 
 CStreamCheckRuns::~CStreamCheckRuns() = default;
 
-void CStreamCheckRuns::Start()
+void CStreamCheckRuns::Start(uint32_t pack, uint64_t offset)
 {
-    m_checks = std::make_unique<checks::StreamChecks>();
-    m_checks->OnContainer(m_container);
+    // Two time bases stay open: the current one and the one before it, for its late units.
+    if (m_open.size() == 2)
+        FinishOldest(m_open[1].firstOffset, nullptr);
+    Run run;
+    run.checks = std::make_unique<checks::StreamChecks>();
+    run.checks->OnContainer(m_container);
+    run.firstPack = pack;
+    run.firstOffset = offset;
+    m_open.push_back(std::move(run));
+    m_checks = m_open.back().checks.get();
     ++m_runs;
 }
 
-void CStreamCheckRuns::Finish(uint64_t endOffset, const model::StreamEnd* end)
+void CStreamCheckRuns::FinishOldest(uint64_t endOffset, const model::StreamEnd* end)
 {
     model::StreamEnd e;
     if (end)
         e = *end;
     else
         e.fileSize = endOffset;
-    m_checks->OnEnd(e);
-    const checks::FindingLog& log = m_checks->Log();
+    checks::StreamChecks& c = *m_open.front().checks;
+    c.OnEnd(e);
+    const checks::FindingLog& log = c.Log();
     m_findings.insert(m_findings.end(), log.Findings().begin(), log.Findings().end());
     for (int i = 0; i < 3; ++i)
         m_totals[i] += log.Total(static_cast<checks::Severity>(i));
+    m_open.pop_front();
+}
+
+CStreamCheckRuns::Run* CStreamCheckRuns::RunOf(uint32_t pack)
+{
+    for (auto it = m_open.rbegin(); it != m_open.rend(); ++it)
+        if (it->firstPack <= pack)
+            return &*it;
+    return nullptr;
+}
+
+void CStreamCheckRuns::Deliver(const model::PesEvent& pes)
+{
+    Run& run = m_open.back();
+    uint64_t& total = m_esTotal[pes.stream];
+    run.esBase.emplace(pes.stream, total);
+    total += pes.payloadSize;
+    run.checks->OnPes(pes);
 }
 
 void CStreamCheckRuns::Release(bool newTimeBase, const char* why, uint64_t offset, uint32_t pack, int64_t scr27)
 {
     if (newTimeBase)
     {
-        Finish(offset, nullptr);
-        Start();
+        Start(pack, offset);
         checks::Finding f;
         f.check = "time-base";
         f.severity = checks::Severity::Info;
@@ -62,7 +89,7 @@ void CStreamCheckRuns::Release(bool newTimeBase, const char* why, uint64_t offse
     if (m_held->hasSystem)
         m_checks->OnSystemHeader(m_held->system);
     for (const model::PesEvent& e : m_held->pes)
-        m_checks->OnPes(e);
+        Deliver(e);
 }
 
 void CStreamCheckRuns::Hold()
@@ -120,7 +147,7 @@ void CStreamCheckRuns::OnPes(const model::PesEvent& pes)
         Hold();
     }
     m_packOpen = false;
-    m_checks->OnPes(pes);
+    Deliver(pes);
 }
 
 void CStreamCheckRuns::OnNavPack(const model::NavPack& nav)
@@ -145,13 +172,21 @@ void CStreamCheckRuns::OnNavPack(const model::NavPack& nav)
 void CStreamCheckRuns::OnSequence(const model::SequenceEvent& seq)
 {
     Hold();
-    m_checks->OnSequence(seq);
+    if (Run* run = RunOf(seq.pack))
+        run->checks->OnSequence(seq);
 }
 
 void CStreamCheckRuns::OnAccessUnit(const model::AccessUnit& unit)
 {
     Hold();
-    m_checks->OnAccessUnit(unit);
+    Run* run = RunOf(unit.pack);
+    if (!run)
+        return;
+    model::AccessUnit u = unit;
+    const auto base = run->esBase.find(unit.stream);
+    if (base != run->esBase.end())
+        u.esOffset -= std::min(base->second, u.esOffset);
+    run->checks->OnAccessUnit(u);
 }
 
 void CStreamCheckRuns::OnProgramEnd(const model::ProgramEndEvent& end)
@@ -170,7 +205,10 @@ void CStreamCheckRuns::OnResync(const model::ResyncEvent& resync)
 void CStreamCheckRuns::OnEnd(const model::StreamEnd& end)
 {
     Hold();
-    Finish(end.fileSize, &end);
+    while (m_open.size() > 1)
+        FinishOldest(m_open[1].firstOffset, nullptr);
+    FinishOldest(end.fileSize, &end);
+    m_checks = nullptr;
 }
 
 }  // namespace disc

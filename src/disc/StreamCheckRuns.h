@@ -6,10 +6,16 @@
 // A new time base is known only at the navigation pack that starts it (its VOB number),
 // whose event comes once its pack is complete: the events of a pack that opens with a
 // navigation packet wait until then, and go to the checks of the time base they belong to.
+// An access unit is delivered once the next one starts, so the last units of a VOB come
+// after the next VOB has begun: they go to the checks of the time base they started in,
+// which stay open until the one after next begins (a stream that skips a whole VOB keeps
+// its last unit back longer; that unit is not judged).
 
 #include "checks/StreamChecks.h"
 #include "model/ModelEvents.h"
 
+#include <deque>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -42,10 +48,25 @@ private:
     struct Held;
     void Hold();
     void Release(bool newTimeBase, const char* why, uint64_t offset, uint32_t pack, int64_t scr27);
-    void Finish(uint64_t endOffset, const model::StreamEnd* end);
-    void Start();
+    struct Run
+    {
+        std::unique_ptr<checks::StreamChecks> checks;
+        uint32_t firstPack = 0;
+        uint64_t firstOffset = 0;
+        // Where each stream's payload stood when the time base began: the checks count a
+        // stream's bytes from their first packet, the units' positions run on from the
+        // input's first.
+        std::map<model::StreamKey, uint64_t> esBase;
+    };
+    // Ends the oldest open time base; its input ends at endOffset (or with *end).
+    void FinishOldest(uint64_t endOffset, const model::StreamEnd* end);
+    void Start(uint32_t pack, uint64_t offset);
+    // The time base a unit starting in this pack belongs to, null where that one is closed.
+    Run* RunOf(uint32_t pack);
+    void Deliver(const model::PesEvent& pes);
 
-    std::unique_ptr<checks::StreamChecks> m_checks;
+    std::deque<Run> m_open;             // the current time base last
+    checks::StreamChecks* m_checks = nullptr;
     model::Container m_container = model::Container::ProgramStream;
     uint32_t m_runs = 0;
     // The events of a pack that opens with a navigation packet, until its navigation pack.
@@ -55,6 +76,7 @@ private:
     bool m_hasVob = false;
     uint16_t m_vobId = 0;
     bool m_afterEnd = false;        // an end code came: the next pack starts a time base
+    std::map<model::StreamKey, uint64_t> m_esTotal;  // payload bytes of each stream so far
     std::vector<checks::Finding> m_findings;
     uint64_t m_totals[3] = {};
 };

@@ -58,9 +58,12 @@ ff -f lavfi -i "smptebars=size=720x576:rate=25:duration=1.4" \
 convert -size 720x576 xc:transparent -fill white -draw "rectangle 100,450 300,500" -type Palette sub.png 2>/dev/null ||
   convert -size 720x576 xc:none -fill white -draw "rectangle 100,450 300,500" sub.png
 cat > sub.xml <<XML
-<subpictures><stream><spu start="00:00:00.20" end="00:00:01.50" image="sub.png"/></stream></subpictures>
+<subpictures><stream><spu start="00:00:01.00" end="00:00:01.50" image="sub.png"/></stream></subpictures>
 XML
-spumux -m dvd -s 0 sub.xml < e0.mpg > e.mpg 2>/dev/null
+# spumux puts its packs in where the mux rate leaves no room for them (mux-rate-exceeded);
+# ffmpeg muxes the streams again, with the subpicture stream.
+spumux -m dvd -s 0 sub.xml < e0.mpg > e1.mpg 2>/dev/null
+ff -i e1.mpg -map 0:v -map 0:a -map 0:s -c copy -f dvd -muxrate 10080000 -packetsize 2048 e.mpg
 
 cat > disc.xml <<XML
 <dvdauthor dest="disc">

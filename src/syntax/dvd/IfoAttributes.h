@@ -31,6 +31,7 @@ struct CIfoVideoAttr
     bool Pal() const { return m_nVideoFormat == 1; }
     // "4:3", "16:9", or "reserved (1)".
     std::string AspectText() const;
+    bool operator==(const CIfoVideoAttr&) const = default;
 };
 
 // Audio attributes: 8 bytes.
@@ -61,6 +62,7 @@ struct CIfoAudioAttr
     // (substreams of private stream 1), 0xC0 MPEG audio; 0 for reserved formats.
     uint8_t StreamBase() const;
     bool IsSubstream() const { return m_nAudioFormat != 2 && m_nAudioFormat != 3; }
+    bool operator==(const CIfoAudioAttr&) const = default;
 };
 
 // Subpicture attributes: 6 bytes.
@@ -75,6 +77,7 @@ struct CIfoSubpAttr
     uint16_t m_nLangCode = 0;       // 16 bits
     uint8_t m_nLangExtension = 0;   // 8 bits
     uint8_t m_nCodeExtension = 0;   // 8 bits
+    bool operator==(const CIfoSubpAttr&) const = default;
 };
 
 // "en" from an ISO 639 code in two bytes; empty where the bytes are not two letters.
