@@ -11,6 +11,7 @@ packages=(
   xvfb xauth
   time bc
   ffmpeg mjpegtools dvdauthor
+  libdvdread-dev lsdvd
 )
 if [ "${VARNODEL_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -9,6 +9,7 @@
 #include "stream/CInput.h"
 
 #include <algorithm>
+#include <set>
 
 namespace disc
 {
@@ -40,9 +41,9 @@ private:
     model::IModelSink& m_b;
 };
 
-// The files of a domain's VOB set that can be read as one: in order, up to the first
-// missing or empty one. The findings about the files themselves.
-std::vector<DiscFile> VobFiles(const Domain& d, CDiscFindings& findings, bool& reported)
+}  // namespace
+
+std::vector<DiscFile> CheckVobFiles(const Domain& d, CDiscFindings& findings, bool* reported)
 {
     std::vector<DiscFile> out;
     bool gap = false;
@@ -55,7 +56,7 @@ std::vector<DiscFile> VobFiles(const Domain& d, CDiscFindings& findings, bool& r
         {
             if (!gap && (!out.empty() || number != expect))
             {
-                reported = true;
+                *reported = true;
                 const std::string missing = f.size == 0 ? f.name : VtsName(d.vts, expect, "VOB");
                 findings.Report(f.name, kDvdVobFiles, 0,
                                 f.size == 0 ? Format("%s is empty; the files after it are not read", f.name.c_str())
@@ -75,12 +76,12 @@ std::vector<DiscFile> VobFiles(const Domain& d, CDiscFindings& findings, bool& r
             findings.Report(f.name, kDvdVobFiles, f.size - f.size % kBlock,
                             Format("%s has %llu bytes, not a whole number of 2048-byte blocks", f.name.c_str(),
                                    static_cast<unsigned long long>(f.size)));
+        if (f.size > kMaxVobBytes || f.size % kBlock != 0)
+            *reported = true;
         out.push_back(f);
     }
     return out;
 }
-
-}  // namespace
 
 DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& options)
 {
@@ -100,7 +101,7 @@ DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& option
         if (!d.hasVobs)
             continue;
         bool reported = false;
-        sets[i] = VobFiles(d, findings, reported);
+        sets[i] = CheckVobFiles(d, findings, &reported);
         told[i] = reported;
         if (sets[i].empty())
             missing.push_back(d.vobNames.front());
@@ -122,6 +123,7 @@ DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& option
                                 Format("the VOB set of %s (%s) is missing", disc.domains[i].name.c_str(),
                                        disc.domains[i].vobNames.front().c_str()));
 
+    std::set<uint32_t> wrongVts;
     for (size_t i = 0; i < disc.domains.size(); ++i)
     {
         const Domain& d = disc.domains[i];
@@ -147,6 +149,7 @@ DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& option
         {
             if (d.hasVobs)
                 CheckCellsAgainstAddresses(d, findings);
+            CheckPgcTimes(d, {}, findings);
             result.runs.push_back(std::move(run));
             continue;
         }
@@ -186,12 +189,16 @@ DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& option
             limit = std::min<uint64_t>(limit, static_cast<uint64_t>(d.sectors));
             complete = complete && run.blocks == static_cast<uint64_t>(d.sectors);
         }
-        CheckDomainAgainstVobs(d, *run.scan, static_cast<uint32_t>(std::min<uint64_t>(limit, UINT32_MAX)), complete,
-                               findings);
+        const DomainVerdict verdict = CheckDomainAgainstVobs(
+            d, *run.scan, static_cast<uint32_t>(std::min<uint64_t>(limit, UINT32_MAX)), complete, findings);
+        CheckPgcTimes(d, verdict.cellTicks90, findings);
+        if (verdict.attributesWrong && d.kind != DomainKind::ManagerMenus)
+            wrongVts.insert(d.vts);
         result.packs += run.scan->Packs();
         result.bytes += run.scan->Bytes();
         result.runs.push_back(std::move(run));
     }
+    CheckAttributeTable(disc, wrongVts, findings);
     return result;
 }
 

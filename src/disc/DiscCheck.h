@@ -45,6 +45,11 @@ struct DiscCheckOptions
 
 DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& options = {});
 
+// The files of a domain's VOB set that are read as one: in order, up to the first one
+// missing or empty; the dvd-vob-files findings about the files themselves (sizes, gaps).
+// *reported: a finding was made.
+std::vector<DiscFile> CheckVobFiles(const Domain& domain, CDiscFindings& findings, bool* reported);
+
 constexpr uint64_t kMaxVobBytes = 1ull << 30;
 
 }  // namespace disc

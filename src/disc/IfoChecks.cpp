@@ -118,7 +118,8 @@ void CheckCellPositions(const Domain& d, const PgcRef& ref, CDiscFindings& findi
     }
 }
 
-void CheckPgcTime(const std::string& file, const PgcRef& ref, CDiscFindings& findings)
+void CheckPgcTime(const std::string& file, const PgcRef& ref, const std::map<uint32_t, int64_t>& streamTicks90,
+                  CDiscFindings& findings)
 {
     const CIfoPgc& p = *ref.pgc;
     if (p.m_cellPlayback.empty())
@@ -141,8 +142,17 @@ void CheckPgcTime(const std::string& file, const PgcRef& ref, CDiscFindings& fin
             return;  // the cell's own finding says it
         if (!CountsInTime(p, i))
             continue;
-        sum += t.Ticks90();
-        frames += t.Frames();
+        const auto stream = streamTicks90.find(p.m_cellPlayback[i].m_nOffset);
+        if (stream != streamTicks90.end())
+        {
+            sum += stream->second;
+            frames += static_cast<uint64_t>((stream->second + t.FrameTicks() / 2) / t.FrameTicks());
+        }
+        else
+        {
+            sum += t.Ticks90();
+            frames += t.Frames();
+        }
         sameRate = sameRate && t.RateFlag() == p.m_playbackTime.RateFlag();
     }
     // Times of one rate add up frame for frame; mixed rates to within half a frame.
@@ -204,8 +214,9 @@ void CheckCounts(const Domain& d, CDiscFindings& findings)
                         Format("%s: the last sector and VOB start fields leave no room for the VOBs", d.name.c_str()));
 }
 
-// The manager's copy of a title set's attributes against the title set's own.
-void CheckAttributeTable(const CDisc& disc, CDiscFindings& findings)
+}  // namespace
+
+void CheckAttributeTable(const CDisc& disc, const std::set<uint32_t>& wrongVts, CDiscFindings& findings)
 {
     if (!disc.vmgData.read || !disc.vmgi.m_hasVtsAtrt)
         return;
@@ -214,7 +225,7 @@ void CheckAttributeTable(const CDisc& disc, CDiscFindings& findings)
     {
         const CIfoVtsAtrt::Entry& e = entries[i];
         const CDisc::TitleSet* ts = disc.FindTitleSet(static_cast<uint32_t>(i + 1));
-        if (!e.read || !ts || !ts->data.read)
+        if (!e.read || !ts || !ts->data.read || wrongVts.count(ts->number))
             continue;
         const CIfoVtsiMat& m = ts->vtsi.m_mat;
         const char* what = nullptr;
@@ -244,12 +255,9 @@ void CheckAttributeTable(const CDisc& disc, CDiscFindings& findings)
     }
 }
 
-}  // namespace
-
 void CheckIfos(const CDisc& disc, CDiscFindings& findings)
 {
     CheckTitles(disc, findings);
-    CheckAttributeTable(disc, findings);
     for (const CDisc::TitleSet& ts : disc.titleSets)
         if (ts.data.read)
             CheckChapters(ts, findings);
@@ -261,9 +269,14 @@ void CheckIfos(const CDisc& disc, CDiscFindings& findings)
             CheckPrograms(d.ifo, ref, findings);
             CheckCellPositions(d, ref, findings);
             CheckCellTimesValid(d.ifo, ref, findings);
-            CheckPgcTime(d.ifo, ref, findings);
         }
     }
+}
+
+void CheckPgcTimes(const Domain& d, const std::map<uint32_t, int64_t>& streamTicks90, CDiscFindings& findings)
+{
+    for (const PgcRef& ref : d.pgcs)
+        CheckPgcTime(d.ifo, ref, streamTicks90, findings);
 }
 
 void CheckCellsAgainstAddresses(const Domain& d, CDiscFindings& findings)
@@ -277,17 +290,8 @@ void CheckCellsAgainstAddresses(const Domain& d, CDiscFindings& findings)
         {
             const CIfoCellPosition& pos = p.m_cellPosition[i];
             const CIfoCellPlayback& c = p.m_cellPlayback[i];
-            // The cell's pieces: an interleaved cell has several entries.
-            bool found = false;
             uint32_t first = 0, last = 0;
-            for (const CIfoCAdt::Cell& a : d.cAdt->m_cells)
-                if (a.m_nVobId == pos.m_nVobIdNr && a.m_nCellId == pos.m_nCellNr)
-                {
-                    first = found ? std::min(first, a.m_nStartSector) : a.m_nStartSector;
-                    last = found ? std::max(last, a.m_nLastSector) : a.m_nLastSector;
-                    found = true;
-                }
-            if (!found)
+            if (!d.cAdt->Span(pos.m_nVobIdNr, pos.m_nCellNr, first, last))
                 continue;  // the cell position's own finding says it
             const bool vobuInside = c.m_nLastVobuStartSector >= c.m_nFirstSector &&
                                     c.m_nLastVobuStartSector <= c.m_nLastSector;

@@ -82,6 +82,7 @@ public:
     void TimeMaps();
     void Attributes();
     void Stc();
+    DomainVerdict verdict;
 
 private:
     void BuildRuns();
@@ -227,11 +228,21 @@ void Judge::CellAddresses()
         if (!Judged(c.m_nLastSector))
             continue;
         const size_t at = VobuAt(c.m_nStartSector);
-        const auto run = std::find_if(m_runs.begin(), m_runs.end(), [&](const Run& r) { return r.first == at; });
-        if (at != kNone && run != m_runs.end() && run->vob == c.m_nVobId && run->cell == c.m_nCellId)
+        const auto run = std::lower_bound(m_runs.begin(), m_runs.end(), at,
+                                          [](const Run& r, size_t vobu) { return r.first < vobu; });
+        if (at != kNone && run != m_runs.end() && run->first == at && run->vob == c.m_nVobId && run->cell == c.m_nCellId)
         {
-            run->matched = true;
-            const uint32_t last = V(run->last).lastBlock;
+            // The entry's cell may go on after VOBUs that carry another number: those are
+            // the VOB's fault (reported as a run the table does not list), not the entry's.
+            auto end = run;
+            end->matched = true;
+            for (auto next = run + 1; next != m_runs.end() && V(next->first).block <= c.m_nLastSector; ++next)
+                if (next->vob == c.m_nVobId && next->cell == c.m_nCellId)
+                {
+                    end = next;
+                    end->matched = true;
+                }
+            const uint32_t last = V(end->last).lastBlock;
             if (last != c.m_nLastSector)
                 m_findings.Report(m_d.ifo, kIfoCellAddress, c.m_nOffset + 8,
                                   Format("%s: entry %zu (VOB %u cell %u) ends at sector %u, its navigation packs' "
@@ -330,10 +341,13 @@ void Judge::CellTimes()
                                   Format("%s cell %zu: the playback time counts %u frames a second, the video has %s fps",
                                          ref.label.c_str(), i + 1, t.NominalRate(), rateCode == 3 ? "25" : "29.97"));
             else if (std::llabs(stream - coded) > frame)
+            {
+                verdict.cellTicks90[c.m_nOffset] = (stream + kTicks27Per90 / 2) / kTicks27Per90;
                 m_findings.Report(m_d.ifo, kIfoCellTime, c.m_nOffset + 4,
                                   Format("%s cell %zu (VOB %u cell %u): playback time %s, its video lasts %.3f s",
                                          ref.label.c_str(), i + 1, pos.m_nVobIdNr, pos.m_nCellNr, t.Text().c_str(),
                                          static_cast<double>(stream) / 27e6));
+            }
         }
     }
 }
@@ -424,6 +438,7 @@ void Judge::TimeMaps()
         }
         const int64_t unit = int64_t{map.m_nTmu} * 27000000;
         const int64_t tolerance = 27000000 / 25;  // a frame
+        size_t j = 0;
         for (size_t k = 0; k < map.entries.size(); ++k)
         {
             const int64_t time = unit * static_cast<int64_t>(k + 1);
@@ -438,7 +453,6 @@ void Judge::TimeMaps()
             }
             // The VOBU that starts last at or before the time; within a frame of a VOBU's
             // start either neighbour will do.
-            size_t j = 0;
             while (j + 1 < starts.size() && starts[j + 1].first <= time)
                 ++j;
             bool ok = V(starts[j].second).block == sector;
@@ -591,8 +605,8 @@ void Judge::Attributes()
 
 }  // namespace
 
-void CheckDomainAgainstVobs(const Domain& domain, const CVobSetScan& scan, uint32_t limit, bool complete,
-                            CDiscFindings& findings)
+DomainVerdict CheckDomainAgainstVobs(const Domain& domain, const CVobSetScan& scan, uint32_t limit, bool complete,
+                                     CDiscFindings& findings)
 {
     Judge judge(domain, scan, limit, complete, findings);
     judge.Admap();
@@ -601,7 +615,10 @@ void CheckDomainAgainstVobs(const Domain& domain, const CVobSetScan& scan, uint3
     judge.CellTimes();
     judge.Stc();
     judge.TimeMaps();
+    const uint64_t before = findings.Total(checks::Severity::Error);
     judge.Attributes();
+    judge.verdict.attributesWrong = findings.Total(checks::Severity::Error) > before;
+    return judge.verdict;
 }
 
 }  // namespace disc

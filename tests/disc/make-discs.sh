@@ -18,7 +18,7 @@ set -eu
 out=$1
 mkdir -p "$out"
 cd "$out"
-for tool in ffmpeg mplex dvdauthor spumux convert; do
+for tool in ffmpeg mplex dvdauthor spumux; do
   command -v $tool >/dev/null 2>&1 || { echo "make-discs.sh: $tool not found (scripts/setup.sh installs it)" >&2; exit 1; }
 done
 
@@ -55,8 +55,8 @@ ff -f lavfi -i "smptebars=size=720x576:rate=25:duration=1.4" \
    -f lavfi -i "sine=frequency=900:sample_rate=48000:duration=1.4" $exact \
    -map 0 -map 1 -map 2 -target pal-dvd -aspect 16:9 -b:v 2500k -g 12 -c:a:0 ac3 -ac:a:0 2 -c:a:1 mp2 -ac:a:1 2 -b:a:1 192k f.mpg
 # A subpicture over the first source of title set 2.
-convert -size 720x576 xc:transparent -fill white -draw "rectangle 100,450 300,500" -type Palette sub.png 2>/dev/null ||
-  convert -size 720x576 xc:none -fill white -draw "rectangle 100,450 300,500" sub.png
+ff -f lavfi -i "color=c=black@0.0:s=720x576,format=rgba,drawbox=x=100:y=450:w=200:h=50:color=white@1.0:t=fill" \
+   -frames:v 1 sub.png
 cat > sub.xml <<XML
 <subpictures><stream><spu start="00:00:01.00" end="00:00:01.50" image="sub.png"/></stream></subpictures>
 XML

@@ -71,7 +71,7 @@ bool CIfoTableHeader::Parse(CIfoBytes& b, uint32_t start, const IfoExtent& withi
 
 // ---------------------------------------------------------------------------- overlaps
 
-std::vector<bool> CheckOverlaps(CIfoBytes& b, const std::vector<IfoRange>& ranges)
+std::vector<bool> CheckOverlaps(CIfoBytes& b, const std::vector<IfoRange>& ranges, bool sharing)
 {
     std::vector<size_t> order(ranges.size());
     for (size_t i = 0; i < order.size(); ++i)
@@ -92,7 +92,7 @@ std::vector<bool> CheckOverlaps(CIfoBytes& b, const std::vector<IfoRange>& range
         if (reach != ranges.size())
         {
             const IfoExtent& r = ranges[reach].extent;
-            const bool same = r.start == e.start && r.end == e.end;
+            const bool same = sharing && r.start == e.start && r.end == e.end;
             if (e.start < r.end && !same)
             {
                 overlaps[k] = true;

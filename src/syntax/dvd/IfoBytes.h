@@ -79,7 +79,8 @@ struct CIfoTableHeader
 };
 
 // Ranges that may not overlap (tables of a file, PGCs of a table): each is a name and an
-// extent. Identical ranges are shared, not overlapping (two search pointers to one PGC).
+// extent. Where sharing is allowed, identical ranges are one thing reached twice (two
+// search pointers to one PGC), not an overlap.
 struct IfoRange
 {
     IfoExtent extent;
@@ -88,4 +89,4 @@ struct IfoRange
 };
 // Notes an issue for each range that overlaps another; returns, per range, whether it
 // overlaps (the reader then leaves it out).
-std::vector<bool> CheckOverlaps(CIfoBytes& b, const std::vector<IfoRange>& ranges);
+std::vector<bool> CheckOverlaps(CIfoBytes& b, const std::vector<IfoRange>& ranges, bool sharing = true);

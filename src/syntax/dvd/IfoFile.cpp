@@ -64,7 +64,7 @@ void CheckTables(CIfoBytes& b, const std::vector<IfoTableRange>& tables)
     std::vector<IfoRange> ranges;
     for (const IfoTableRange& t : tables)
         ranges.push_back({t.extent, t.name, t.extent.start});
-    CheckOverlaps(b, ranges);
+    CheckOverlaps(b, ranges, false);
 }
 
 // The extent of a table of the common header shape, without reading it (the tables the

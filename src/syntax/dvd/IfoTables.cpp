@@ -122,6 +122,10 @@ bool CIfoPttSrpt::Parse(CIfoBytes& b, uint32_t start, const IfoExtent& within)
     const uint32_t count = Fitting(b, m_header, 8, 4, "VTS_PTT_SRPT", "titles");
     const std::vector<uint32_t> starts = ReadStarts(b, m_header, count, "VTS_PTT_SRPT", "the chapters of title");
     m_titles.resize(count);
+    // A title's chapters run to where the next title's start, or to the table's end.
+    std::vector<uint64_t> ends(count, uint64_t{m_header.m_nLastByte} + 1);
+    for (uint32_t i = count; i-- > 1;)
+        ends[i - 1] = starts[i] != 0 ? starts[i] : ends[i];
     for (uint32_t i = 0; i < count; ++i)
     {
         Title& t = m_titles[i];
@@ -129,14 +133,7 @@ bool CIfoPttSrpt::Parse(CIfoBytes& b, uint32_t start, const IfoExtent& within)
         t.m_nStartByte = starts[i];
         if (starts[i] == 0)
             continue;
-        // A title's chapters run to where the next title's start, or to the table's end.
-        uint64_t end = uint64_t{m_header.m_nLastByte} + 1;
-        for (uint32_t k = i + 1; k < count; ++k)
-            if (starts[k] != 0)
-            {
-                end = starts[k];
-                break;
-            }
+        const uint64_t end = ends[i];
         if (end < starts[i])
         {
             b.Issue(t.m_nOffset, "VTS_PTT_SRPT: the chapters of title %u start at byte %u, after the next title's %llu",
@@ -228,16 +225,32 @@ bool CIfoCAdt::Parse(CIfoBytes& b, uint32_t start, const IfoExtent& within, cons
         c.m_nZero1 = b.U8(c.m_nOffset + 3);
         c.m_nStartSector = b.U32(c.m_nOffset + 4);
         c.m_nLastSector = b.U32(c.m_nOffset + 8);
+        m_index.push_back({(uint32_t{c.m_nVobId} << 8) | c.m_nCellId, static_cast<uint32_t>(i)});
     }
+    std::sort(m_index.begin(), m_index.end());
     return true;
 }
 
 const CIfoCAdt::Cell* CIfoCAdt::Find(uint16_t vob, uint8_t cell) const
 {
-    for (const Cell& c : m_cells)
-        if (c.m_nVobId == vob && c.m_nCellId == cell)
-            return &c;
-    return nullptr;
+    const uint32_t key = (uint32_t{vob} << 8) | cell;
+    const auto it = std::lower_bound(m_index.begin(), m_index.end(), std::make_pair(key, uint32_t{0}));
+    return it != m_index.end() && it->first == key ? &m_cells[it->second] : nullptr;
+}
+
+bool CIfoCAdt::Span(uint16_t vob, uint8_t cell, uint32_t& first, uint32_t& last) const
+{
+    const uint32_t key = (uint32_t{vob} << 8) | cell;
+    bool found = false;
+    for (auto it = std::lower_bound(m_index.begin(), m_index.end(), std::make_pair(key, uint32_t{0}));
+         it != m_index.end() && it->first == key; ++it)
+    {
+        const Cell& c = m_cells[it->second];
+        first = found ? std::min(first, c.m_nStartSector) : c.m_nStartSector;
+        last = found ? std::max(last, c.m_nLastSector) : c.m_nLastSector;
+        found = true;
+    }
+    return found;
 }
 
 // ---------------------------------------------------------------------------- VOBU_ADMAP

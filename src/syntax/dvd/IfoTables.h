@@ -132,8 +132,15 @@ struct CIfoCAdt
     std::vector<Cell> m_cells;         // as many as the table's length holds
 
     static constexpr uint32_t kEntrySize = 12;
-    // The entry of a VOB and cell number, null where there is none.
+    // The first entry of a VOB and cell number, null where there is none.
     const Cell* Find(uint16_t vob, uint8_t cell) const;
+    // The sectors of all entries of a VOB and cell number (an interleaved cell has one
+    // entry per piece): the lowest first and the highest last sector. False where none.
+    bool Span(uint16_t vob, uint8_t cell, uint32_t& first, uint32_t& last) const;
+
+private:
+    // (VOB << 8 | cell, entry index), sorted: the lookups stay quick on a table of any size.
+    std::vector<std::pair<uint32_t, uint32_t>> m_index;
 };
 
 // VOBU address map: the first sector of every VOBU of a domain's VOB set, in order.
