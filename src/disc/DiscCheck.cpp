@@ -41,6 +41,46 @@ private:
     model::IModelSink& m_b;
 };
 
+// Whether a set's files hold the blocks its IFO and navigation packs say it has.
+struct SetSize
+{
+    bool cut = false;     // the set ends before its data does
+    bool extra = false;   // more blocks than the IFO gives the set
+    std::string why;
+};
+
+SetSize SizeOf(const Domain& d, const CVobSetScan& scan, uint64_t blocks)
+{
+    SetSize s;
+    // The last VOBU runs on past the files: they are cut short.
+    const std::vector<VobuRecord>& v = scan.Vobus();
+    if (!v.empty() && !scan.Truncated() && v.back().hasDsi && uint64_t{v.back().block} + v.back().vobuEa + 1 > blocks)
+    {
+        s.cut = true;
+        s.why = Format("inside the VOBU at block %u, which runs to block %llu", v.back().block,
+                       static_cast<unsigned long long>(uint64_t{v.back().block} + v.back().vobuEa));
+    }
+    // Both address tables go on past the files' end: whole VOBUs are missing. (Either
+    // table alone may be the one at fault; its own check says so then.)
+    uint64_t admapEnd = 0, cellsEnd = 0;
+    if (d.admap)
+        for (uint32_t sector : d.admap->m_sectors)
+            admapEnd = std::max<uint64_t>(admapEnd, uint64_t{sector} + 1);
+    if (d.cAdt)
+        for (const CIfoCAdt::Cell& c : d.cAdt->m_cells)
+            cellsEnd = std::max<uint64_t>(cellsEnd, uint64_t{c.m_nLastSector} + 1);
+    if (!s.cut && admapEnd > blocks && cellsEnd > blocks)
+    {
+        s.cut = true;
+        s.why = Format("the cell address table goes on to sector %llu", static_cast<unsigned long long>(cellsEnd - 1));
+    }
+    // The IFO's layout gives the set its sectors; the set may be shorter (an authoring
+    // tool pads a small manager or title set to keep the IFO and its BUP apart on the
+    // disc), but never longer.
+    s.extra = d.sectors >= 0 && blocks > static_cast<uint64_t>(d.sectors);
+    return s;
+}
+
 }  // namespace
 
 std::vector<DiscFile> CheckVobFiles(const Domain& d, CDiscFindings& findings, bool* reported)
@@ -164,10 +204,6 @@ DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& option
         for (uint32_t k = 0; k < input.FileCount(); ++k)
             starts.push_back(input.FileStart(k));
         const size_t set = findings.AddSet(names, starts);
-        const uint64_t totals[3] = {checks.Total(checks::Severity::Error), checks.Total(checks::Severity::Warning),
-                                    checks.Total(checks::Severity::Info)};
-        findings.AddStreamFindings(set, checks.Findings(), totals);
-
         run.readError = run.scan->End().readError;
         if (run.readError)
         {
@@ -177,18 +213,36 @@ DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& option
         }
         run.blocks = run.scan->Bytes() / kBlock;
         const bool allRead = !run.readError && !run.scan->End().stopped && run.files.size() == d.vobs.size();
-        uint64_t limit = run.blocks;
-        bool complete = allRead;
-        if (d.sectors >= 0)
+        const SetSize size = SizeOf(d, *run.scan, run.blocks);
+        if (allRead && size.cut)
+            findings.Report(names.back(), kDvdVobFiles, input.Locate(run.scan->Bytes()).offset,
+                            Format("the VOB files of %s end at block %llu, %s", d.name.c_str(),
+                                   static_cast<unsigned long long>(run.blocks), size.why.c_str()));
+        if (allRead && size.extra)
+            findings.Report(names.front(), kDvdVobFiles, 0,
+                            Format("the VOB files of %s hold %llu blocks, more than the %lld sectors %s gives the set",
+                                   d.name.c_str(), static_cast<unsigned long long>(run.blocks),
+                                   static_cast<long long>(d.sectors), d.ifo.c_str()));
+        // In a set cut short, the last navigation pack points at VOBUs that are not there:
+        // that is the cut, said once above.
+        std::vector<checks::Finding> stream = checks.Findings();
+        uint64_t totals[3] = {checks.Total(checks::Severity::Error), checks.Total(checks::Severity::Warning),
+                              checks.Total(checks::Severity::Info)};
+        if (size.cut && !run.scan->Vobus().empty())
         {
-            if (run.blocks != static_cast<uint64_t>(d.sectors) && allRead)
-                findings.Report(names.front(), kDvdVobFiles, 0,
-                                Format("the VOB files of %s hold %llu blocks, %s gives the set %lld sectors",
-                                       d.name.c_str(), static_cast<unsigned long long>(run.blocks), d.ifo.c_str(),
-                                       static_cast<long long>(d.sectors)));
-            limit = std::min<uint64_t>(limit, static_cast<uint64_t>(d.sectors));
-            complete = complete && run.blocks == static_cast<uint64_t>(d.sectors);
+            const uint64_t lastNav = uint64_t{run.scan->Vobus().back().block} * kBlock;
+            stream.erase(std::remove_if(stream.begin(), stream.end(),
+                                        [&](const checks::Finding& f) {
+                                            const bool drop = f.offset == lastNav && f.stream == 0xBF;
+                                            if (drop)
+                                                totals[static_cast<int>(f.severity)] -= f.count;
+                                            return drop;
+                                        }),
+                         stream.end());
         }
+        findings.AddStreamFindings(set, stream, totals);
+        const bool complete = allRead && !size.cut && !size.extra;
+        const uint64_t limit = size.extra ? static_cast<uint64_t>(d.sectors) : run.blocks;
         const DomainVerdict verdict = CheckDomainAgainstVobs(
             d, *run.scan, static_cast<uint32_t>(std::min<uint64_t>(limit, UINT32_MAX)), complete, findings);
         CheckPgcTimes(d, verdict.cellTicks90, findings);

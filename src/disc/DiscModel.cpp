@@ -227,41 +227,18 @@ bool CountsInTime(const CIfoPgc& pgc, size_t cell)
     return !c.InAngleBlock() || c.m_nBlockMode == 1;
 }
 
-// ---------------------------------------------------------------------------- loading
+// ---------------------------------------------------------------------------- domains
 
-std::unique_ptr<CDisc> LoadDisc(const DiscFiles& files, CDiscFindings& findings)
+void BuildDomains(CDisc& disc)
 {
-    auto disc = std::make_unique<CDisc>();
-    disc->files = files;
-    ReadIfo(files.vmgIfo, files.vmgBup, VmgName("IFO"), VmgName("BUP"), "DVDVIDEO-VMG", disc->vmgData, disc->vmgi,
-            findings);
-
-    std::set<uint32_t> numbers;
-    if (disc->vmgData.read)
-        for (uint32_t n = 1; n <= std::min<uint32_t>(disc->vmgi.m_mat.m_nVmgNrOfTitleSets, 99); ++n)
-            numbers.insert(n);
-    for (const auto& [n, ts] : files.titleSets)
-        numbers.insert(n);
-    disc->titleSets.reserve(numbers.size());
-    for (uint32_t n : numbers)
+    disc.domains.clear();
+    if (disc.vmgData.read)
     {
-        CDisc::TitleSet ts;
-        ts.number = n;
-        const auto it = files.titleSets.find(n);
-        const TitleSetFiles none;
-        const TitleSetFiles& f = it != files.titleSets.end() ? it->second : none;
-        ReadIfo(f.ifo, f.bup, VtsName(n, 0, "IFO"), VtsName(n, 0, "BUP"), "DVDVIDEO-VTS", ts.data, ts.vtsi, findings);
-        disc->titleSets.push_back(std::move(ts));
-    }
-
-    // The domains, once every table is in place.
-    if (disc->vmgData.read)
-    {
-        const CIfoVmgi& v = disc->vmgi;
+        const CIfoVmgi& v = disc.vmgi;
         Domain d;
         d.kind = DomainKind::ManagerMenus;
         d.name = "VMGM";
-        d.ifo = disc->vmgData.name;
+        d.ifo = disc.vmgData.name;
         d.cAdt = v.m_hasCAdt ? &v.m_cAdt : nullptr;
         d.admap = v.m_hasAdmap ? &v.m_admap : nullptr;
         if (v.m_hasPgciUt)
@@ -281,16 +258,16 @@ std::unique_ptr<CDisc> LoadDisc(const DiscFiles& files, CDiscFindings& findings)
             d.sectors = Difference(int64_t{v.m_mat.m_nVmgLastSector} + 1,
                                    int64_t{v.m_mat.m_nVmgmVobs} + v.m_mat.m_nVmgiLastSector + 1);
         d.vobNames = {VmgName("VOB")};
-        if (files.vmgVob.Present())
-            d.vobs.push_back(files.vmgVob);
-        disc->domains.push_back(std::move(d));
+        if (disc.files.vmgVob.Present())
+            d.vobs.push_back(disc.files.vmgVob);
+        disc.domains.push_back(std::move(d));
     }
-    for (const CDisc::TitleSet& ts : disc->titleSets)
+    for (const CDisc::TitleSet& ts : disc.titleSets)
     {
         if (!ts.data.read)
             continue;
         const CIfoVtsi& t = ts.vtsi;
-        const auto it = files.titleSets.find(ts.number);
+        const auto it = disc.files.titleSets.find(ts.number);
         Domain menus;
         menus.kind = DomainKind::TitleSetMenus;
         menus.vts = ts.number;
@@ -314,9 +291,9 @@ std::unique_ptr<CDisc> LoadDisc(const DiscFiles& files, CDiscFindings& findings)
         if (menus.hasVobs)
             menus.sectors = Difference(t.m_mat.m_nVtsttVobs, t.m_mat.m_nVtsmVobs);
         menus.vobNames = {VtsName(ts.number, 0, "VOB")};
-        if (it != files.titleSets.end() && it->second.menuVob.Present())
+        if (it != disc.files.titleSets.end() && it->second.menuVob.Present())
             menus.vobs.push_back(it->second.menuVob);
-        disc->domains.push_back(std::move(menus));
+        disc.domains.push_back(std::move(menus));
 
         Domain titles;
         titles.kind = DomainKind::Titles;
@@ -348,7 +325,7 @@ std::unique_ptr<CDisc> LoadDisc(const DiscFiles& files, CDiscFindings& findings)
         titles.hasVobs = true;
         titles.sectors = Difference(int64_t{t.m_mat.m_nVtsLastSector} + 1,
                                     int64_t{t.m_mat.m_nVtsttVobs} + t.m_mat.m_nVtsiLastSector + 1);
-        if (it != files.titleSets.end())
+        if (it != disc.files.titleSets.end())
             for (const auto& [number, f] : it->second.titleVobs)
             {
                 titles.vobNames.push_back(f.name);
@@ -356,8 +333,38 @@ std::unique_ptr<CDisc> LoadDisc(const DiscFiles& files, CDiscFindings& findings)
             }
         if (titles.vobNames.empty())
             titles.vobNames = {VtsName(ts.number, 1, "VOB")};
-        disc->domains.push_back(std::move(titles));
+        disc.domains.push_back(std::move(titles));
     }
+}
+
+// ---------------------------------------------------------------------------- loading
+
+std::unique_ptr<CDisc> LoadDisc(const DiscFiles& files, CDiscFindings& findings)
+{
+    auto disc = std::make_unique<CDisc>();
+    disc->files = files;
+    ReadIfo(files.vmgIfo, files.vmgBup, VmgName("IFO"), VmgName("BUP"), "DVDVIDEO-VMG", disc->vmgData, disc->vmgi,
+            findings);
+
+    std::set<uint32_t> numbers;
+    if (disc->vmgData.read)
+        for (uint32_t n = 1; n <= std::min<uint32_t>(disc->vmgi.m_mat.m_nVmgNrOfTitleSets, 99); ++n)
+            numbers.insert(n);
+    for (const auto& [n, ts] : files.titleSets)
+        numbers.insert(n);
+    disc->titleSets.reserve(numbers.size());
+    for (uint32_t n : numbers)
+    {
+        CDisc::TitleSet ts;
+        ts.number = n;
+        const auto it = files.titleSets.find(n);
+        const TitleSetFiles none;
+        const TitleSetFiles& f = it != files.titleSets.end() ? it->second : none;
+        ReadIfo(f.ifo, f.bup, VtsName(n, 0, "IFO"), VtsName(n, 0, "BUP"), "DVDVIDEO-VTS", ts.data, ts.vtsi, findings);
+        disc->titleSets.push_back(std::move(ts));
+    }
+
+    BuildDomains(*disc);
     return disc;
 }
 

@@ -121,6 +121,10 @@ bool CountsInTime(const CIfoPgc& pgc, size_t cell);
 // Files larger than kMaxIfoBytes are not read.
 std::unique_ptr<CDisc> LoadDisc(const DiscFiles& files, CDiscFindings& findings);
 
+// The domains of a disc whose IFOs are read (LoadDisc does it; so may whoever fills a disc
+// from bytes of its own).
+void BuildDomains(CDisc& disc);
+
 constexpr uint64_t kMaxIfoBytes = 16u << 20;
 
 }  // namespace disc

@@ -159,6 +159,7 @@ void CVobSetScan::OnNavPack(const model::NavPack& nav)
     v.newTimeBase = starts;
     v.vobuSPtm = nav.vobuSPtm;
     v.vobuEPtm = nav.vobuEPtm;
+    v.vobuEa = nav.vobuEa;
     v.scr27 = current ? m_pack.scr27 : m_lastScr27;
     m_vobus.push_back(v);
 }

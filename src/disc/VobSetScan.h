@@ -35,6 +35,7 @@ struct VobuRecord
     int64_t videoStart27 = 0;  // lowest presentation time of its pictures
     int64_t videoEnd27 = 0;    // highest presentation time plus the picture's duration
     uint32_t vobuSPtm = 0, vobuEPtm = 0;  // PCI, 90 kHz
+    uint32_t vobuEa = 0;       // DSI: blocks to the VOBU's last pack
     int64_t scr27 = 0;         // of the navigation pack
 };
 

@@ -497,12 +497,36 @@ TEST(DiscSeeded, StcDiscontinuity)
 TEST(DiscSeeded, VobFiles)
 {
     {
-        // The set one block short: one finding, and no table entry judged past the cut.
+        // The set one block short, inside its last VOBU: one finding at the end of the
+        // last file, and no table entry judged past the cut.
         DiscCopy copy;
         Bytes b = copy.Read("VTS_01_2.VOB");
         b.resize(b.size() - 2048);
         copy.Write("VTS_01_2.VOB", b);
-        ExpectOnly(Check(copy.Root()), kDvdVobFiles, "VTS_01_1.VOB", 0);
+        ExpectOnly(Check(copy.Root()), kDvdVobFiles, "VTS_01_2.VOB", b.size());
+    }
+    {
+        // The set's last VOBU gone whole: the files end where a VOBU does, but both
+        // address tables go on.
+        DiscCopy copy;
+        Bytes b = copy.Read("VTS_01_2.VOB");
+        const Bytes ifo = copy.Read("VTS_01_0.IFO");
+        const size_t admap = Table(ifo, kVtsAdmap);
+        const size_t last = Be32(ifo, admap + Be32(ifo, admap) - 3);
+        b.resize(last * 2048 - copy.Read("VTS_01_1.VOB").size());
+        copy.Write("VTS_01_2.VOB", b);
+        ExpectOnly(Check(copy.Root()), kDvdVobFiles, "VTS_01_2.VOB", b.size());
+    }
+    {
+        // More blocks than the IFO gives the set.
+        DiscCopy copy;
+        Bytes b = copy.Read("VTS_02_1.VOB");
+        b.insert(b.end(), b.end() - 2048, b.end());
+        copy.Write("VTS_02_1.VOB", b);
+        const std::vector<DiscFinding> faults = Faults(Check(copy.Root()));
+        ASSERT_GE(faults.size(), 1u);
+        EXPECT_STREQ(faults[0].finding.check, kDvdVobFiles) << Describe(faults);
+        EXPECT_EQ(faults[0].file, "VTS_02_1.VOB");
     }
     {
         // The first file of the set gone: the second is not read as the first.

@@ -12,8 +12,9 @@
 #   - title set 2: 16:9 video, two audio streams (AC-3 and MPEG audio) and a subpicture
 #     stream with languages, in one title of two cells.
 # OUTPUT_DIR/ifo-only/VIDEO_TS: the same disc's IFO and BUP files alone.
-# OUTPUT_DIR/ntsc/VIDEO_TS: an NTSC disc without menus: one title of 29.97 fps video and
-#   LPCM audio muxed by mplex, in two chapters.
+# OUTPUT_DIR/ntsc/VIDEO_TS: an NTSC disc: one title of 29.97 fps video and LPCM audio
+#   muxed by mplex, in two chapters; a silent one-second VMG menu, so short that dvdauthor
+#   pads the manager's sectors (the IFO says more sectors than its files hold).
 set -eu
 out=$1
 mkdir -p "$out"
@@ -121,8 +122,12 @@ ff -f lavfi -i "testsrc=size=720x480:rate=30000/1001:duration=2.5" $exact \
    -c:v mpeg2video -aspect 4:3 -b:v 3000k -maxrate 8000k -bufsize 1835008 -g 15 -bf 2 -f mpeg2video n.m2v
 ff -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=2.5" $exact -ac 2 -f s16be n.lpcm
 mplex -v 0 -f 8 -L 48000:2:16 -o n.mpg n.m2v n.lpcm
+ff -f lavfi -i "color=c=blue:size=720x480:rate=30000/1001:duration=1" $exact -target ntsc-dvd -aspect 4:3 -an nm.mpg
 cat > ntsc.xml <<XML
-<dvdauthor dest="ntsc"><vmgm/><titleset><titles><pgc><vob file="n.mpg" chapters="0,1.2"/></pgc></titles></titleset></dvdauthor>
+<dvdauthor dest="ntsc">
+  <vmgm><menus><pgc entry="title"><vob file="nm.mpg"/><post>jump title 1;</post></pgc></menus></vmgm>
+  <titleset><titles><pgc><vob file="n.mpg" chapters="0,1.2"/></pgc></titles></titleset>
+</dvdauthor>
 XML
 VIDEO_FORMAT=NTSC dvdauthor -x ntsc.xml >/dev/null 2>&1
 rm -f ./*.m2v ./*.ac3 ./*.mp2 ./*.lpcm
