@@ -87,6 +87,11 @@ public:
 private:
     void BuildRuns();
     const CellSpan* SpanOf(uint16_t vob, uint8_t cell);
+    // Calls f(pgc, cell index, playback entry, position entry, span) for each cell of the
+    // domain's PGCs that the stream has (one no navigation pack carries has its finding in
+    // the cell addresses).
+    template <class F>
+    void ForEachCell(F f);
     bool Judged(uint32_t lastSector) const { return m_horizon == kNone || lastSector < m_horizon; }
     const VobuRecord& V(size_t i) const { return *m_vobus[i]; }
     // The VOBU whose navigation pack is at a block, or kNone.
@@ -273,44 +278,52 @@ void Judge::CellAddresses()
 
 // ---------------------------------------------------------------------------- cells of the PGCs
 
-void Judge::CellPlayback()
+template <class F>
+void Judge::ForEachCell(F f)
 {
     for (const PgcRef& ref : m_d.pgcs)
     {
         const CIfoPgc& p = *ref.pgc;
         for (size_t i = 0; i < p.m_cellPlayback.size() && i < p.m_cellPosition.size(); ++i)
         {
-            const CIfoCellPlayback& c = p.m_cellPlayback[i];
             const CIfoCellPosition& pos = p.m_cellPosition[i];
-            const CellSpan* s = SpanOf(pos.m_nVobIdNr, pos.m_nCellNr);
-            // A cell no navigation pack carries has its finding in the cell addresses.
-            if (!s || !Judged(c.m_nLastSector) || !Judged(V(s->lastVobu).lastBlock))
-                continue;
-            const uint32_t first = V(s->firstVobu).block, lastVobu = V(s->lastVobu).block,
-                           last = V(s->lastVobu).lastBlock;
-            std::string wrong;
-            const auto describe = [&](const char* field, uint32_t coded, uint32_t want, bool navPack) {
-                if (!wrong.empty())
-                    wrong += "; ";
-                wrong += Format("%s %u %s, the cell's is %u", field, coded,
-                                navPack ? (VobuAt(coded) == kNone ? "is not a navigation pack" : "is another VOBU's")
-                                        : "is not its last block",
-                                want);
-            };
-            uint32_t at = 0;
-            if (c.m_nFirstSector != first)
-                describe("first sector", c.m_nFirstSector, first, true), at = at ? at : c.m_nOffset + 8;
-            if (c.m_nLastVobuStartSector != lastVobu)
-                describe("last VOBU start sector", c.m_nLastVobuStartSector, lastVobu, true),
-                    at = at ? at : c.m_nOffset + 16;
-            if (c.m_nLastSector != last)
-                describe("last sector", c.m_nLastSector, last, false), at = at ? at : c.m_nOffset + 20;
-            if (!wrong.empty())
-                m_findings.Report(m_d.ifo, kIfoCellPlayback, at,
-                                  Format("%s cell %zu (VOB %u cell %u): %s", ref.label.c_str(), i + 1, pos.m_nVobIdNr,
-                                         pos.m_nCellNr, wrong.c_str()));
+            if (const CellSpan* s = SpanOf(pos.m_nVobIdNr, pos.m_nCellNr))
+                f(ref, i, p.m_cellPlayback[i], pos, *s);
         }
     }
+}
+
+void Judge::CellPlayback()
+{
+    ForEachCell([&](const PgcRef& ref, size_t i, const CIfoCellPlayback& c, const CIfoCellPosition& pos,
+                const CellSpan& span) {
+        const CellSpan* s = &span;
+        if (!Judged(c.m_nLastSector) || !Judged(V(s->lastVobu).lastBlock))
+            return;
+        const uint32_t first = V(s->firstVobu).block, lastVobu = V(s->lastVobu).block,
+                       last = V(s->lastVobu).lastBlock;
+        std::string wrong;
+        const auto describe = [&](const char* field, uint32_t coded, uint32_t want, bool navPack) {
+            if (!wrong.empty())
+                wrong += "; ";
+            wrong += Format("%s %u %s, the cell's is %u", field, coded,
+                            navPack ? (VobuAt(coded) == kNone ? "is not a navigation pack" : "is another VOBU's")
+                                    : "is not its last block",
+                            want);
+        };
+        uint32_t at = 0;
+        if (c.m_nFirstSector != first)
+            describe("first sector", c.m_nFirstSector, first, true), at = at ? at : c.m_nOffset + 8;
+        if (c.m_nLastVobuStartSector != lastVobu)
+            describe("last VOBU start sector", c.m_nLastVobuStartSector, lastVobu, true),
+                at = at ? at : c.m_nOffset + 16;
+        if (c.m_nLastSector != last)
+            describe("last sector", c.m_nLastSector, last, false), at = at ? at : c.m_nOffset + 20;
+        if (!wrong.empty())
+            m_findings.Report(m_d.ifo, kIfoCellPlayback, at,
+                              Format("%s cell %zu (VOB %u cell %u): %s", ref.label.c_str(), i + 1, pos.m_nVobIdNr,
+                                     pos.m_nCellNr, wrong.c_str()));
+    });
 }
 
 void Judge::CellTimes()
@@ -318,66 +331,53 @@ void Judge::CellTimes()
     const auto video = m_scan.Streams().find(model::MakeStreamKey(0xE0));
     const bool hasVideo = video != m_scan.Streams().end() && video->second.hasSequence;
     const uint8_t rateCode = hasVideo ? video->second.sequence.frameRateCode : 0;
-    for (const PgcRef& ref : m_d.pgcs)
-    {
-        const CIfoPgc& p = *ref.pgc;
-        for (size_t i = 0; i < p.m_cellPlayback.size() && i < p.m_cellPosition.size(); ++i)
+    ForEachCell([&](const PgcRef& ref, size_t i, const CIfoCellPlayback& c, const CIfoCellPosition& pos,
+                const CellSpan& span) {
+        const CellSpan* s = &span;
+        if (!s->hasVideo || !c.m_playbackTime.Valid() || !Judged(c.m_nLastSector) ||
+            !Judged(V(s->lastVobu).lastBlock))
+            return;
+        const CIfoTime& t = c.m_playbackTime;
+        // The frame rate flag says how the frames count: 25 a second for PAL video,
+        // 30 (at 29.97) for NTSC video.
+        const uint8_t flag = rateCode == 3 ? 1 : rateCode == 4 ? 3 : t.RateFlag();
+        const int64_t stream = s->videoEnd27 - s->videoStart27;
+        const int64_t coded = t.Ticks90() * kTicks27Per90;
+        const int64_t frame = t.FrameTicks() * kTicks27Per90;
+        if (flag != t.RateFlag())
+            m_findings.Report(m_d.ifo, kIfoCellTime, c.m_nOffset + 7,
+                              Format("%s cell %zu: the playback time counts %u frames a second, the video has %s fps",
+                                     ref.label.c_str(), i + 1, t.NominalRate(), rateCode == 3 ? "25" : "29.97"));
+        else if (std::llabs(stream - coded) > frame)
         {
-            const CIfoCellPlayback& c = p.m_cellPlayback[i];
-            const CIfoCellPosition& pos = p.m_cellPosition[i];
-            const CellSpan* s = SpanOf(pos.m_nVobIdNr, pos.m_nCellNr);
-            if (!s || !s->hasVideo || !c.m_playbackTime.Valid() || !Judged(c.m_nLastSector) ||
-                !Judged(V(s->lastVobu).lastBlock))
-                continue;
-            const CIfoTime& t = c.m_playbackTime;
-            // The frame rate flag says how the frames count: 25 a second for PAL video,
-            // 30 (at 29.97) for NTSC video.
-            const uint8_t flag = rateCode == 3 ? 1 : rateCode == 4 ? 3 : t.RateFlag();
-            const int64_t stream = s->videoEnd27 - s->videoStart27;
-            const int64_t coded = t.Ticks90() * kTicks27Per90;
-            const int64_t frame = t.FrameTicks() * kTicks27Per90;
-            if (flag != t.RateFlag())
-                m_findings.Report(m_d.ifo, kIfoCellTime, c.m_nOffset + 7,
-                                  Format("%s cell %zu: the playback time counts %u frames a second, the video has %s fps",
-                                         ref.label.c_str(), i + 1, t.NominalRate(), rateCode == 3 ? "25" : "29.97"));
-            else if (std::llabs(stream - coded) > frame)
-            {
-                verdict.cellTicks90[c.m_nOffset] = (stream + kTicks27Per90 / 2) / kTicks27Per90;
-                m_findings.Report(m_d.ifo, kIfoCellTime, c.m_nOffset + 4,
-                                  Format("%s cell %zu (VOB %u cell %u): playback time %s, its video lasts %.3f s",
-                                         ref.label.c_str(), i + 1, pos.m_nVobIdNr, pos.m_nCellNr, t.Text().c_str(),
-                                         static_cast<double>(stream) / 27e6));
-            }
+            verdict.cellTicks90[c.m_nOffset] = (stream + kTicks27Per90 / 2) / kTicks27Per90;
+            m_findings.Report(m_d.ifo, kIfoCellTime, c.m_nOffset + 4,
+                              Format("%s cell %zu (VOB %u cell %u): playback time %s, its video lasts %.3f s",
+                                     ref.label.c_str(), i + 1, pos.m_nVobIdNr, pos.m_nCellNr, t.Text().c_str(),
+                                     static_cast<double>(stream) / 27e6));
         }
-    }
+    });
 }
 
 void Judge::Stc()
 {
-    for (const PgcRef& ref : m_d.pgcs)
-    {
-        const CIfoPgc& p = *ref.pgc;
-        for (size_t i = 0; i < p.m_cellPlayback.size() && i < p.m_cellPosition.size(); ++i)
-        {
-            const CIfoCellPlayback& c = p.m_cellPlayback[i];
-            const CIfoCellPosition& pos = p.m_cellPosition[i];
-            const CellSpan* s = SpanOf(pos.m_nVobIdNr, pos.m_nCellNr);
-            // The cells of an angle block interleave with each other's clocks.
-            if (!s || c.InAngleBlock() || c.m_nInterleaved)
-                continue;
-            const VobuRecord& v = V(s->firstVobu);
-            const bool flagged = c.m_nStcDiscontinuity != 0;
-            if (flagged == v.newTimeBase)
-                continue;
-            m_findings.Report(m_d.ifo, kIfoStc, c.m_nOffset,
-                              flagged ? Format("%s cell %zu is marked with an STC discontinuity, but its first VOBU "
-                                               "(block %u) goes on with the clock of the VOBU before it",
-                                               ref.label.c_str(), i + 1, v.block)
-                                      : Format("%s cell %zu is marked without an STC discontinuity, but a new time base "
-                                               "starts at its first VOBU (block %u, VOB %u)",
-                                               ref.label.c_str(), i + 1, v.block, v.vobId));
-        }
-    }
+    ForEachCell([&](const PgcRef& ref, size_t i, const CIfoCellPlayback& c, const CIfoCellPosition&,
+                const CellSpan& s) {
+        // The cells of an angle block interleave with each other's clocks.
+        if (c.InAngleBlock() || c.m_nInterleaved)
+            return;
+        const VobuRecord& v = V(s.firstVobu);
+        const bool flagged = c.m_nStcDiscontinuity != 0;
+        if (flagged == v.newTimeBase)
+            return;
+        m_findings.Report(m_d.ifo, kIfoStc, c.m_nOffset,
+                          flagged ? Format("%s cell %zu is marked with an STC discontinuity, but its first VOBU "
+                                           "(block %u) goes on with the clock of the VOBU before it",
+                                           ref.label.c_str(), i + 1, v.block)
+                                  : Format("%s cell %zu is marked without an STC discontinuity, but a new time base "
+                                           "starts at its first VOBU (block %u, VOB %u)",
+                                           ref.label.c_str(), i + 1, v.block, v.vobId));
+    });
 }
 
 // ---------------------------------------------------------------------------- time maps

@@ -43,6 +43,20 @@ CliRun Cli(const std::string& args, bool withErrors = false)
     return Shell(std::string(VARNODEL_CLI) + " " + args + (withErrors ? " 2>&1" : " 2>/dev/null"));
 }
 
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();)
+    {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 // What both lsdvd and the summary show of a title.
 struct Title
 {
@@ -62,14 +76,8 @@ std::vector<Title> FromLsdvd(const std::string& text)
     const std::regex audio(R"(^\tAudio: \d+, Language: (\S+) - .*Format: (\S+)\s*, Frequency: (\d+),.*Channels: (\d+),)");
     const std::regex subtitle(R"(^\tSubtitle: \d+, Language: (\S+) -)");
     std::smatch m;
-    size_t start = 0;
-    while (start < text.size())
+    for (const std::string& line : Lines(text))
     {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
         if (std::regex_search(line, m, title))
             titles.push_back({m[1], std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4]), std::stoi(m[5])});
         else if (titles.empty())
@@ -100,15 +108,9 @@ std::vector<Title> FromSummary(const std::string& text)
     const std::regex audio(R"(^  Audio \d+: (\S+), ([^,]+), (\d+) channels, (\d+) Hz)");
     const std::regex subpicture(R"(^  Subpicture \d+: (.+) \()");
     std::smatch m;
-    size_t start = 0;
     bool inTitle = false;
-    while (start < text.size())
+    for (const std::string& line : Lines(text))
     {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
         if (std::regex_search(line, m, title))
         {
             Title t;
