@@ -260,6 +260,17 @@ TEST(DiscSeeded, UnreadableIfoFallsBackToItsBup)
               std::string::npos);
 }
 
+TEST(DiscSeeded, IfoTooLargeToRead)
+{
+    // An IFO past the size any IFO has (a sparse file: no bytes written) is not read;
+    // its BUP is.
+    DiscCopy copy;
+    fs::resize_file(copy.Folder() / "VTS_01_0.IFO", kMaxIfoBytes + 2048);
+    const DiscCheckResult r = Check(copy.Root());
+    ExpectOnly(r, kIfoUnreadable, "VTS_01_0.IFO", 0);
+    EXPECT_EQ(r.disc->FindTitleSet(1)->data.name, "VTS_01_0.BUP");
+}
+
 TEST(DiscSeeded, Structure)
 {
     {
