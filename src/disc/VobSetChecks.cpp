@@ -212,12 +212,18 @@ void Judge::CellAddresses()
     if (!t)
         return;
     const char* name = m_d.name.c_str();
+    // The pieces of interleaved cells (angle blocks) may be listed in the order they lie
+    // in; only a table without them is held to VOB and cell order.
+    bool interleaved = false;
+    for (const PgcRef& ref : m_d.pgcs)
+        for (const CIfoCellPlayback& c : ref.pgc->m_cellPlayback)
+            interleaved = interleaved || c.m_nInterleaved || c.InAngleBlock();
     std::set<uint32_t> listed;
     for (size_t k = 0; k < t->m_cells.size(); ++k)
     {
         const CIfoCAdt::Cell& c = t->m_cells[k];
         listed.insert(CellKey(c.m_nVobId, c.m_nCellId));
-        if (k > 0)
+        if (k > 0 && !interleaved)
         {
             const CIfoCAdt::Cell& p = t->m_cells[k - 1];
             const auto key = [](const CIfoCAdt::Cell& x) {

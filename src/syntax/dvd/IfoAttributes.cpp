@@ -161,10 +161,10 @@ std::string CIfoTime::Text() const { return MsText(DisplayMs()); }
 
 std::string MsText(int64_t ms)
 {
-    if (ms < 0)
-        return "-" + MsText(-ms);
-    char text[40];
-    std::snprintf(text, sizeof text, "%02" PRId64 ":%02" PRId64 ":%02" PRId64 ".%03" PRId64, ms / 3600000,
-                  ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+    const bool negative = ms < 0;
+    const uint64_t v = negative ? 0 - static_cast<uint64_t>(ms) : static_cast<uint64_t>(ms);
+    char text[48];
+    std::snprintf(text, sizeof text, "%s%02" PRIu64 ":%02" PRIu64 ":%02" PRIu64 ".%03" PRIu64, negative ? "-" : "",
+                  v / 3600000, v / 60000 % 60, v / 1000 % 60, v % 1000);
     return text;
 }
