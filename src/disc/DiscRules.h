@@ -17,7 +17,7 @@ struct DiscRule
     const char* description;
 };
 
-// The table, in the order the report documents them.
+// The table: the IFOs read, then their tables, then the tables against the VOBs, then the files.
 const DiscRule* DiscRules(size_t* count);
 // The rule of an id, null for an id that is not a disc check.
 const DiscRule* FindDiscRule(std::string_view id);
