@@ -243,8 +243,10 @@ DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& option
         findings.AddStreamFindings(set, stream, totals);
         const bool complete = allRead && !size.cut && !size.extra;
         const uint64_t limit = size.extra ? static_cast<uint64_t>(d.sectors) : run.blocks;
-        const DomainVerdict verdict = CheckDomainAgainstVobs(
-            d, *run.scan, static_cast<uint32_t>(std::min<uint64_t>(limit, UINT32_MAX)), complete, findings);
+        DomainVerdict verdict;
+        if (d.hasTables)
+            verdict = CheckDomainAgainstVobs(d, *run.scan, static_cast<uint32_t>(std::min<uint64_t>(limit, UINT32_MAX)),
+                                             complete, findings);
         CheckPgcTimes(d, verdict.cellTicks90, findings);
         if (verdict.attributesWrong && d.kind != DomainKind::ManagerMenus)
             wrongVts.insert(d.vts);

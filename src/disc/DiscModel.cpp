@@ -229,6 +229,40 @@ bool CountsInTime(const CIfoPgc& pgc, size_t cell)
 
 // ---------------------------------------------------------------------------- domains
 
+namespace
+{
+// The VOB sets of a title set without readable tables, as its files have them.
+void AddUnknownSets(CDisc& disc, uint32_t vts)
+{
+    const auto it = disc.files.titleSets.find(vts);
+    if (it == disc.files.titleSets.end())
+        return;
+    Domain menus;
+    menus.kind = DomainKind::TitleSetMenus;
+    menus.vts = vts;
+    menus.name = "VTSM " + std::to_string(vts);
+    menus.hasTables = false;
+    menus.vobNames = {VtsName(vts, 0, "VOB")};
+    if (it->second.menuVob.Present())
+        menus.vobs.push_back(it->second.menuVob);
+    menus.hasVobs = !menus.vobs.empty();
+    Domain titles;
+    titles.kind = DomainKind::Titles;
+    titles.vts = vts;
+    titles.name = "VTS " + std::to_string(vts);
+    titles.hasTables = false;
+    for (const auto& [number, f] : it->second.titleVobs)
+    {
+        titles.vobNames.push_back(f.name);
+        titles.vobs.push_back(f);
+    }
+    titles.hasVobs = !titles.vobs.empty();
+    for (Domain* d : {&menus, &titles})
+        if (d->hasVobs)
+            disc.domains.push_back(std::move(*d));
+}
+}  // namespace
+
 void BuildDomains(CDisc& disc)
 {
     disc.domains.clear();
@@ -265,7 +299,10 @@ void BuildDomains(CDisc& disc)
     for (const CDisc::TitleSet& ts : disc.titleSets)
     {
         if (!ts.data.read)
+        {
+            AddUnknownSets(disc, ts.number);
             continue;
+        }
         const CIfoVtsi& t = ts.vtsi;
         const auto it = disc.files.titleSets.find(ts.number);
         Domain menus;

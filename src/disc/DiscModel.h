@@ -69,6 +69,9 @@ struct Domain
     uint32_t AudioSlots() const { return kind == DomainKind::Titles ? 8 : 1; }
     uint32_t SubpSlots() const { return kind == DomainKind::Titles ? 32 : 1; }
     bool hasVobs = false;               // the IFO says the domain has a VOB set
+    // False for the VOB sets of a title set whose IFO and BUP cannot be read: their
+    // streams are judged, with no table to compare them with.
+    bool hasTables = true;
     int64_t sectors = -1;               // the sectors the IFO gives the set, -1 unknown
 };
 

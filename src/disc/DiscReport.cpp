@@ -135,7 +135,7 @@ CellDesc DescribeCell(const CIfoPgc& pgc, size_t i)
 const Domain* TitlesOf(const CDisc& disc, uint32_t vts)
 {
     for (const Domain& d : disc.domains)
-        if (d.kind == DomainKind::Titles && d.vts == vts)
+        if (d.kind == DomainKind::Titles && d.vts == vts && d.hasTables)
             return &d;
     return nullptr;
 }

@@ -263,6 +263,8 @@ void CheckIfos(const CDisc& disc, CDiscFindings& findings)
             CheckChapters(ts, findings);
     for (const Domain& d : disc.domains)
     {
+        if (!d.hasTables)
+            continue;
         CheckCounts(d, findings);
         for (const PgcRef& ref : d.pgcs)
         {

@@ -260,6 +260,29 @@ TEST(DiscSeeded, UnreadableIfoFallsBackToItsBup)
               std::string::npos);
 }
 
+TEST(DiscSeeded, TitleSetWithoutTables)
+{
+    // Both copies of title set 2's IFO broken: the tables are gone, its VOBs are still
+    // judged as streams.
+    DiscCopy copy;
+    for (const char* name : {"VTS_02_0.IFO", "VTS_02_0.BUP"})
+    {
+        Bytes b = copy.Read(name);
+        b[0] = 'X';
+        copy.Write(name, b);
+    }
+    const DiscCheckResult r = Check(copy.Root());
+    const std::vector<DiscFinding> faults = Faults(r);
+    ASSERT_EQ(faults.size(), 2u) << Describe(faults);
+    EXPECT_EQ(faults[0].file, "VTS_02_0.IFO");
+    EXPECT_EQ(faults[1].file, "VTS_02_0.BUP");
+    bool judged = false;
+    for (const DiscFinding& f : r.findings.All())
+        judged = judged || (f.file == "VTS_02_1.VOB" && std::string(f.finding.check) == "time-base");
+    EXPECT_TRUE(judged);
+    EXPECT_NE(SummaryText(*r.disc, "D").find("Title set 2: not readable"), std::string::npos);
+}
+
 TEST(DiscSeeded, IfoTooLargeToRead)
 {
     // An IFO past the size any IFO has (a sparse file: no bytes written) is not read;
