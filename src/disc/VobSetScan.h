@@ -91,8 +91,9 @@ public:
     // before the first or past the recorded ones.
     const VobuRecord* VobuOfPack(uint32_t pack) const;
 
-    // About 300 hours of 0.4 s VOBUs, far beyond a disc; 48 bytes each.
-    static constexpr size_t kDefaultMaxVobus = 1u << 21;
+    // 29 hours of 0.4 s VOBUs, far beyond the longest VOB set (a 9 GiB set at the lowest
+    // useful rates lasts some hours); at 64 bytes each, 16 MB at the most.
+    static constexpr size_t kDefaultMaxVobus = 1u << 18;
 
 private:
     VobuRecord* MutableVobuOfPack(uint32_t pack);
