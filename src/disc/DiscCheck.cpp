@@ -185,6 +185,9 @@ DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& option
             result.readError = true;
             paths.clear();
         }
+        // A stop asked for ends the reading of VOB sets; the IFOs' checks stay.
+        if (options.stop && options.stop->load(std::memory_order_relaxed))
+            paths.clear();
         if (paths.empty())
         {
             if (d.hasVobs)

@@ -1,6 +1,7 @@
 #include "disc/DiscFiles.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -144,6 +145,15 @@ std::string VtsName(uint32_t vts, uint32_t vob, const char* extension)
     char name[16];
     std::snprintf(name, sizeof name, "VTS_%02u_%u.%s", vts % 100, vob % 10, extension);
     return name;
+}
+
+uint32_t DiscFileOrder(const std::string& name)
+{
+    NameInfo info;
+    if (!ParseName(name, info))
+        return UINT32_MAX;
+    const uint32_t kind = info.extension == "IFO" ? 0 : info.extension == "BUP" ? 1 : 2 + info.vob;
+    return info.vts * 16 + kind;
 }
 
 bool LooksLikeDisc(const std::string& path)

@@ -40,6 +40,10 @@ struct DiscFiles
 std::string VmgName(const char* extension);
 std::string VtsName(uint32_t vts, uint32_t vob, const char* extension);
 
+// Where a file comes in the disc's order: the manager's IFO, BUP and VOB, then each title
+// set's IFO, BUP, menu VOB and title VOBs. Names that are not the disc's come last.
+uint32_t DiscFileOrder(const std::string& name);
+
 // Finds the disc at path. False when path is no disc: *error gets the errno of a path
 // that cannot be read, or ENOENT where the folder holds no disc's files.
 bool FindDisc(const std::string& path, DiscFiles& out, int* error);

@@ -1,5 +1,6 @@
 #include "disc/DiscFindings.h"
 
+#include "disc/DiscFiles.h"
 #include "disc/DiscRules.h"
 
 #include <algorithm>
@@ -111,8 +112,16 @@ std::vector<DiscFinding> CDiscFindings::All() const
         for (const checks::Finding& f : set->log.Findings())
             add(f);
     }
-    for (auto& list : byFile)
+    // The files in the disc's order.
+    std::vector<size_t> order(m_files.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return DiscFileOrder(m_files[a]->file) < DiscFileOrder(m_files[b]->file);
+    });
+    for (size_t i : order)
     {
+        std::vector<DiscFinding>& list = byFile[i];
         std::stable_sort(list.begin(), list.end(),
                          [](const DiscFinding& a, const DiscFinding& b) { return a.finding.offset < b.finding.offset; });
         out.insert(out.end(), list.begin(), list.end());

@@ -40,8 +40,8 @@ public:
     // The stream checks' findings of a set, with their totals (repeats counted).
     void AddStreamFindings(size_t set, const std::vector<checks::Finding>& findings, const uint64_t totals[3]);
 
-    // Every finding: the files in the order they were first named, each file's findings
-    // in offset order.
+    // Every finding: the files in the disc's order (names that are not the disc's in the
+    // order they were first named), each file's findings in offset order.
     std::vector<DiscFinding> All() const;
     uint64_t Total(checks::Severity severity) const;
 
