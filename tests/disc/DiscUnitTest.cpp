@@ -252,6 +252,9 @@ TEST(DiscFindings, FilesOfASet)
     // The rule's severity, from the table.
     findings.Report("VTS_01_0.IFO", kIfoStc, 0, "d");
     EXPECT_EQ(findings.Total(checks::Severity::Warning), 1u);
+    // A file named last that comes first on the disc is listed first.
+    findings.Report("VIDEO_TS.IFO", kIfoTitlePointer, 20, "e");
+    EXPECT_EQ(findings.All().front().file, "VIDEO_TS.IFO");
 
     // Past the bound per check and file, repeats only count.
     CDiscFindings many;
