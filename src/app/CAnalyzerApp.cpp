@@ -49,11 +49,16 @@ bool CAnalyzerApp::InitInstance()
         return false;
     }
 
-    CAnalyzerDlg dlg;
-    if (!command.file.isEmpty())
-        dlg.AnalyzeOnStart(command.file);
-    dlg.exec();
+    RunMainDialog(command.file);
     return false;
+}
+
+int CAnalyzerApp::RunMainDialog(const QString& fileOnStart)
+{
+    CAnalyzerDlg dlg;
+    if (!fileOnStart.isEmpty())
+        dlg.AnalyzeOnStart(fileOnStart);
+    return dlg.exec();
 }
 
 CAnalyzerApp::CommandLine CAnalyzerApp::ParseCommandLine(const QStringList& args)

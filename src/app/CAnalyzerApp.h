@@ -18,6 +18,9 @@ public:
 
     // Runs the main dialog modally. Returns false: the program ends when it closes.
     virtual bool InitInstance();
+    // The main dialog as the program runs it: made, given the file named at start (if
+    // any), run in its own loop until it closes, destroyed. Returns how it ended.
+    static int RunMainDialog(const QString& fileOnStart);
     // The program's exit status: 0, or 2 after a usage error.
     int ExitCode() const { return m_nExitCode; }
 

@@ -7,6 +7,7 @@
 #include "app/DialogFont.h"
 #include "controls/DialogUnits.h"
 #include "app/FileFilter.h"
+#include "app/ModalRun.h"
 #include "app/inspector/CInspectorHooks.h"
 #include "controls/Resources.h"
 
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -61,6 +63,10 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
       m_btnAnalyze(QStringLiteral("analyze"), this),
       m_treeView(this)
 {
+    // An ordinary window with the dialog's frame: a window manager keeps a dialog above
+    // every other window of its program, and the inspector must be able to come in front.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QString::fromLatin1(kCaption));
     setFont(DialogFont());
     // The window may grow, never shrink below the template's size.
@@ -162,6 +168,21 @@ void CAnalyzerDlg::ConnectControls()
 }
 
 CAnalyzerDlg::~CAnalyzerDlg() = default;
+
+int CAnalyzerDlg::exec()
+{
+    // The program runs in this loop until the dialog ends, as in a modal run, but the
+    // window is not made modal: that would block every other window of the program, the
+    // inspector among them.
+    QEventLoop loop;
+    const QMetaObject::Connection ended = connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    setResult(0);
+    show();
+    if (isVisible())
+        loop.exec(QEventLoop::DialogExec);
+    disconnect(ended);
+    return result();
+}
 
 void CAnalyzerDlg::setVisible(bool visible)
 {
@@ -284,7 +305,7 @@ void CAnalyzerDlg::OnSysCommand(unsigned nID)
     case IDM_ABOUTBOX:
     {
         CAboutDlg dlgAbout(this);
-        dlgAbout.exec();
+        ExecOverParent(dlgAbout);
         break;
     }
     case IDM_SAVEANALYSIS:
@@ -338,7 +359,7 @@ void CAnalyzerDlg::OnBrowse()
             dlgFile.setDirectory(dir);
     }
 
-    if (dlgFile.exec() != QDialog::Accepted)
+    if (ExecOverParent(dlgFile) != QDialog::Accepted)
         return;
     const QStringList chosen = dlgFile.selectedFiles();
     if (chosen.isEmpty())
@@ -405,7 +426,7 @@ void CAnalyzerDlg::OnOptions()
     dlg.m_nMaxPackets = static_cast<int32_t>(m_nMaxPackets);
     dlg.m_bSaveIn = m_bSaveIn;
 
-    if (dlg.exec() != QDialog::Accepted)
+    if (ExecOverParent(dlg) != QDialog::Accepted)
         return;
 
     m_nMaxPackets = static_cast<uint32_t>(dlg.m_nMaxPackets);
@@ -434,7 +455,7 @@ void CAnalyzerDlg::OnSaveAnalysis()
     dlgFile.setNameFilter(QtFileFilter(QString::fromLatin1(kAnalysisFilter)));
     dlgFile.setDefaultSuffix(QStringLiteral("aaf"));
     dlgFile.selectFile(proposed);
-    if (dlgFile.exec() != QDialog::Accepted)
+    if (ExecOverParent(dlgFile) != QDialog::Accepted)
         return;
     const QStringList chosen = dlgFile.selectedFiles();
     if (chosen.isEmpty())
@@ -472,7 +493,7 @@ void CAnalyzerDlg::MessageBox(const QString& text, const QString& caption, const
     QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? QCoreApplication::applicationName() : caption, text,
                     QMessageBox::Ok, this);
     box.setInformativeText(informative);
-    box.exec();
+    ExecOverParent(box);
 }
 
 // ---------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "app/inspector/CInspectorWindow.h"
 #include "app/inspector/CTreeSearchDlg.h"
 #include "app/DialogFont.h"
+#include "app/ModalRun.h"
 
 #include <QAction>
 #include <QInputDialog>
@@ -48,6 +49,13 @@ CInspectorHooks::CInspectorHooks(CAnalyzerDlg& dlg)
         menu->insertAction(before, action);
         connect(action, &QAction::triggered, this, &CInspectorHooks::OnInspect);
     }
+
+    // The program ends with the main dialog: the inspector closes with it, as if the
+    // user had closed it (its layout is kept).
+    connect(&dlg, &QDialog::finished, this, [this] {
+        if (m_pWindow)
+            m_pWindow->close();
+    });
 
     if (QItemSelectionModel* selection = dlg.m_treeView.selectionModel())
         connect(selection, &QItemSelectionModel::currentChanged, this, &CInspectorHooks::OnTreeLineChanged);
@@ -240,11 +248,13 @@ void CInspectorHooks::OnGoToOffset()
     if (m_dlg.IsRunning())
         return;
     bool ok = false;
-    const QString text = QInputDialog::getText(&m_dlg, QStringLiteral("Go to offset"),
-                                               QStringLiteral("Byte offset (decimal, or hex with 0x):"),
-                                               QLineEdit::Normal, QString(), &ok)
-                             .trimmed();
-    if (!ok || text.isEmpty())
+    QInputDialog ask(&m_dlg);
+    ask.setWindowTitle(QStringLiteral("Go to offset"));
+    ask.setLabelText(QStringLiteral("Byte offset (decimal, or hex with 0x):"));
+    if (ExecOverParent(ask) != QDialog::Accepted)
+        return;
+    const QString text = ask.textValue().trimmed();
+    if (text.isEmpty())
         return;
     const uint64_t offset = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
                                 ? text.mid(2).toULongLong(&ok, 16)

@@ -1,6 +1,7 @@
 #include "app/inspector/CInspectorWindow.h"
 
 #include "app/CAnalyzerApp.h"
+#include "app/ModalRun.h"
 #include "app/inspector/CByteView.h"
 #include "app/inspector/CInspectTables.h"
 #include "app/inspector/CPlotWidget.h"
@@ -423,11 +424,12 @@ void CInspectorWindow::OnGoToOffset()
 
 void CInspectorWindow::OnOpen()
 {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Inspect file"), QFileInfo(m_path).absolutePath(),
-        QStringLiteral("MPEG Files (*.mpg *.vob *.mpv *.m2v *.m2p *.mp2 *.mpa);;All files (*)"));
-    if (!path.isEmpty())
-        Inspect(path);
+    QFileDialog chooser(this, QStringLiteral("Inspect file"), QFileInfo(m_path).absolutePath(),
+                        QStringLiteral("MPEG Files (*.mpg *.vob *.mpv *.m2v *.m2p *.mp2 *.mpa);;All files (*)"));
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    if (ExecOverParent(chooser) == QDialog::Accepted && !chooser.selectedFiles().isEmpty())
+        Inspect(chooser.selectedFiles().first());
 }
 
 bool CInspectorWindow::ExportFindings(const QString& path)
@@ -487,12 +489,14 @@ void CInspectorWindow::OnExport(int what)
         "CSV (*.csv);;JSON lines (*.jsonl)",
         "PNG image (*.png);;SVG drawing (*.svg)",
     };
-    QString selected;
-    QString path = QFileDialog::getSaveFileName(this, QString::fromLatin1(titles[what]),
-                                                QFileInfo(m_path).completeBaseName(),
-                                                QString::fromLatin1(filters[what]), &selected);
-    if (path.isEmpty())
+    QFileDialog chooser(this, QString::fromLatin1(titles[what]), QString(), QString::fromLatin1(filters[what]));
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setFileMode(QFileDialog::AnyFile);
+    chooser.selectFile(QFileInfo(m_path).completeBaseName());
+    if (ExecOverParent(chooser) != QDialog::Accepted || chooser.selectedFiles().isEmpty())
         return;
+    QString path = chooser.selectedFiles().first();
+    const QString selected = chooser.selectedNameFilter();
     // A name without a suffix takes the chosen filter's.
     if (QFileInfo(path).suffix().isEmpty())
     {
