@@ -75,7 +75,7 @@ QVariant CStreamsModel::data(const QModelIndex& index, int role) const
     case ColLastPts: return s.hasTime ? Seconds(checks::Seconds27(s.lastPts27)) : QString();
     case ColDuration: return s.hasTime ? Seconds(s.DurationSeconds()) : QString();
     case ColBitrateAvg: return Rate(static_cast<double>(s.AverageBitsPerSecond()));
-    case ColBitratePeak: return Rate(static_cast<double>(s.peakBitsPerSecond));
+    case ColBitratePeak: return Rate(static_cast<double>(s.PeakBitsPerSecond()));
     case ColGop: return QString::fromStdString(s.CommonGop());
     default: return QVariant();
     }
