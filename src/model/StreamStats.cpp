@@ -20,6 +20,11 @@ double Seconds(int64_t t27) { return static_cast<double>(t27) / kClock27; }
 
 const char kPictureLetters[] = "?IPBD???";
 
+bool HasGops(const StreamSummary& s) { return s.kind == Kind::Video && s.gops > 0; }
+}  // namespace
+
+// ---------------------------------------------------------------------------- summary texts
+
 const char* AspectText(const SequenceEvent& s)
 {
     if (s.mpeg2)
@@ -51,10 +56,11 @@ std::string ProfileLevelText(uint8_t pl)
     return std::string(profile) + "@" + level;
 }
 
-bool HasGops(const StreamSummary& s) { return s.kind == Kind::Video && s.gops > 0; }
-}  // namespace
-
-// ---------------------------------------------------------------------------- summary texts
+bool IsVariableBitRate(const SequenceEvent& s)
+{
+    // The all-ones value of MPEG-1 marks a variable rate.
+    return !s.mpeg2 && s.bitRateValue == 0x3FFFF;
+}
 
 double StreamSummary::DurationSeconds() const
 {
@@ -368,9 +374,8 @@ void AppendStreamJson(std::string& out, const StreamSummary& s)
         out += Format(", \"width\": %u, \"height\": %u, \"aspect\": ", q.width, q.height);
         AppendJsonString(out, AspectText(q));
         out += Format(", \"frame_rate\": %.3f", q.frameRateNum ? static_cast<double>(q.frameRateNum) / q.frameRateDen : 0.0);
-        // The all-ones value of MPEG-1 marks a variable rate.
-        out += !q.mpeg2 && q.bitRateValue == 0x3FFFF ? std::string(", \"bit_rate\": null")
-                                                     : Format(", \"bit_rate\": %" PRIu64, uint64_t{q.bitRateValue} * 400);
+        out += IsVariableBitRate(q) ? std::string(", \"bit_rate\": null")
+                                    : Format(", \"bit_rate\": %" PRIu64, uint64_t{q.bitRateValue} * 400);
         out += Format(", \"vbv_buffer_size\": %u", q.vbvBufferSize);
         if (q.mpeg2)
         {
@@ -425,9 +430,7 @@ std::string StreamLine(const StreamSummary& s)
             const SequenceEvent& q = s.sequence;
             line += Format("  %ux%u %s%s %.3f fps", q.width, q.height, q.mpeg2 ? "" : "PAR ", AspectText(q),
                            q.frameRateNum ? static_cast<double>(q.frameRateNum) / q.frameRateDen : 0.0);
-            // The all-ones value of MPEG-1 marks a variable rate.
-            line += !q.mpeg2 && q.bitRateValue == 0x3FFFF ? std::string(" variable rate")
-                                                          : Format(" %.0f kbit/s", q.bitRateValue * 0.4);
+            line += IsVariableBitRate(q) ? std::string(" variable rate") : Format(" %.0f kbit/s", q.bitRateValue * 0.4);
             line += Format(" VBV %u", q.vbvBufferSize);
             if (q.mpeg2)
                 line += Format(" %s %s%s", ProfileLevelText(q.profileAndLevel).c_str(), ChromaText(q.chromaFormat),

@@ -19,6 +19,15 @@ namespace model
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // "0xE0" for a PES stream, "0xBD:0x80" for a private stream 1 substream.
 std::string StreamKeyText(StreamKey stream);
+// A sequence's aspect ratio: the display ratio of MPEG-2 ("16:9"), the pixel aspect
+// ratio of MPEG-1 ("0.9375"); empty for a reserved code.
+const char* AspectText(const SequenceEvent& s);
+// "4:2:0", "4:2:2", "4:4:4"
+const char* ChromaText(uint8_t chroma);
+// "MP@ML", or the coded byte ("0x85") where it names no profile and level of the table.
+std::string ProfileLevelText(uint8_t profileAndLevel);
+// A sequence whose bit rate field marks a variable rate (MPEG-1's all-ones value).
+bool IsVariableBitRate(const SequenceEvent& s);
 
 struct StreamSummary
 {

@@ -5,8 +5,10 @@
 #include "app/inspector/CByteView.h"
 #include "app/inspector/CInspectTables.h"
 #include "app/inspector/CPlotWidget.h"
+#include "app/inspector/Decimate.h"
 #include "app/inspector/InspectExport.h"
 #include "app/inspector/InspectPlots.h"
+#include "app/inspector/PackElements.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -157,7 +159,7 @@ void CInspectorWindow::BuildPlotTabs()
         m_pPlotTabs->addTab(m_pPlots[i], QString::fromLatin1(plotNames[i]));
         connect(m_pPlots[i], &CPlotWidget::Hovered, this, [this](const QString& text) { statusBar()->showMessage(text); });
         connect(m_pPlots[i], &CPlotWidget::ElementClicked, this,
-                [this](quint64 offset, quint32 size) { SelectBytes(offset, size); });
+                [this](quint64 offset, quint32 size, quint16 stream) { SelectBytes(offset, size, stream); });
     }
 }
 
@@ -366,35 +368,95 @@ void CInspectorWindow::OnFindingActivated(const QModelIndex& index)
         SelectBytes(f->offset, 0);
 }
 
-void CInspectorWindow::SelectBytes(quint64 offset, quint64 length)
+std::vector<uint8_t> CInspectorWindow::ReadBytes(quint64 offset, quint64 size) const
+{
+    return m_pBytes->Read(offset, size);
+}
+
+CInspectorWindow::Element CInspectorWindow::ElementAt(quint64 offset, model::StreamKey stream) const
+{
+    Element found;
+    if (!m_result || m_result->packs.size() == 0)
+        return found;
+    const inspector::PackColumns& packs = m_result->packs;
+    const uint32_t pack = packs.PackAt(offset);
+    const uint64_t packStart = packs.offset[pack];
+    const std::vector<uint8_t> bytes =
+        m_pBytes->Read(packStart, std::min<uint64_t>(packs.PackLength(pack, m_result->fileSize), 1 << 20));
+    const std::vector<inspector::PackElement> elements = inspector::WalkElements(bytes.data(), bytes.size(), packStart);
+    auto take = [&](const inspector::ByteRange& range, const std::string& name) {
+        found = {range.offset, range.size, QString::fromStdString(name)};
+    };
+    // A point of a stream's time stamps: its first stamped packet in the pack.
+    if (stream != model::kNoStream)
+        for (const inspector::PackElement& e : elements)
+            if (e.stream == stream && e.hasPts)
+                return take(e.whole, inspector::ElementName(e)), found;
+    for (const inspector::PackElement& e : elements)
+        if (e.whole.offset == offset)
+            return take(e.whole, inspector::ElementName(e)), found;
+    // An access unit that starts there: a picture, an audio frame (the bytes of its first
+    // packet; a unit that goes on in later packets has their headers in between).
+    for (const auto& series : m_result->units.Series())
+    {
+        const model::CUnitSeries& u = *series;
+        const size_t lo = inspector::LowerBound(u.Count(), [&u](size_t i) { return u.Offset(i); }, offset);
+        if (lo < u.Count() && u.Offset(lo) == offset)
+        {
+            model::StreamSummary label;
+            label.stream = u.Stream();
+            label.kind = u.GetKind();
+            return take({offset, u.Size(lo)}, label.StreamText() + " access unit " + std::to_string(lo)), found;
+        }
+    }
+    // Else the innermost element around it: a packet's payload, or the element itself.
+    for (const inspector::PackElement& e : elements)
+        if (e.whole.Contains(offset))
+            take(e.whole, inspector::ElementName(e));
+    return found;
+}
+
+void CInspectorWindow::SelectBytes(quint64 offset, quint64 length, model::StreamKey stream)
 {
     if (!m_result)
         return;
     const inspector::PackColumns& packs = m_result->packs;
-    const uint32_t pack = packs.PackAt(offset);
+    QString name;
     if (length == 0)
     {
-        // The element's own extent is not known here: its bytes up to the next pack.
-        const uint64_t packEnd = packs.size() ? packs.offset[pack] + packs.PackLength(pack, m_result->fileSize) : 0;
-        length = packEnd > offset ? packEnd - offset : 4;
+        const Element e = ElementAt(offset, stream);
+        offset = e.length ? e.offset : offset;
+        length = e.length ? e.length : 1;
+        name = e.name;
     }
     m_pBytes->ShowRange(offset, length);
-    statusBar()->showMessage(QStringLiteral("offset %1 (0x%2), %3 bytes, pack %4")
+    const uint32_t pack = packs.PackAt(offset) + 1;
+    QString status = QStringLiteral("offset %1 (0x%2), %3 bytes").arg(offset).arg(offset, 0, 16).arg(length);
+    if (!name.isEmpty())
+        status = name + QStringLiteral(" at ") + status;
+    if (packs.size() > 0)
+    {
+        status += QStringLiteral(", PACK #%1").arg(pack);
+        const QString note = m_packLink ? m_packLink(packs.offset[pack - 1], pack) : QString();
+        if (!note.isEmpty())
+            status += QStringLiteral(" (%1)").arg(note);
+    }
+    statusBar()->showMessage(status);
+    if (packs.size() > 0)
+        emit PackSelected(packs.offset[pack - 1], pack);
+}
+
+void CInspectorWindow::ShowElement(quint64 offset, quint64 length, quint32 pack, const QString& what)
+{
+    if (!m_result)
+        return;
+    m_pBytes->ShowRange(offset, length ? length : 1);
+    statusBar()->showMessage(QStringLiteral("%1 at offset %2 (0x%3), %4 bytes, PACK #%5")
+                                 .arg(what)
                                  .arg(offset)
                                  .arg(offset, 0, 16)
                                  .arg(length)
                                  .arg(pack));
-    if (packs.size() > 0)
-        emit PackSelected(packs.offset[pack], pack);
-}
-
-void CInspectorWindow::ShowPack(quint64 offset)
-{
-    if (!m_result)
-        return;
-    const uint32_t pack = m_result->packs.PackAt(offset);
-    const uint64_t length = m_result->packs.PackLength(pack, m_result->fileSize);
-    m_pBytes->ShowRange(offset, length ? length : 1);
 }
 
 bool CInspectorWindow::GoToOffset(const QString& text)

@@ -11,8 +11,10 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CByteView;
 class CFindingsFilter;
@@ -43,12 +45,30 @@ public:
     // Blocks until the pass under way has ended and its result is shown (tests).
     void WaitForPass();
 
-    // Shows the bytes of [offset, offset + length) (length 0: the pack that holds offset)
-    // and reports the pack.
-    void SelectBytes(quint64 offset, quint64 length = 0);
+    // Shows the bytes of [offset, offset + length) and reports their pack. Length 0: the
+    // element at offset (one that starts there, else the innermost that holds it); with
+    // a stream, offset is a pack's and the element that stream's first stamped packet in
+    // it.
+    void SelectBytes(quint64 offset, quint64 length = 0, model::StreamKey stream = model::kNoStream);
     bool GoToOffset(const QString& text);
-    // Shows the bytes of the pack that starts at offset, reporting nothing back.
-    void ShowPack(quint64 offset);
+    // Shows the bytes of an element of the pack numbered pack (as the tree counts), named
+    // what, reporting nothing back.
+    void ShowElement(quint64 offset, quint64 length, quint32 pack, const QString& what);
+    // Up to size bytes of the file on show.
+    std::vector<uint8_t> ReadBytes(quint64 offset, quint64 size) const;
+
+    // What selecting a pack did in the other window: a note for the status bar when it
+    // could not show it there, empty when it did.
+    using PackLink = std::function<QString(quint64 packOffset, quint32 pack)>;
+    void SetPackLink(PackLink link) { m_packLink = std::move(link); }
+
+    struct Element
+    {
+        quint64 offset = 0, length = 0;
+        QString name;
+    };
+    // The element at offset, as SelectBytes finds it; length 0 when there is none.
+    Element ElementAt(quint64 offset, model::StreamKey stream = model::kNoStream) const;
 
     std::shared_ptr<const inspector::InspectResult> Result() const { return m_result; }
     QString FilePath() const { return m_path; }
@@ -76,7 +96,8 @@ public:
     static constexpr const char* kSettingsPrefix = "inspector";
 
 signals:
-    // The pack holding a selected element: its file offset and 0-based number.
+    // The pack holding a selected element: its file offset and its number, counted from 1
+    // as the tree's "PACK #n" lines count them.
     void PackSelected(quint64 packOffset, quint32 pack);
     void PassFinished();
 
@@ -132,4 +153,5 @@ private:
     CPlotWidget* m_pPlots[4] = {};
     CByteView* m_pBytes = nullptr;
     QLineEdit* m_pOffsetEdit = nullptr;
+    PackLink m_packLink;
 };

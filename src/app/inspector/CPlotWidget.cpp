@@ -175,16 +175,7 @@ bool CPlotWidget::Nearest(const QPointF& pos, size_t& seriesOut, size_t& pointOu
             continue;
         // First point at or after lo, then every point up to hi (bounded, as a column
         // of a dense series may hold thousands of points).
-        size_t a = 0, b = s.count;
-        while (a < b)
-        {
-            const size_t mid = a + (b - a) / 2;
-            if (s.x(mid) < lo)
-                a = mid + 1;
-            else
-                b = mid;
-        }
-        for (size_t i = a, n = 0; i < s.count && n < 20000; ++i, ++n)
+        for (size_t i = inspector::LowerBound(s.count, s.x, lo), n = 0; i < s.count && n < 20000; ++i, ++n)
         {
             const double x = s.x(i);
             if (x > hi)
@@ -243,7 +234,7 @@ void CPlotWidget::mouseReleaseEvent(QMouseEvent* event)
         return;
     const PlotSeries& s = m_series[k].data;
     if (s.offset)
-        emit ElementClicked(s.offset(i), s.size ? s.size(i) : 0);
+        emit ElementClicked(s.offset(i), s.size ? s.size(i) : 0, s.stream);
 }
 
 void CPlotWidget::mouseDoubleClickEvent(QMouseEvent* event)

@@ -35,6 +35,8 @@ struct PlotSeries
     std::function<uint64_t(size_t)> offset;
     std::function<uint32_t(size_t)> size;
     std::function<QString(size_t)> describe;
+    // The stream a point's element belongs to, when offset gives only its pack.
+    uint16_t stream = 0;
 };
 
 class CPlotWidget : public QCustomPlot
@@ -62,7 +64,7 @@ public:
 
 signals:
     void Hovered(const QString& text);
-    void ElementClicked(quint64 offset, quint32 size);
+    void ElementClicked(quint64 offset, quint32 size, quint16 stream);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
