@@ -297,7 +297,8 @@ private slots:
 
         QVERIFY(w.ExportStreams(Q(dir.File("streams.csv"))));
         QVERIFY(w.ExportPlot(0, Q(dir.File("rate.png"))));
-        QCOMPARE(QImage(Q(dir.File("rate.png"))).size(), w.Plot(0)->size());
+        // Twice the size on screen.
+        QCOMPARE(QImage(Q(dir.File("rate.png"))).size(), w.Plot(0)->size() * 2);
         QVERIFY(w.ExportPlot(3, Q(dir.File("pictures.svg"))));
         QFile svg(Q(dir.File("pictures.svg")));
         QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));

@@ -139,7 +139,7 @@ private:
         // Select a finding with a click: the tree follows to its pack.
         QTableView* findings = w.FindingsView();
         QVERIFY(findings->model()->rowCount() >= 2);
-        const QModelIndex first = findings->model()->index(0, CFindingsModel::ColMessage);
+        const QModelIndex first = findings->model()->index(0, CFindingsModel::ColCheck);
         ClickThroughWindow(findings->viewport(), findings->visualRect(first).center());
         const checks::Finding* f = CurrentFinding(w);
         QVERIFY(f != nullptr);

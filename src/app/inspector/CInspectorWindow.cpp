@@ -150,8 +150,8 @@ void CInspectorWindow::BuildPlotTabs()
 {
     m_pPlotTabs = new QTabWidget(m_pTopSplitter);
     m_pPlots[0] = new CPlotWidget(QStringLiteral("time (s)"), QStringLiteral("bit/s"));
-    m_pPlots[1] = new CPlotWidget(QStringLiteral("arrival (s)"), QStringLiteral("time stamp (s)"));
-    m_pPlots[2] = new CPlotWidget(QStringLiteral("time (s)"), QStringLiteral("bytes in buffer"));
+    m_pPlots[1] = new CPlotWidget(QStringLiteral("arrival (s)"), QStringLiteral("time stamp - arrival (s)"));
+    m_pPlots[2] = new CPlotWidget(QStringLiteral("time (s)"), QStringLiteral("buffer fullness (% of its size)"));
     m_pPlots[3] = new CPlotWidget(QStringLiteral("picture (coded order)"), QStringLiteral("bytes"));
     const char* const plotNames[4] = {"Bit rate", "Time stamps", "Buffers", "Picture sizes"};
     for (int i = 0; i < 4; ++i)
@@ -534,7 +534,8 @@ bool CInspectorWindow::ExportUnits(const QString& path)
 bool CInspectorWindow::ExportPlot(int plot, const QString& path)
 {
     CPlotWidget* p = Plot(plot);
-    if (p != nullptr && p->Export(path))
+    const QString title = QFileInfo(m_path).fileName() + QStringLiteral(": ") + m_pPlotTabs->tabText(plot);
+    if (p != nullptr && p->Export(path, title))
         return true;
     ShowMessage(QStringLiteral("Cannot write %1").arg(path));
     return false;
