@@ -40,6 +40,12 @@ public:
     // Reads the arguments after the program name. Qt's own options are gone from them
     // once the application object exists; --help and --version are looked for before.
     static CommandLine ParseCommandLine(const QStringList& args);
+    // The arguments without the options Qt takes for itself (-platform NAME, -style=S,
+    // --reverse, ...), so that a usage error is known before Qt starts: without a
+    // display Qt cannot start at all.
+    static QStringList WithoutQtOptions(const QStringList& args);
+    // Prints the problem and the usage to stderr; returns the exit status of a usage error.
+    static int UsageError(const QString& problem);
 
     // ---- settings store --------------------------------------------------------------
     static constexpr const char* kRegistryKey = "corvax/quelbor";

@@ -135,6 +135,22 @@ void CAnalyzerDlg::PlaceControls()
     };
     for (Anchor& anchor : m_anchors)
         anchor.rect = anchor.widget->geometry();
+
+    m_editFileName.setToolTip(QStringLiteral("The file to analyse: type its path, choose it with \"...\" or drop it "
+                                             "on the window; Enter analyses it"));
+    m_btnBrowse.setToolTip(QStringLiteral("Choose the file to analyse"));
+    m_btnAnalyze.setToolTip(QStringLiteral("Analyse the file: its headers, pack by pack, as a tree (as many packs as "
+                                           "the options say)"));
+    m_btnStop.setToolTip(QStringLiteral("Stop the analysis under way; the tree so far stays"));
+    m_btnOptions.setToolTip(QStringLiteral("How many packs an analysis reads, and whether the file chooser remembers "
+                                           "its folder"));
+    m_btnExit.setToolTip(QStringLiteral("End the program"));
+    m_btnSave.setToolTip(QStringLiteral("Save the analysis as an analysis file (Ctrl+S)"));
+    m_treeView.setToolTip(QStringLiteral("The file's headers. Double click, Right or Left opens and closes a line, * a "
+                                         "whole branch; Ctrl+F finds a line, Ctrl+G the pack of an offset, Ctrl+C "
+                                         "copies a line"));
+    m_progress.setToolTip(QStringLiteral("How far the analysis has come"));
+    m_picLogo.setToolTip(QStringLiteral("The window menu: a right click here, or Alt+Space, Shift+F10 or the menu key"));
 }
 
 void CAnalyzerDlg::ConnectControls()
@@ -163,8 +179,14 @@ void CAnalyzerDlg::ConnectControls()
     // Alt+F4 closes the window even where no window manager does it for us.
     auto* closing = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), this);
     connect(closing, &QShortcut::activated, this, &QWidget::close);
-    auto* menu = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
-    connect(menu, &QShortcut::activated, this, [this] { ShowWindowMenu(mapToGlobal(QPoint(0, 0))); });
+    // The window menu from the keyboard: Alt+Space, which window managers tend to keep
+    // for their own menu, and the keys of a context menu.
+    for (const QKeySequence& keys : {QKeySequence(Qt::ALT | Qt::Key_Space), QKeySequence(Qt::SHIFT | Qt::Key_F10),
+                                     QKeySequence(Qt::Key_Menu)})
+    {
+        auto* menu = new QShortcut(keys, this);
+        connect(menu, &QShortcut::activated, this, [this] { ShowWindowMenu(mapToGlobal(QPoint(0, 0))); });
+    }
 }
 
 CAnalyzerDlg::~CAnalyzerDlg() = default;
@@ -399,8 +421,14 @@ void CAnalyzerDlg::ShowTitleFor(CAnalysisDriver::Outcome outcome)
     // A run that did not start leaves the tree, and so the title, as they were.
     if (outcome == CAnalysisDriver::Outcome::NotStarted || outcome == CAnalysisDriver::Outcome::OpenFailed)
         return;
-    setWindowTitle(QString::fromLatin1(kCaption)
-                   + QString::fromStdString(CAnalysisDriver::EarlyEndNote(outcome, m_driver.PackCount())));
+    // The file first (the part a task bar keeps), with the note of a run that did not
+    // reach the end, then the program.
+    const CPackList* records = m_driver.Records();
+    const QString file = records ? QFileInfo(QFile::decodeName(QByteArray::fromStdString(records->m_strInputPath))).fileName()
+                                 : QString();
+    setWindowTitle((file.isEmpty() ? QString() : file) +
+                   QString::fromStdString(CAnalysisDriver::EarlyEndNote(outcome, m_driver.PackCount())) +
+                   (file.isEmpty() ? QString() : QStringLiteral(" - ")) + QString::fromLatin1(kCaption));
 }
 
 void CAnalyzerDlg::AnalyzeOnStart(const QString& path)
@@ -722,10 +750,13 @@ void CAnalyzerDlg::OnRunEnded()
 void CAnalyzerDlg::ShowMessage(const std::string& text, const std::string& caption)
 {
     // "Cannot open input file" keeps its text; which file, and why, come below it.
+    // The name on a line of its own, never broken inside (a path has no blanks to break
+    // at), the reason below it.
     QString informative;
     if (text == CAnalysisDriver::kOpenErrorText)
-        informative = m_strFileName + QStringLiteral(": ")
-            + QString::fromLocal8Bit(CAnalysisDriver::OpenErrorReason(m_driver.OpenError()));
+        informative = QStringLiteral("<p style=\"white-space:pre\">%1</p><p>%2</p>")
+                          .arg(m_strFileName.toHtmlEscaped(),
+                               QString::fromLocal8Bit(CAnalysisDriver::OpenErrorReason(m_driver.OpenError())).toHtmlEscaped());
     MessageBox(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())),
                QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size())), informative);
 }

@@ -41,6 +41,18 @@ QImage Res::LoadImage(int id)
     return QImage(path);
 }
 
+QImage Res::LoadImage(int id, int scale)
+{
+    if (scale == 1)
+        return LoadImage(id);
+    RegisterResources();
+    if (scale != 2 || (id != IDB_LOGO && id != IDB_LOGOMASK))
+        return QImage();
+    QString path = BitmapPath(id);
+    path.insert(path.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+    return QImage(path);
+}
+
 QPixmap Res::LoadBitmap(int id)
 {
     const QImage image = LoadImage(id);

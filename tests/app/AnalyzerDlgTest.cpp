@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -98,6 +99,14 @@ QList<QWidget*> TabStops(QWidget& dialog)
         if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&dialog) && w->isEnabled())
             stops << w;
     return stops;
+}
+
+// What a message box's (rich) text reads, one line per paragraph.
+QString PlainText(const QString& html)
+{
+    QTextDocument document;
+    document.setHtml(html);
+    return document.toPlainText();
 }
 
 uint8_t ImageOf(CAnalyzerDlg& dlg, const QModelIndex& index)
@@ -230,14 +239,14 @@ private slots:
         QCOMPARE(during.rows, 0);  // the view never sees the tree being built
 
         // The run ended after the start code in hand; the tree so far stays, and its root
-        // line and the title say it is partial.
+        // line and the title (which names the file) say it is partial.
         QCOMPARE(dlg.pumps, 3);
         QCOMPARE(dlg.Driver().StartCodeCount(), uint64_t{3});
         VerifyIdle(dlg);
         QCOMPARE(dlg.Model().rowCount(), 1);
         const QString stopped = QStringLiteral(" - stopped at PACK #1");
         QCOMPARE(Text(dlg.Model().index(0, 0)), QString::fromStdString(path) + QStringLiteral(" [all packets]") + stopped);
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Varnodel     V1.1.2a") + stopped);
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("clip.mpg") + stopped + QStringLiteral(" - Varnodel     V1.1.2a"));
         QVERIFY(dlg.Driver().Records() != nullptr);
 
         // A file that does not open leaves that tree, and so the title; a complete run
@@ -245,11 +254,11 @@ private slots:
         auto closed = OnNextModal([](QWidget* w) { w->close(); });
         Analyze(dlg, dir.File("missing.mpg"));
         QVERIFY(*closed);
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Varnodel     V1.1.2a") + stopped);
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("clip.mpg") + stopped + QStringLiteral(" - Varnodel     V1.1.2a"));
         dlg.onPump = nullptr;
         Analyze(dlg, path);
         QCOMPARE(Text(dlg.Model().index(0, 0)), QString::fromStdString(path) + QStringLiteral(" [all packets]"));
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Varnodel     V1.1.2a"));
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("clip.mpg - Varnodel     V1.1.2a"));
     }
 
     void closingDuringARunStopsItThenEnds()
@@ -403,7 +412,7 @@ private slots:
         QVERIFY(*seen);
         QCOMPARE(text, QStringLiteral("Cannot open input file"));
         QCOMPARE(caption, QStringLiteral("Error !"));
-        QCOMPARE(informative, QString::fromStdString(dir.File("missing.mpg")) + QStringLiteral(": no such file"));
+        QCOMPARE(PlainText(informative), QString::fromStdString(dir.File("missing.mpg")) + QStringLiteral("\nno such file"));
         VerifyIdle(dlg);
         QCOMPARE(Text(dlg.Model().index(0, 0)), before);
     }
@@ -448,7 +457,7 @@ private slots:
                 Analyze(dlg, c.path);
                 QVERIFY(*seen);
                 QCOMPARE(text, QStringLiteral("Cannot open input file"));
-                QCOMPARE(informative, QString::fromStdString(c.path) + QStringLiteral(": ") + c.reason);
+                QCOMPARE(PlainText(informative), QString::fromStdString(c.path) + QStringLiteral("\n") + c.reason);
             }
             VerifyIdle(dlg);
         }

@@ -26,6 +26,8 @@ CInspectorHooks::CInspectorHooks(CAnalyzerDlg& dlg)
     m_btnInspect.m_nFrameStyle = 2;
     m_btnInspect.m_bTransparent = true;
     m_btnInspect.setAutoDefault(false);
+    m_btnInspect.setToolTip(QStringLiteral("Inspect the file named above: its streams, the checks' findings, plots "
+                                           "and bytes, in a window of their own (Ctrl+I)"));
     m_btnInspect.show();
     QWidget::setTabOrder(&dlg.m_btnStop, &m_btnInspect);
     QWidget::setTabOrder(&m_btnInspect, &dlg.m_btnOptions);
@@ -47,11 +49,17 @@ CInspectorHooks::CInspectorHooks(CAnalyzerDlg& dlg)
         for (qsizetype i = 0; i + 1 < actions.size(); ++i)
             if (actions[i]->data().toUInt() == CAnalyzerDlg::IDM_SAVEANALYSIS)
                 before = actions[i + 1];
-        auto* action = new QAction(QString::fromLatin1(kMenuText), menu);
-        action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-        action->setShortcutContext(Qt::WidgetShortcut);
-        menu->insertAction(before, action);
-        connect(action, &QAction::triggered, this, &CInspectorHooks::OnInspect);
+        // The menu shows the keys; the shortcuts above do the work.
+        auto add = [&](const char* text, QKeyCombination keys, void (CInspectorHooks::*slot)()) {
+            auto* action = new QAction(QString::fromLatin1(text), menu);
+            action->setShortcut(QKeySequence(keys));
+            action->setShortcutContext(Qt::WidgetShortcut);
+            menu->insertAction(before, action);
+            connect(action, &QAction::triggered, this, slot);
+        };
+        add(kMenuText, Qt::CTRL | Qt::Key_I, &CInspectorHooks::OnInspect);
+        add(kFindMenuText, Qt::CTRL | Qt::Key_F, &CInspectorHooks::OnFind);
+        add(kGoToMenuText, Qt::CTRL | Qt::Key_G, &CInspectorHooks::OnGoToOffset);
     }
 
     // The program ends with the main dialog: the inspector closes with it, as if the

@@ -106,6 +106,9 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
     top->addWidget(m_pProgress);
     top->addWidget(m_pCancel);
     layout->addLayout(top);
+    m_pFile->setToolTip(QStringLiteral("The file inspected; drop another file on the window to inspect it instead"));
+    m_pProgress->setToolTip(QStringLiteral("How far the pass over the file has come"));
+    m_pCancel->setToolTip(QStringLiteral("Stop the pass: what it has read so far is shown"));
 
     m_pMessage = new QLabel(central);
     m_pMessage->setWordWrap(true);
@@ -113,6 +116,7 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
     m_pMessage->hide();
     layout->addWidget(m_pMessage);
     m_pSummary = new QLabel(central);
+    m_pSummary->setToolTip(QStringLiteral("What the checks found in the whole file, as varnodel-cli --check counts it"));
     layout->addWidget(m_pSummary);
 
     // Tables | plots above, bytes below.
@@ -126,6 +130,10 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
     m_pStreamsView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pStreamsView->verticalHeader()->hide();
     m_pTableTabs->addTab(m_pStreamsView, QStringLiteral("Streams"));
+    m_pTableTabs->setTabToolTip(0, QStringLiteral("What the checks found, one row per fault (a fault that repeats: one "
+                                                  "row and its count); select one to see its bytes and its pack"));
+    m_pTableTabs->setTabToolTip(1, QStringLiteral("The elementary streams with their codec's properties"));
+    m_pStreamsView->setToolTip(QStringLiteral("The elementary streams, as varnodel-cli --streams lists them"));
 
     BuildPlotTabs();
     BuildBytesPage();
@@ -154,9 +162,19 @@ void CInspectorWindow::BuildPlotTabs()
     m_pPlots[2] = new CPlotWidget(QStringLiteral("time (s)"), QStringLiteral("buffer fullness (% of its size)"));
     m_pPlots[3] = new CPlotWidget(QStringLiteral("picture (coded order)"), QStringLiteral("bytes"));
     const char* const plotNames[4] = {"Bit rate", "Time stamps", "Buffers", "Picture sizes"};
+    const char* const plotTips[4] = {
+        "Bits per second of each stream and of all, per GOP for video, and the packs' mux rate",
+        "How far ahead of its presentation each stream arrives (time stamp minus arrival), and each pack's SCR "
+        "against its arrival",
+        "Each decoder buffer's fullness as a share of its size, with the overflows and underflows found",
+        "The size of each picture in coded order, by coding type, with the GOP starts"};
     for (int i = 0; i < 4; ++i)
     {
         m_pPlotTabs->addTab(m_pPlots[i], QString::fromLatin1(plotNames[i]));
+        m_pPlotTabs->setTabToolTip(i, QString::fromLatin1(plotTips[i]));
+        m_pPlots[i]->setToolTip(QString::fromLatin1(plotTips[i]) +
+                                QStringLiteral(". Wheel: zoom; drag: pan; double click: everything; a click on a "
+                                               "legend entry hides or shows it, on a point shows its bytes"));
         connect(m_pPlots[i], &CPlotWidget::Hovered, this, [this](const QString& text) { statusBar()->showMessage(text); });
         connect(m_pPlots[i], &CPlotWidget::ElementClicked, this,
                 [this](quint64 offset, quint32 size, quint16 stream) { SelectBytes(offset, size, stream); });
@@ -172,12 +190,15 @@ void CInspectorWindow::BuildBytesPage()
     m_pOffsetEdit = new QLineEdit(bytesPage);
     m_pOffsetEdit->setPlaceholderText(QStringLiteral("offset (decimal, or hex with 0x)"));
     auto* go = new QPushButton(QStringLiteral("Go to offset"), bytesPage);
+    m_pOffsetEdit->setToolTip(QStringLiteral("A byte offset of the file, decimal or hex with 0x (Ctrl+G)"));
+    go->setToolTip(QStringLiteral("Show the bytes at the offset, and its pack in the main window's tree"));
     goLayout->addWidget(new QLabel(QStringLiteral("Bytes"), bytesPage));
     goLayout->addStretch(1);
     goLayout->addWidget(m_pOffsetEdit);
     goLayout->addWidget(go);
     bytesLayout->addLayout(goLayout);
     m_pBytes = new CByteView(bytesPage);
+    m_pBytes->setToolTip(QStringLiteral("The file's bytes in hex and ASCII; the selected element is highlighted"));
     bytesLayout->addWidget(m_pBytes, 1);
     connect(go, &QPushButton::clicked, this, [this] { GoToOffset(m_pOffsetEdit->text()); });
     connect(m_pOffsetEdit, &QLineEdit::returnPressed, this, [this] { GoToOffset(m_pOffsetEdit->text()); });
@@ -205,12 +226,15 @@ QWidget* CInspectorWindow::BuildFindingsPage()
     {
         m_pShow[i] = new QCheckBox(QString::fromLatin1(names[i]), page);
         m_pShow[i]->setChecked(true);
+        m_pShow[i]->setToolTip(QStringLiteral("Show the %1 in the table").arg(QString::fromLatin1(names[i]).toLower()));
         filters->addWidget(m_pShow[i]);
         connect(m_pShow[i], &QCheckBox::toggled, this,
                 [this, i](bool on) { m_pFilter->SetSeverityShown(static_cast<checks::Severity>(i), on); });
     }
     m_pCheckChoice = new QComboBox(page);
     m_pStreamChoice = new QComboBox(page);
+    m_pCheckChoice->setToolTip(QStringLiteral("Show the findings of one check only"));
+    m_pStreamChoice->setToolTip(QStringLiteral("Show the findings of one stream only"));
     filters->addWidget(new QLabel(QStringLiteral("Check:"), page));
     filters->addWidget(m_pCheckChoice, 1);
     filters->addWidget(new QLabel(QStringLiteral("Stream:"), page));
@@ -229,6 +253,7 @@ QWidget* CInspectorWindow::BuildFindingsPage()
     m_pFindingsView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pFindingsView->verticalHeader()->hide();
     m_pFindingsView->horizontalHeader()->setStretchLastSection(true);
+    m_pFindingsView->setToolTip(QStringLiteral("Select a finding to see its bytes and its pack in the main window's tree"));
     layout->addWidget(m_pFindingsView, 1);
     connect(m_pFindingsView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { OnFindingActivated(current); });
@@ -238,17 +263,67 @@ QWidget* CInspectorWindow::BuildFindingsPage()
 void CInspectorWindow::BuildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(QStringLiteral("&Inspect file..."), QKeySequence::Open, this, &CInspectorWindow::OnOpen);
+    file->setToolTipsVisible(true);
+    file->addAction(QStringLiteral("&Inspect file..."), QKeySequence::Open, this, &CInspectorWindow::OnOpen)
+        ->setToolTip(QStringLiteral("Choose a file to inspect"));
+    m_pRecentMenu = file->addMenu(QStringLiteral("&Recent files"));
+    m_pRecentMenu->setToolTipsVisible(true);
+    connect(m_pRecentMenu, &QMenu::aboutToShow, this, &CInspectorWindow::FillRecentMenu);
+    FillRecentMenu();
     file->addSeparator();
-    file->addAction(QStringLiteral("Export &findings..."), this, [this] { OnExport(ExportFindingsFile); });
-    file->addAction(QStringLiteral("Export &streams..."), this, [this] { OnExport(ExportStreamsFile); });
-    file->addAction(QStringLiteral("Export &units..."), this, [this] { OnExport(ExportUnitsFile); });
-    file->addAction(QStringLiteral("Export &plot..."), this, [this] { OnExport(ExportPlotFile); });
+    const char* const exports[4][2] = {
+        {"Export &findings...", "The findings as the check report (text or JSON), or CSV"},
+        {"Export &streams...", "The stream list (text or JSON), or CSV"},
+        {"Export &units...", "Every access unit as CSV or JSON lines"},
+        {"Export &plot...", "The plot on show as a PNG picture or an SVG drawing"},
+    };
+    for (int what = ExportFindingsFile; what <= ExportPlotFile; ++what)
+        file->addAction(QString::fromLatin1(exports[what][0]), this, [this, what] { OnExport(what); })
+            ->setToolTip(QString::fromLatin1(exports[what][1]));
     file->addSeparator();
     file->addAction(QStringLiteral("&Close"), QKeySequence::Close, this, &QWidget::close);
     QMenu* go = menuBar()->addMenu(QStringLiteral("&Go"));
     go->addAction(QStringLiteral("Go to &offset..."), QKeySequence(Qt::CTRL | Qt::Key_G), this,
                   &CInspectorWindow::OnGoToOffset);
+}
+
+QStringList CInspectorWindow::RecentFiles() const
+{
+    QStringList files = CAnalyzerApp::GetProfileString(QString::fromLatin1(ProgOpts::kSection), SettingKey("recent"))
+                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    while (files.size() > kRecentFiles)
+        files.removeLast();
+    return files;
+}
+
+void CInspectorWindow::RememberFile(const QString& path)
+{
+    QStringList files = RecentFiles();
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    files.removeAll(absolute);
+    files.prepend(absolute);
+    while (files.size() > kRecentFiles)
+        files.removeLast();
+    CAnalyzerApp::WriteProfileString(QString::fromLatin1(ProgOpts::kSection), SettingKey("recent"),
+                                     files.join(QLatin1Char('\n')));
+}
+
+void CInspectorWindow::FillRecentMenu()
+{
+    m_pRecentMenu->clear();
+    const QStringList files = RecentFiles();
+    for (int i = 0; i < files.size(); ++i)
+    {
+        // "&1 clip.mpg", the folder in the tool tip.
+        QAction* action = m_pRecentMenu->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName().replace(QLatin1Char('&'),
+                                                                                            QStringLiteral("&&"))));
+        action->setToolTip(QDir::toNativeSeparators(files[i]));
+        const QString path = files[i];
+        connect(action, &QAction::triggered, this, [this, path] { Inspect(path); });
+    }
+    if (files.isEmpty())
+        m_pRecentMenu->addAction(QStringLiteral("(none yet)"))->setEnabled(false);
 }
 
 CPlotWidget* CInspectorWindow::Plot(int i) const
@@ -298,6 +373,7 @@ void CInspectorWindow::OnFinished(std::shared_ptr<const inspector::InspectResult
     m_result = std::move(result);
     m_path = m_pendingPath;
     m_pFile->setText(QDir::toNativeSeparators(m_path));
+    RememberFile(m_path);
     QString summary = SummaryText(*m_result);
     if (m_result->stopped)
         summary += QStringLiteral(" (cancelled: the file up to offset %1 only)")

@@ -10,6 +10,7 @@
 #include "app/inspector/InspectData.h"
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -25,6 +26,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
@@ -94,6 +96,10 @@ public:
     bool ExportPlot(int plot, const QString& path);
 
     static constexpr const char* kSettingsPrefix = "inspector";
+    // File > Recent files: the files last inspected, the latest first.
+    static constexpr int kRecentFiles = 8;
+    QStringList RecentFiles() const;
+    QMenu* RecentMenu() const { return m_pRecentMenu; }
 
 signals:
     // The pack holding a selected element: its file offset and its number, counted from 1
@@ -110,6 +116,8 @@ private:
     // Writes a report made for an export; says so when it cannot.
     bool ExportReport(const QString& path, const std::string& report);
     void BuildMenus();
+    void FillRecentMenu();
+    void RememberFile(const QString& path);
     QWidget* BuildFindingsPage();
     // The four plots on their tabs, under the tables' splitter.
     void BuildPlotTabs();
@@ -154,4 +162,5 @@ private:
     CByteView* m_pBytes = nullptr;
     QLineEdit* m_pOffsetEdit = nullptr;
     PackLink m_packLink;
+    QMenu* m_pRecentMenu = nullptr;
 };
