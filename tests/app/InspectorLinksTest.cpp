@@ -16,7 +16,6 @@
 #include "support/TestFiles.h"
 
 #include <QLineEdit>
-#include <QProcess>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -31,34 +30,22 @@ QString Q(const std::string& s)
     return QString::fromStdString(s);
 }
 
-// A stream made by ffmpeg from its own test sources, two seconds long; empty when ffmpeg
-// fails.
-std::string FfmpegStream(const TempDir& dir, const std::string& name, const QStringList& codecs)
-{
-    const std::string path = dir.File(name);
-    QStringList args{QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
-                     QStringLiteral("error"),        QStringLiteral("-y"),       QStringLiteral("-f"),
-                     QStringLiteral("lavfi"),        QStringLiteral("-i"),       QStringLiteral("testsrc2=size=352x288:rate=25:duration=2"),
-                     QStringLiteral("-f"),           QStringLiteral("lavfi"),    QStringLiteral("-i"),
-                     QStringLiteral("sine=frequency=440:sample_rate=48000:duration=2")};
-    args << codecs << Q(path);
-    return QProcess::execute(QStringLiteral("ffmpeg"), args) == 0 ? path : std::string();
-}
-
-// The test streams: the stream writer's DVD-like stream, ffmpeg's DVD program stream
-// and its MPEG-1 system stream.
+// The test streams: the stream writer's DVD-like stream, ffmpeg's DVD program stream,
+// its MPEG-1 system stream and mplex's DVD program stream.
 std::vector<std::string> Streams(const TempDir& dir)
 {
     std::vector<std::string> paths{dir.Write("writer.mpg", MakeSmallDvdStream(600000))};
     for (const std::string& made :
-         {FfmpegStream(dir, "ffdvd.vob",
+         {MakeFfmpegStream(dir, "ffdvd.vob",
                        {QStringLiteral("-c:v"), QStringLiteral("mpeg2video"), QStringLiteral("-b:v"), QStringLiteral("3000k"),
                         QStringLiteral("-c:a"), QStringLiteral("mp2"), QStringLiteral("-f"), QStringLiteral("dvd")}),
-          FfmpegStream(dir, "mpeg1.mpg",
+          MakeFfmpegStream(dir, "mpeg1.mpg",
                        {QStringLiteral("-c:v"), QStringLiteral("mpeg1video"), QStringLiteral("-b:v"), QStringLiteral("1150k"),
                         QStringLiteral("-c:a"), QStringLiteral("mp2"), QStringLiteral("-f"), QStringLiteral("mpeg")})})
         if (!made.empty())
             paths.push_back(made);
+    if (const std::string mplex = MakeMplexDvdStream(dir, 2); !mplex.empty())
+        paths.push_back(mplex);
     return paths;
 }
 
