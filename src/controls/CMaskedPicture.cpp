@@ -41,12 +41,15 @@ QImage CMaskedPicture::Render(qreal scale) const
     mask = mask.isNull() ? Raster::MakeImage(size)
                          : mask.convertToFormat(QImage::Format_RGB32).copy(QRect(QPoint(0, 0), size));
 
+    // The background is painted in the control's coordinates, so at the factor; the
+    // raster operations then work on plain pixels.
     QImage background = Raster::MakeImage(size);
     background.setDevicePixelRatio(factor);
     {
         QPainter painter(&background);
         PaintParentBackground(this, painter);
     }
+    background.setDevicePixelRatio(1);
 
     // (picture AND mask) OR (background AND NOT mask)
     Raster::And(picture, mask);

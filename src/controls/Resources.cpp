@@ -50,7 +50,11 @@ QImage Res::LoadImage(int id, int scale)
         return QImage();
     QString path = BitmapPath(id);
     path.insert(path.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
-    return QImage(path);
+    // Qt takes a file named "@2x" for a picture of twice the density; here it is pixels,
+    // composed pixel by pixel.
+    QImage image(path);
+    image.setDevicePixelRatio(1);
+    return image;
 }
 
 QPixmap Res::LoadBitmap(int id)
