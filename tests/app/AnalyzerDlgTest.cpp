@@ -169,7 +169,7 @@ private slots:
         for (QAction* a : actions)
             keys[a->text()] = a->shortcut();
         QCOMPARE(keys[QStringLiteral("&Inspect stream...")], QKeySequence(Qt::CTRL | Qt::Key_I));
-        QCOMPARE(keys[QStringLiteral("&Find in the tree...")], QKeySequence(Qt::CTRL | Qt::Key_F));
+        QCOMPARE(keys[QStringLiteral("Find in the &tree...")], QKeySequence(Qt::CTRL | Qt::Key_F));
         QCOMPARE(keys[QStringLiteral("&Go to offset...")], QKeySequence(Qt::CTRL | Qt::Key_G));
 
         // "Follow packet lengths" is a checkable entry kept in the settings.

@@ -300,6 +300,10 @@ private slots:
         QVERIFY(w.ExportPlot(0, Q(dir.File("rate.png"))));
         // Twice the size on screen.
         QCOMPARE(QImage(Q(dir.File("rate.png"))).size(), w.Plot(0)->size() * 2);
+        // A plot squeezed to nothing on screen still gives a picture.
+        w.Plot(1)->resize(0, 0);
+        QVERIFY(w.ExportPlot(1, Q(dir.File("stamps.png"))));
+        QVERIFY(QImage(Q(dir.File("stamps.png"))).width() >= 480);
         QVERIFY(w.ExportPlot(3, Q(dir.File("pictures.svg"))));
         QFile svg(Q(dir.File("pictures.svg")));
         QVERIFY(svg.open(QIODevice::ReadOnly));

@@ -34,7 +34,7 @@ public:
     ~CInspectorHooks() override;
 
     static constexpr const char* kMenuText = "&Inspect stream...";
-    static constexpr const char* kFindMenuText = "&Find in the tree...";
+    static constexpr const char* kFindMenuText = "Find in the &tree...";
     static constexpr const char* kGoToMenuText = "&Go to offset...";
 
     // Opens (or raises) the inspector on the file named in the field.

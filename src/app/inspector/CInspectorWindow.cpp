@@ -631,6 +631,8 @@ void CInspectorWindow::OnExport(int what)
     QFileDialog chooser(this, QString::fromLatin1(titles[what]), QString(), QString::fromLatin1(filters[what]));
     chooser.setAcceptMode(QFileDialog::AcceptSave);
     chooser.setFileMode(QFileDialog::AnyFile);
+    // Beside the file inspected, named after it.
+    chooser.setDirectory(QFileInfo(m_path).absolutePath());
     chooser.selectFile(QFileInfo(m_path).completeBaseName());
     if (ExecOverParent(chooser) != QDialog::Accepted || chooser.selectedFiles().isEmpty())
         return;

@@ -11,6 +11,7 @@ namespace
 constexpr int kPickRadius = 10;  // pixels
 constexpr int kLegendItemWidth = 170;  // pixels a legend entry takes, for its wrap
 const QColor kHiddenText(160, 160, 160);
+constexpr QSize kSmallestExport(480, 320);
 }
 
 CPlotWidget::CPlotWidget(const QString& xLabel, const QString& yLabel, QWidget* parent) : QCustomPlot(parent)
@@ -330,6 +331,13 @@ bool CPlotWidget::Export(const QString& path, const QString& title, int width, i
     {
         width = this->width();
         height = this->height();
+    }
+    // A plot squeezed out of sight (a splitter pulled over it) is drawn at a size of its
+    // own: the picture is what is asked for, not the sliver on screen.
+    if (width < kSmallestExport.width() || height < kSmallestExport.height())
+    {
+        width = std::max(width, kSmallestExport.width());
+        height = std::max(height, kSmallestExport.height());
     }
     // The picture names what it shows, in a title row that is there only for it.
     QCPTextElement* heading = nullptr;

@@ -47,6 +47,8 @@ CTreeSearchDlg::CTreeSearchDlg(const CResultTree& tree, std::function<ItemId()> 
     m_pProgress->hide();
     layout->addWidget(m_pProgress);
     m_pStatus = new QLabel(this);
+    // Long places wrap: the dialog keeps its size and its place beside the main window.
+    m_pStatus->setWordWrap(true);
     layout->addWidget(m_pStatus);
     m_pCancel->setEnabled(false);
 
