@@ -273,6 +273,9 @@ private slots:
         QVERIFY(packs.size() > 20);
         t.w->SelectBytes(packs.offset[4] + 20, 1);
         QCOMPARE(t.dlg.m_treeView.currentIndex().data().toString(), QStringLiteral("PACK #5"));
+        // The tree followed, and the bytes on show are still those selected, not its pack's.
+        QCOMPARE(t.Start(), packs.offset[4] + 20);
+        QCOMPARE(t.Length(), uint64_t(1));
         QVERIFY(t.w->statusBar()->currentMessage().endsWith(QStringLiteral("PACK #5")));
         t.w->SelectBytes(packs.offset[15], 1);
         QCOMPARE(t.dlg.m_treeView.currentIndex().data().toString(), QStringLiteral("PACK #5"));

@@ -221,7 +221,11 @@ QString CInspectorHooks::LinkPack(quint64 packOffset, quint32 number)
                                         : QStringLiteral("the main window shows no tree");
     inspector::CTreeLinks* links = Links();
     const uint32_t inTree = links ? links->PackNumberAt(packOffset) : 0;
-    if (inTree != 0 && SelectLine(PackNumberLine(inTree)))
+    // The tree follows the inspector here; its new line must not send its own bytes back.
+    m_bLinking = true;
+    const bool selected = inTree != 0 && SelectLine(PackNumberLine(inTree));
+    m_bLinking = false;
+    if (selected)
         return inTree == number ? QString()
                                 : QStringLiteral("the tree, which found its packs in its own way, has it as PACK #%1")
                                       .arg(inTree);
@@ -235,7 +239,7 @@ QString CInspectorHooks::LinkPack(quint64 packOffset, quint32 number)
 void CInspectorHooks::OnTreeLineChanged()
 {
     // The bytes of the element a tree line shows, when the inspector shows that file.
-    if (!m_pWindow || !m_pWindow->isVisible() || !ShowsInspectedFile())
+    if (m_bLinking || !m_pWindow || !m_pWindow->isVisible() || !ShowsInspectedFile())
         return;
     inspector::CTreeLinks* links = Links();
     inspector::CTreeLinks::Target target;

@@ -82,4 +82,5 @@ private:
     std::unique_ptr<inspector::CTreeLinks> m_pLinks;
     const CPackList* m_pLinksOf = nullptr;
     uint32_t m_nLinksCount = 0;
+    bool m_bLinking = false;  // the tree is being moved to the inspector's pack
 };
