@@ -11,6 +11,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
 
 namespace
@@ -77,6 +79,26 @@ void ExpectAudio(const CIfoAudioAttr& m, const audio_attr_t& t, const std::strin
     EXPECT_EQ(m.m_nLangExtension, t.lang_extension) << where;
     EXPECT_EQ(m.m_nCodeExtension, t.code_extension) << where;
     EXPECT_EQ(m.m_nUnknown3, t.unknown3) << where;
+    const uint8_t appInfo = static_cast<uint8_t>(
+        (t.app_info.karaoke.unknown4 << 7) | (t.app_info.karaoke.channel_assignment << 4) |
+        (t.app_info.karaoke.version << 2) | (t.app_info.karaoke.mc_intro << 1) | t.app_info.karaoke.mode);
+    EXPECT_EQ(m.m_nAppInfo, appInfo) << where;
+}
+
+// The user operations as the 32 bits of the layout, bit 0 the last.
+uint32_t UserOps(const user_ops_t& u)
+{
+    const unsigned bits[25] = {u.title_or_time_play, u.chapter_search_or_play, u.title_play, u.stop, u.go_up,
+                               u.time_or_chapter_search, u.prev_or_top_pg_search, u.next_pg_search, u.forward_scan,
+                               u.backward_scan, u.title_menu_call, u.root_menu_call, u.subpic_menu_call,
+                               u.audio_menu_call, u.angle_menu_call, u.chapter_menu_call, u.resume,
+                               u.button_select_or_activate, u.still_off, u.pause_on, u.audio_stream_change,
+                               u.subpic_stream_change, u.angle_change, u.karaoke_audio_pres_mode_change,
+                               u.video_pres_mode_change};
+    uint32_t v = uint32_t{u.zero} << 25;
+    for (uint32_t i = 0; i < 25; ++i)
+        v |= uint32_t{bits[i]} << i;
+    return v;
 }
 
 void ExpectSubp(const CIfoSubpAttr& m, const subp_attr_t& t, const std::string& where)
@@ -95,6 +117,7 @@ void ExpectPgc(const CIfoPgc& m, const pgc_t* t, const std::string& where)
     EXPECT_EQ(m.m_nNrOfPrograms, t->nr_of_programs) << where;
     EXPECT_EQ(m.m_nNrOfCells, t->nr_of_cells) << where;
     ExpectTime(m.m_playbackTime, t->playback_time, where + " time");
+    EXPECT_EQ(m.m_nProhibitedOps, UserOps(t->prohibited_ops)) << where;
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(m.m_nAudioControl[i], t->audio_control[i]) << where << " audio control " << i;
     for (int i = 0; i < 32; ++i)
@@ -212,6 +235,12 @@ void ExpectAdmap(bool has, const CIfoVobuAdmap& m, const vobu_admap_t* t, const 
     ASSERT_EQ(m.m_sectors.size(), (t->last_byte + 1 - VOBU_ADMAP_SIZE) / 4) << where;
     for (size_t i = 0; i < m.m_sectors.size(); ++i)
         EXPECT_EQ(m.m_sectors[i], t->vobu_start_sectors[i]) << where << " " << i;
+}
+
+void Put32Into(Bytes& b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
 }
 
 Bytes ReadIfo(const std::string& path)
@@ -424,4 +453,48 @@ TEST(IfoDvdread, NtscWithoutMenus)
 {
     CompareVmgi(kDiscs + "/ntsc");
     CompareVtsi(kDiscs + "/ntsc", 1);
+}
+
+TEST(IfoDvdread, FieldsThatAuthoredDiscsLeaveZero)
+{
+    // dvdauthor writes 0 into many fields; a copy with patterns in them shows that both
+    // readers take each bit from the same place.
+    TempDir dir;
+    namespace fs = std::filesystem;
+    fs::create_directories(fs::path(dir.Path()) / "VIDEO_TS");
+    for (const auto& e : fs::directory_iterator(kDiscs + "/disc/VIDEO_TS"))
+        if (e.path().extension() != ".VOB")
+            fs::copy_file(e.path(), fs::path(dir.Path()) / "VIDEO_TS" / e.path().filename());
+    const auto be32 = [](const Bytes& b, size_t at) {
+        return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
+    };
+    const auto patch = [&](const char* name, const std::function<void(Bytes&)>& change) {
+        const std::string path = dir.Path() + "/VIDEO_TS/" + name;
+        Bytes b = ReadWholeFile(path);
+        change(b);
+        dir.Write(std::string("VIDEO_TS/") + name, b);
+    };
+    patch("VIDEO_TS.IFO", [&](Bytes& b) {
+        const size_t tt = size_t{be32(b, 0xC4)} * 2048 + 8;
+        b[tt] = 0x7C;                                   // playback type of title 1
+        b[tt + 4] = 0x12, b[tt + 5] = 0x34;             // parental id
+        b[0x22] = 0x00, b[0x23] = 0xFE;                 // region mask of the category
+        b[0x408] = 0x01, b[0x409] = 0xA5, b[0x40A] = 0xC3, b[0x40B] = 0xE1;  // first play PGC's prohibited operations
+    });
+    patch("VTS_02_0.IFO", [&](Bytes& b) {
+        b[0x201] = 0xE9;                                // video: caption fields, bit rate, size 2, film mode
+        b[0x204 + 1] = 0x99;                            // audio 1: quantization, a reserved bit, channels
+        b[0x204 + 7] = 0xB5;                            // audio 1: application information
+        b[0x256] = 0x29;                                // subpicture 1: coding mode 1, type 1
+        const size_t pgcit = size_t{be32(b, 0xCC)} * 2048;
+        const size_t pgc = pgcit + be32(b, pgcit + 12);
+        b[pgc + 8] = 0x00, b[pgc + 9] = 0x5A, b[pgc + 10] = 0x3C, b[pgc + 11] = 0x81;  // prohibited operations
+        const size_t cell = pgc + ((size_t{b[pgc + 0xE8]} << 8) | b[pgc + 0xE9]);
+        b[cell] |= 0x0D;                                // seamless play, interleaved, seamless angle
+        b[cell + 1] = 0x6A;                             // playback mode, restricted, cell type 10
+        b[cell + 2] = 5;                                // still time
+        Put32Into(b, cell + 12, 0x01020304);            // first ILVU end sector
+    });
+    CompareVmgi(dir.Path());
+    CompareVtsi(dir.Path(), 2);
 }
