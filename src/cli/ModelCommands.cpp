@@ -2,6 +2,7 @@
 
 #include "model/CDemuxer.h"
 #include "model/StreamStats.h"
+#include "syntax/Mpeg.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -46,8 +47,8 @@ public:
             m_streamText = label.StreamText();
         }
         const char* type = TypeText(u);
-        const double pts = static_cast<double>(u.pts27) / 27000000.0;
-        const double dts = static_cast<double>(u.dts27) / 27000000.0;
+        const double pts = mpeg::Seconds27(u.pts27);
+        const double dts = mpeg::Seconds27(u.dts27);
         const int derived = u.ptsCoded ? 0 : 1;
         if (m_json)
             std::printf("{\"stream\": \"%s\", \"index\": %" PRIu64 ", \"type\": \"%s\", \"offset\": %" PRIu64

@@ -4,6 +4,7 @@
 #include "syntax/audio/CAudioHeader.h"
 #include "syntax/dvd/AudioSubstreams.h"
 #include "syntax/dvd/Subpicture.h"
+#include "syntax/Mpeg.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,8 +14,8 @@ namespace model
 
 namespace
 {
-constexpr uint64_t kMask33 = (uint64_t{1} << 33) - 1;
-constexpr uint64_t kClock27 = 27000000;
+using mpeg::kMask33;
+constexpr uint64_t kClock27 = mpeg::kClock27;
 constexpr size_t kMaxStamps = 64;
 }  // namespace
 
@@ -50,6 +51,16 @@ void CUnitAssembler::Feed(const uint8_t* data, uint32_t size, uint64_t fileOffse
     m_recentCount = std::min<uint32_t>(m_recentCount + 1, 8);
     Consume(data, size);
     m_esPos += size;
+}
+
+void CUnitAssembler::NewTimeBase()
+{
+    Cut();
+    m_stamps.clear();
+    m_haveTime = false;
+    m_remainder = 0;
+    m_unwrap = CTimeUnwrap();
+    m_lastEnd = m_esPos;
 }
 
 bool CUnitAssembler::TakeStamp(uint64_t esPos, Stamp& out)
@@ -146,6 +157,11 @@ public:
     void Finish() override {}
 
 protected:
+    void Cut() override
+    {
+        m_state = State::Search;
+        m_have = 0;
+    }
     virtual uint32_t HeaderSize() const = 0;
     virtual uint8_t SyncByte() const = 0;
     // Frame size in bytes (0: not a valid header); fills the unit's audio fields, the
@@ -321,6 +337,8 @@ public:
     void Finish() override {}
 
 protected:
+    // The next frame starts where a packet's first access unit pointer says.
+    void Cut() override { m_started = m_inFrame = false; }
     void OnPacketHeader(const PesEvent& pes, const uint8_t* sub, uint32_t subSize) override
     {
         CLpcmHeader header;
@@ -387,6 +405,7 @@ public:
     void Finish() override {}
 
 protected:
+    void Cut() override { m_bytes.clear(); }
     void Consume(const uint8_t* data, uint32_t size) override
     {
         uint32_t i = 0;
