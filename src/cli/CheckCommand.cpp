@@ -6,27 +6,11 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace
 {
-
-const char kCheckUsage[] =
-    "usage: varnodel-cli --check [--streams] [--json] INPUT...\n"
-    "  --check     judge each file: timing, decoder buffers, elementary streams, DVD rules;\n"
-    "              one line per finding, then a summary line\n"
-    "  --streams   also list the elementary streams\n"
-    "  --json      one JSON object per file, one line each\n"
-    "  exit status: 0 no error found, 3 errors found, 1 an input could not be read\n";
-
-int CheckUsage(const char* problem)
-{
-    std::fprintf(stderr, "varnodel-cli: %s\n", problem);
-    std::fputs(kCheckUsage, stderr);
-    return 2;
-}
 
 // One demultiplexer run feeds the statistics and the checks.
 class CFanOut : public model::IModelSink
@@ -108,42 +92,10 @@ std::string JsonReport(const std::string& file, const model::CStreamStats& stats
 
 }  // namespace
 
-bool IsCheckCommand(int argc, char** argv)
+int RunCheckCommand(const cli::Options& options, cli::InputReporter& inputs)
 {
-    for (int i = 1; i < argc; ++i)
-        if (!std::strcmp(argv[i], "--check"))
-            return true;
-    return false;
-}
-
-int RunCheckCommand(int argc, char** argv)
-{
-    bool streams = false, json = false;
-    std::vector<std::string> inputs;
-    for (int i = 1; i < argc; ++i)
-    {
-        const std::string arg = argv[i];
-        if (arg == "--check")
-            continue;
-        if (arg == "--streams")
-            streams = true;
-        else if (arg == "--json")
-            json = true;
-        else if (arg == "--")
-        {
-            inputs.insert(inputs.end(), argv + i + 1, argv + argc);
-            break;
-        }
-        else if (!arg.empty() && arg[0] == '-')
-            return CheckUsage(("unknown option " + arg).c_str());
-        else
-            inputs.push_back(arg);
-    }
-    if (inputs.empty())
-        return CheckUsage("no input file");
-
-    bool unreadable = false, errors = false;
-    for (const std::string& input : inputs)
+    bool errors = false;
+    for (const std::string& input : options.inputs)
     {
         model::CStreamStats stats;
         checks::StreamChecks c;
@@ -151,22 +103,16 @@ int RunCheckCommand(int argc, char** argv)
         model::CDemuxer demuxer(fan);
         if (!demuxer.Run(input))
         {
-            std::fprintf(stderr, "Cannot open input file %s\n", input.c_str());
-            unreadable = true;
+            inputs.OpenFailed(input, demuxer.OpenError());
             continue;
         }
-        const std::string report = json ? JsonReport(input, stats, c) : TextReport(input, stats, c, streams, inputs.size() > 1);
-        if (std::fputs(report.c_str(), stdout) < 0 || std::fflush(stdout) != 0)
-        {
-            std::fprintf(stderr, "varnodel-cli: cannot write the output\n");
+        const std::string report = options.json ? JsonReport(input, stats, c)
+                                                : TextReport(input, stats, c, options.streams, options.inputs.size() > 1);
+        if (!cli::WriteOut(report))
             return 1;
-        }
         if (stats.End().readError)
-        {
-            std::fprintf(stderr, "Read error in input file %s\n", input.c_str());
-            unreadable = true;
-        }
+            inputs.ReadError(input);
         errors |= c.Log().Total(checks::Severity::Error) > 0;
     }
-    return unreadable ? 1 : errors ? 3 : 0;
+    return inputs.Failed() ? 1 : errors ? 3 : 0;
 }

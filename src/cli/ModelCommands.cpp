@@ -6,25 +6,11 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace
 {
-
-const char kModelUsage[] =
-    "usage: varnodel-cli --streams [--json] INPUT...\n"
-    "       varnodel-cli --units [--json] INPUT\n"
-    "  --streams   one line per elementary stream: units, times, bit rates, properties\n"
-    "  --units     every access unit as CSV (JSON lines with --json)\n";
-
-int ModelUsage(const char* problem)
-{
-    std::fprintf(stderr, "varnodel-cli: %s\n", problem);
-    std::fputs(kModelUsage, stderr);
-    return 2;
-}
 
 // Access units straight to the output, nothing kept.
 class CUnitPrinter : public model::IModelSink
@@ -35,6 +21,9 @@ public:
         if (!json)
             std::fputs("stream,index,type,offset,pack,size,pts,dts,derived,pts_90k,dts_90k\n", stdout);
     }
+
+    void OnEnd(const model::StreamEnd& end) override { m_readError = end.readError; }
+    bool ReadError() const { return m_readError; }
 
     void OnAccessUnit(const model::AccessUnit& u) override
     {
@@ -88,11 +77,12 @@ private:
     }
 
     bool m_json;
+    bool m_readError = false;
     model::StreamKey m_lastStream = model::kNoStream;
     std::string m_streamText;
 };
 
-void PrintStreams(const std::string& file, const model::CStreamStats& stats, bool json)
+bool PrintStreams(const std::string& file, const model::CStreamStats& stats, bool json)
 {
     std::string out;
     if (json)
@@ -120,80 +110,41 @@ void PrintStreams(const std::string& file, const model::CStreamStats& stats, boo
         for (const model::StreamSummary& s : stats.Streams())
             out += "  " + model::StreamLine(s) + '\n';
     }
-    std::fputs(out.c_str(), stdout);
+    return cli::WriteOut(out);
 }
 
 }  // namespace
 
-bool IsModelCommand(int argc, char** argv)
+int RunModelCommand(const cli::Options& options, cli::InputReporter& inputs)
 {
-    for (int i = 1; i < argc; ++i)
-        if (!std::strcmp(argv[i], "--streams") || !std::strcmp(argv[i], "--units"))
-            return true;
-    return false;
-}
-
-int RunModelCommand(int argc, char** argv)
-{
-    bool streams = false, units = false, json = false;
-    std::vector<std::string> inputs;
-    for (int i = 1; i < argc; ++i)
+    for (const std::string& input : options.inputs)
     {
-        const std::string arg = argv[i];
-        if (arg == "--streams")
-            streams = true;
-        else if (arg == "--units")
-            units = true;
-        else if (arg == "--json")
-            json = true;
-        else if (!arg.empty() && arg[0] == '-')
-            return ModelUsage(("unknown option " + arg).c_str());
-        else
-            inputs.push_back(arg);
-    }
-    if (streams && units)
-        return ModelUsage("--streams and --units exclude each other");
-    if (inputs.empty())
-        return ModelUsage("no input file");
-    if (units && inputs.size() > 1)
-        return ModelUsage("--units takes one input file");
-
-    int status = 0;
-    for (const std::string& input : inputs)
-    {
-        bool opened;
-        bool readError;
-        if (units)
+        bool opened, readError;
+        int openError = 0;
+        if (options.mode == cli::Mode::Units)
         {
-            CUnitPrinter printer(json);
+            CUnitPrinter printer(options.json);
             model::CDemuxer demuxer(printer);
             opened = demuxer.Run(input);
-            readError = false;
+            openError = demuxer.OpenError();
+            readError = printer.ReadError();
+            if (opened && !cli::WriteOut(std::string()))
+                return 1;
         }
         else
         {
             model::CStreamStats stats;
             model::CDemuxer demuxer(stats);
             opened = demuxer.Run(input);
+            openError = demuxer.OpenError();
             readError = stats.End().readError;
-            if (opened)
-                PrintStreams(input, stats, json);
+            if (opened && !PrintStreams(input, stats, options.json))
+                return 1;
         }
         if (!opened)
-        {
-            std::fprintf(stderr, "Cannot open input file: %s\n", input.c_str());
-            status = 1;
-        }
+            inputs.OpenFailed(input, openError);
         else if (readError)
-        {
-            std::fprintf(stderr, "Read error in input file: %s\n", input.c_str());
-            status = 1;
-        }
+            inputs.ReadError(input);
     }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-    {
-        std::fprintf(stderr, "varnodel-cli: cannot write the output\n");
-        status = 1;
-    }
-    return status;
+    return inputs.Failed() ? 1 : 0;
 }

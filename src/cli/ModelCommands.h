@@ -3,7 +3,8 @@
 //   varnodel-cli --streams [--json] INPUT...   one block (or JSON object) per file
 //   varnodel-cli --units [--json] INPUT        every access unit, CSV or JSON lines
 
-// True when the arguments hold --streams or --units.
-bool IsModelCommand(int argc, char** argv);
-// Runs it; the exit status (0, 1 for an input that cannot be read, 2 for a usage error).
-int RunModelCommand(int argc, char** argv);
+#include "cli/Inputs.h"
+#include "cli/Options.h"
+
+// Runs --streams or --units; the exit status (0, or 1 for an input that cannot be read).
+int RunModelCommand(const cli::Options& options, cli::InputReporter& inputs);

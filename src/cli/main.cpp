@@ -1,70 +1,47 @@
-// varnodel-cli: the headless front. Analyses one file and prints the result tree.
+// varnodel-cli: the headless front.
 //
-//   varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] [--by-length] INPUT
+//   varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] [--scan-bytes] INPUT
 //   varnodel-cli --streams | --units [--json] INPUT...   (ModelCommands.cpp)
 //   varnodel-cli --check [--streams] [--json] INPUT...  (CheckCommand.cpp)
+//
+// Options.cpp reads the command line for every mode; Inputs.cpp tells of inputs that
+// cannot be read the same way in every mode.
 
 #include "aaf/AnalysisFile.h"
 #include "analysis/CAnalysisDriver.h"
 #include "analysis/TreeExport.h"
 #include "cli/CheckCommand.h"
+#include "cli/Inputs.h"
 #include "cli/ModelCommands.h"
+#include "cli/Options.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace
 {
 
-const char kUsage[] =
-    "usage: varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] [--by-length] INPUT\n"
-    "  --packs N   analyse N packs (default 100; 0 = the whole file)\n"
-    "  --all       analyse the whole file\n"
-    "  --json      print the tree as JSON instead of indented text\n"
-    "  --summary   print only a summary (lines, packs, start codes, bytes)\n"
-    "  --save FILE write the analysis file of the run to FILE\n"
-    "  --by-length walk program streams by their pack and packet lengths\n";
-
-int Usage(const char* problem)
-{
-    if (problem)
-        std::fprintf(stderr, "varnodel-cli: %s\n", problem);
-    std::fputs(kUsage, stderr);
-    return 2;
-}
-
+// The driver's message boxes on stderr, open and read errors through the reporter.
 class CliHost : public IAnalysisHost
 {
 public:
+    CliHost(cli::InputReporter& inputs, const std::string& input) : m_inputs(inputs), m_input(input) {}
     const CAnalysisDriver* driver = nullptr;
-    std::string input;
 
     void ShowMessage(const std::string& text, const std::string& caption) override
     {
-        // "Cannot open input file" goes on with the name and the reason.
-        if (driver && text == CAnalysisDriver::kOpenErrorText)
-            std::fprintf(stderr, "%s: %s: %s\n", text.c_str(), input.c_str(),
-                         CAnalysisDriver::OpenErrorReason(driver->OpenError()).c_str());
+        if (text == CAnalysisDriver::kOpenErrorText)
+            m_inputs.OpenFailed(m_input, driver ? driver->OpenError() : 0);
+        else if (text == CAnalysisDriver::kReadErrorText)
+            m_inputs.ReadError(m_input);
         else
             std::fprintf(stderr, "%s\n", text.c_str());
     }
-};
 
-bool ParseCount(const char* text, uint32_t& value)
-{
-    if (!text || !*text || *text == '-')
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long v = std::strtoull(text, &end, 10);
-    if (errno != 0 || *end != '\0' || v > 0xFFFFFFFFull)
-        return false;
-    value = static_cast<uint32_t>(v);
-    return true;
-}
+private:
+    cli::InputReporter& m_inputs;
+    std::string m_input;
+};
 
 // The summary, or the whole tree as text or JSON, on stdout; false when it could not be written.
 bool PrintRun(CAnalysisDriver& driver, bool summary, bool json)
@@ -78,81 +55,14 @@ bool PrintRun(CAnalysisDriver& driver, bool summary, bool json)
         > 0 && std::fflush(stdout) == 0;
 }
 
-// The tree command's options; a usage error, --help or a missing input ends main with
-// the returned status, anything else leaves it at -1.
-struct TreeOptions
+int RunTree(const cli::Options& o, cli::InputReporter& inputs)
 {
-    uint32_t maxPacks = 100;
-    bool json = false;
-    bool summary = false;
-    bool byLength = false;
-    const char* savePath = nullptr;
-    const char* input = nullptr;
-};
-
-int ParseTreeOptions(int argc, char** argv, TreeOptions& o)
-{
-    for (int i = 1; i < argc; ++i)
-    {
-        const std::string arg = argv[i];
-        if (arg == "--packs")
-        {
-            if (i + 1 >= argc || !ParseCount(argv[++i], o.maxPacks))
-                return Usage("--packs needs a count from 0 to 4294967295");
-        }
-        else if (arg == "--all")
-            o.maxPacks = 0;
-        else if (arg == "--json")
-            o.json = true;
-        else if (arg == "--summary")
-            o.summary = true;
-        else if (arg == "--by-length")
-            o.byLength = true;
-        else if (arg == "--save")
-        {
-            if (i + 1 >= argc)
-                return Usage("--save needs a file name");
-            o.savePath = argv[++i];
-        }
-        else if (arg == "--help" || arg == "-h")
-        {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        else if (arg == "--" && i + 1 == argc - 1)
-            o.input = argv[++i];
-        else if (!arg.empty() && arg[0] == '-')
-            return Usage(("unknown option " + arg).c_str());
-        else if (o.input)
-            return Usage("only one input file");
-        else
-            o.input = argv[i];
-    }
-    if (!o.input || !*o.input)
-        return Usage("no input file");
-    return -1;
-}
-
-}  // namespace
-
-int main(int argc, char** argv)
-{
-    if (IsCheckCommand(argc, argv))
-        return RunCheckCommand(argc, argv);
-    if (IsModelCommand(argc, argv))
-        return RunModelCommand(argc, argv);
-
-    TreeOptions o;
-    if (const int status = ParseTreeOptions(argc, argv, o); status >= 0)
-        return status;
-    const char* input = o.input;
-
+    const std::string& input = o.inputs.front();
     CResultTree tree;
-    CliHost host;
+    CliHost host(inputs, input);
     CAnalysisDriver driver(tree, host);
     host.driver = &driver;
-    host.input = input;
-    driver.SetFollowPacketLengths(o.byLength);
+    driver.SetFollowPacketLengths(o.walk == cli::TreeWalk::ByLength);
     const CAnalysisDriver::Outcome outcome = driver.Analyze(input, o.maxPacks);
     if (outcome == CAnalysisDriver::Outcome::OpenFailed || outcome == CAnalysisDriver::Outcome::NotStarted)
         return 1;
@@ -163,11 +73,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "varnodel-cli: cannot write the output\n");
         status = 1;
     }
-
-    if (o.savePath)
+    if (o.save)
     {
-        const AnalysisFile::SaveResult result =
-            AnalysisFile::Save(driver.Records(), o.savePath);
+        const AnalysisFile::SaveResult result = AnalysisFile::Save(driver.Records(), o.savePath);
         if (result != AnalysisFile::SaveResult::Ok)
         {
             std::fprintf(stderr, "%s\n", AnalysisFile::MessageFor(result, o.savePath).c_str());
@@ -175,4 +83,22 @@ int main(int argc, char** argv)
         }
     }
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    cli::Options options;
+    if (const int status = cli::ParseOptions(argc, argv, options); status >= 0)
+        return status;
+    cli::InputReporter inputs;
+    switch (options.mode)
+    {
+    case cli::Mode::Tree: return RunTree(options, inputs);
+    case cli::Mode::Streams:
+    case cli::Mode::Units: return RunModelCommand(options, inputs);
+    case cli::Mode::Check: return RunCheckCommand(options, inputs);
+    }
+    return 2;
 }

@@ -37,6 +37,14 @@ set(cases
   "usage|2|--packs"
   "streams-sample|1|--streams,sample.mpg,edge.mpg,no-such-file.mpg"
   "units-usage|2|--units,sample.mpg,edge.mpg"
+  # One front for every mode: the same messages, "--" and --help everywhere.
+  "help|0|--help"
+  "check-help|0|--check,--help"
+  "check-tree-option|2|--check,--packs,3,sample.mpg"
+  "check-missing|1|--check,no-such-file.mpg,--,-named-like-an-option.mpg"
+  "units-read-error|1|--units,/proc/self/mem"
+  "tree-read-error|1|--summary,/proc/self/mem"
+  "streams-after-dashes|1|--streams,--,--json"
 )
 
 check_cli_cases("${WORK_DIR}" "${GOLDEN_DIR}" "${WORK_DIR}" ${cases})
