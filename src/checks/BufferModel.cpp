@@ -59,15 +59,9 @@ void BufferModel::AddRemoval(const Removal& removal)
 
 void BufferModel::Discard(uint64_t esEnd)
 {
+    // As if a unit had left: bytes before esEnd no longer count, whenever they arrive.
     if (m_stopped || esEnd <= m_removed)
         return;
-    while (m_current < m_segments.size() && m_segments[m_current].EsEnd() <= esEnd)
-    {
-        m_arrived = std::max(m_arrived, m_segments[m_current].EsEnd());
-        ++m_current;
-    }
-    if (m_current < m_segments.size() && m_segments[m_current].esStart < esEnd)
-        m_arrived = std::max(m_arrived, esEnd);
     m_removed = esEnd;
     Trim();
 }
@@ -270,10 +264,15 @@ void BufferModel::Remove()
 
 void BufferModel::Trim()
 {
-    while (m_current > 0 && m_segments.front().EsEnd() <= m_removed)
+    // Bytes whose unit has left count for nothing any more, arrived or not (a unit
+    // decoded before its bytes came): the queue keeps only what can still fill Bn.
+    while (!m_segments.empty() && m_segments.front().EsEnd() <= m_removed)
     {
+        if (m_current > 0)
+            --m_current;
+        else
+            m_arrived = std::max(m_arrived, m_segments.front().EsEnd());
         m_segments.pop_front();
-        --m_current;
     }
 }
 

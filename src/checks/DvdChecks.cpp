@@ -263,7 +263,7 @@ void DvdChecks::Finish(Vobu& v, Last position)
         CheckReferenceFrames(v, place);
         CheckVobuTimes(v, last, place);
     }
-    CheckVobuLinks(v, last, place);
+    CheckVobuLinks(v, position, place);
 }
 
 void DvdChecks::CheckReferenceFrames(const Vobu& v, const FindingLog::Place& place)
@@ -304,10 +304,9 @@ void DvdChecks::CheckVobuTimes(const Vobu& v, bool last, const FindingLog::Place
                           n.vobuSPtm / 90000.0, n.vobuEPtm / 90000.0, Seconds27(v.firstPts27), Seconds27(v.endPts27));
         });
     }
-    // A still (one picture, or a picture that ends its sequence) is shown as long as the
-    // menu wants.
-    const bool still = v.pictures <= 1 || v.sequenceEnd;
-    if (n.hasPci && !last && !still)
+    // A still (its picture ends a sequence: a slide show's VOBUs) is shown as long as
+    // the menu wants.
+    if (n.hasPci && !last && !v.sequenceEnd)
     {
         const int64_t length = static_cast<int32_t>(n.vobuEPtm - n.vobuSPtm);
         m_log.Judge(rules::kDvdVobuDuration, length < 36000 || length > 90000, place,
@@ -315,13 +314,17 @@ void DvdChecks::CheckVobuTimes(const Vobu& v, bool last, const FindingLog::Place
     }
 }
 
-void DvdChecks::CheckVobuLinks(const Vobu& v, bool last, const FindingLog::Place& place)
+void DvdChecks::CheckVobuLinks(const Vobu& v, Last position, const FindingLog::Place& place)
 {
     const model::NavPack& n = v.nav;
     const uint32_t next = n.nextVobu & kEndOfCell, prev = n.prevVobu & kEndOfCell;
     const bool nextBad = next != kEndOfCell && v.hasNext && next != v.nextBlock - v.block;
     const bool prevBad = prev != kEndOfCell && v.hasPrev && prev != v.block - v.prevBlock;
-    const bool nextMissing = next != kEndOfCell && !v.hasNext && last;
+    // The last VOBU of a VOB ends its cell. At the end of the input the next VOBU may be
+    // in the file that follows (a part of a set, a cut): only a block inside this one
+    // that is not a navigation pack is wrong.
+    const bool nextMissing = next != kEndOfCell && !v.hasNext &&
+                             (position == Last::OfVob || (position == Last::OfInput && v.block + next <= v.lastBlock));
     m_log.Judge(rules::kDvdVobuLinks, nextBad || prevBad || nextMissing, place, [&] {
         return Format("next_vobu %" PRIu32 ", prev_vobu %" PRIu32 "; the neighbouring nav packs are %s%" PRIu64
                       " and %s%" PRIu64 " blocks away",

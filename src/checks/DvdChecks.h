@@ -41,7 +41,7 @@ private:
         uint32_t refs = 0;
         uint64_t refEnd[3] = {};     // block distances to the reference pictures' last bytes
         uint32_t pictures = 0;
-        bool sequenceEnd = false;    // its video ends a sequence (a still)
+        bool sequenceEnd = false;    // its last picture ends a sequence (a still)
         bool picturesKnown = true;   // false: judged before its pictures were all seen
         int64_t firstPts27 = 0, endPts27 = 0;
     };
@@ -60,7 +60,7 @@ private:
     // DSI's links to the neighbouring navigation packs.
     void CheckReferenceFrames(const Vobu& vobu, const FindingLog::Place& place);
     void CheckVobuTimes(const Vobu& vobu, bool last, const FindingLog::Place& place);
-    void CheckVobuLinks(const Vobu& vobu, bool last, const FindingLog::Place& place);
+    void CheckVobuLinks(const Vobu& vobu, Last position, const FindingLog::Place& place);
     void CheckPackSize(uint64_t size);
     void CheckMuxRate(const model::PackEvent& pack);
     FindingLog::Place NavPlace(const Vobu& vobu) const;

@@ -27,8 +27,7 @@ struct StreamChecks::Stream
     uint64_t units = 0;
     // The time base: units that start before baseEs belong to the last one.
     uint64_t baseEs = 0;
-    uint64_t baseUnits = 0;
-    bool restarted = false;      // the stream's payload starts afresh with the time base
+    uint64_t baseUnits = 0;      // units begun in the time base
     // System header
     bool listedChecked = false;
     bool boundWarned = false;
@@ -191,8 +190,18 @@ void StreamChecks::CheckSystemLayer(const model::PackEvent& pack)
                               Seconds27(pack.scr27), Seconds27(arrival), prev.muxRate,
                               uint64_t{prev.muxRate} * mpeg::kMuxRateUnit);
             });
+            // The SCRs set the clock; the rate only spreads a pack's bytes between them.
+            // So the previous pack's bytes arrive by this SCR (all at once where the SCRs
+            // are equal), and the buffers do not report each late byte as a fault again.
+            if (early)
+            {
+                const __int128 need = bytes * mpeg::kTicksPerByteUnit;
+                const __int128 rate = step > 0 ? (need + step - 1) / step : 0;
+                FlushArrivals(true, static_cast<uint32_t>(std::min<__int128>(rate, UINT32_MAX)));
+            }
         }
     }
+    FlushArrivals(false, 0);
     if (m_context.HasSystemHeader())
     {
         const uint32_t rateBound = m_context.SystemHeader().rateBound;
@@ -252,34 +261,34 @@ void StreamChecks::OnTimeBase(const model::TimeBaseEvent& t)
     // What the old clock still owes is judged on it: the last VOBUs of a VOB, the bytes
     // still in the buffers.
     m_dvd.OnTimeBase(t);
-    const bool restart = t.reason != Reason::ScrBackwards;
+    FlushArrivals(false, 0);
+    // A new program or VOB brings its own buffer sizes and system header; an SCR that
+    // only runs back is still the same stream.
+    const bool newStream = t.reason != Reason::ScrBackwards;
     for (auto& [key, sp] : m_streams)
     {
         Stream& s = *sp;
         EndBuffer(s);
-        // An SCR that only runs back leaves the stream's buffer size as it was signalled.
-        if (restart || s.bufferSize == 0)
-            s.buffer = !restart && s.buffer == Stream::Buffer::Off ? Stream::Buffer::Off : Stream::Buffer::Undecided;
-        if (restart)
+        if (newStream || s.bufferSize == 0)
         {
+            if (newStream || s.buffer != Stream::Buffer::Off)
+                s.buffer = Stream::Buffer::Undecided;
             s.bufferSize = 0;
-            s.listedChecked = s.boundWarned = false;
-            // The last group and the last packets' frames of a VOB or a program may be cut
-            // short by its end: they are not judged.
-            EndGroup(s, false);
-            s.inGroup = false;
-            s.subHeaders.clear();
-            s.hasCodedPts = false;
-            s.hasPrevPts = false;
         }
-        s.restarted = restart;
+        if (newStream)
+            s.listedChecked = s.boundWarned = false;
+        // The last group and the last packets' frames before the boundary may have been
+        // cut short by it: they are not judged.
+        EndGroup(s, false);
+        s.inGroup = false;
+        s.subHeaders.clear();
         s.baseEs = s.esTotal;
         s.baseUnits = 0;
-        s.hasMaxPts = s.hasLastDecode = false;
+        s.hasMaxPts = s.hasLastDecode = s.hasCodedPts = s.hasPrevPts = false;
         s.outlierCount = 0;
         s.shift27 = 0;
     }
-    if (restart)
+    if (newStream)
         m_audioStreams = m_videoStreams = 0;
     ReportTimeBase(t);
     m_log.CloseAll();
@@ -389,7 +398,24 @@ void StreamChecks::FeedBuffer(Stream& s, const model::PesEvent& pes)
     a.scrByte = pack.scrByteOffset;
     a.muxRate = pack.muxRate;
     a.bufferSize = s.bufferSize;
-    s.model->AddArrival(a);
+    if (a.size == 0)
+        return;
+    // A pack of very many packets goes on at its own rate.
+    if (m_arrivals.size() >= kMaxPendingArrivals)
+        FlushArrivals(false, 0);
+    m_arrivals.push_back({&s, a});
+}
+
+void StreamChecks::FlushArrivals(bool retime, uint32_t rate50)
+{
+    for (PendingArrival& p : m_arrivals)
+    {
+        if (retime)
+            p.arrival.muxRate = rate50;
+        if (p.stream->model)
+            p.stream->model->AddArrival(p.arrival);
+    }
+    m_arrivals.clear();
 }
 
 void StreamChecks::KeepSubHeader(Stream& s, const model::PesEvent& pes)
@@ -464,6 +490,8 @@ void StreamChecks::OnAccessUnit(const model::AccessUnit& unit)
     Stream& s = StreamFor(unit.stream, unit.kind);
     model::AccessUnit t = unit;
     bool timed = false, outlier = false;
+    // A unit begun before the time base belongs to the clock that has ended.
+    const bool inBase = unit.esOffset >= s.baseEs;
     if (model::IsTimed(s.kind) && m_context.IsProgramStream())
         timed = TimeUnit(s, unit, t, outlier);
     if (model::IsFramedAudio(s.kind))
@@ -479,14 +507,15 @@ void StreamChecks::OnAccessUnit(const model::AccessUnit& unit)
     if (!s.subHeaders.empty())
         CheckSubstreamHeaders(s, &unit);
     ++s.units;
-    ++s.baseUnits;
+    if (inBase)
+        ++s.baseUnits;
 }
 
 void StreamChecks::CheckAudioUnit(Stream& s, const model::AccessUnit& unit, bool timed, bool outlier)
 {
-    // Bytes skipped in front of the first frame of a stream, or of one that starts afresh
-    // with a time base, are the rest of a frame cut off.
-    const bool first = s.units == 0 || (s.restarted && s.baseUnits == 0);
+    // Bytes skipped in front of the first frame of a stream or of a time base are the rest
+    // of a frame cut off.
+    const bool first = s.baseUnits == 0;
     if (!first && unit.skippedBefore > 0)
     {
         // The missing frame should have started where the previous one ended.
@@ -648,6 +677,7 @@ void StreamChecks::OnEnd(const model::StreamEnd& end)
 {
     m_packs = std::max(m_packs, end.packs);
     m_bytes = end.fileSize;
+    FlushArrivals(false, 0);
     for (auto& [key, s] : m_streams)
     {
         EndBuffer(*s);

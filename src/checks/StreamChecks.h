@@ -63,6 +63,9 @@ private:
     void CheckListed(Stream& s, const model::PesEvent& pes);
     void CheckPesTimes(Stream& s, const model::PesEvent& pes);
     void FeedBuffer(Stream& s, const model::PesEvent& pes);
+    // Hands the pack's payloads to the buffer models; rate50 is the rate their bytes
+    // arrive at (the pack's own, or what its successor's SCR leaves room for).
+    void FlushArrivals(bool retime, uint32_t rate50);
     void KeepSubHeader(Stream& s, const model::PesEvent& pes);
     // The unit's times on the stream's own clock; false where it belongs to the last time
     // base or has no known time (its bytes are then not modelled).
@@ -85,6 +88,15 @@ private:
     uint64_t m_bytes = 0;
     uint32_t m_audioStreams = 0, m_videoStreams = 0;  // of the time base, against its bounds
     model::StreamKey m_dvdVideo = model::kNoStream;  // the video the nav packs describe
+    // The payloads of the pack in force, for the buffer models: they arrive at the pack's
+    // rate, unless the next pack's SCR comes before that rate has brought them all.
+    struct PendingArrival
+    {
+        Stream* stream;
+        BufferModel::Arrival arrival;
+    };
+    std::vector<PendingArrival> m_arrivals;
+    static constexpr size_t kMaxPendingArrivals = 4096;
     std::map<model::StreamKey, std::unique_ptr<Stream>> m_streams;
 };
 

@@ -1,6 +1,6 @@
 #include "cli/ModelCommands.h"
 
-#include "model/CDemuxer.h"
+#include "model/Pipeline.h"
 #include "model/StreamStats.h"
 #include "syntax/Mpeg.h"
 
@@ -124,9 +124,10 @@ int RunModelCommand(const cli::Options& options, cli::InputReporter& inputs)
         if (options.mode == cli::Mode::Units)
         {
             CUnitPrinter printer(options.json);
-            model::CDemuxer demuxer(printer);
-            opened = demuxer.Run(input);
-            openError = demuxer.OpenError();
+            model::CPipeline pipeline;
+            pipeline.Add(printer);
+            opened = pipeline.Run(input);
+            openError = pipeline.OpenError();
             readError = printer.ReadError();
             if (opened && !cli::WriteOut(std::string()))
                 return 1;
@@ -134,9 +135,10 @@ int RunModelCommand(const cli::Options& options, cli::InputReporter& inputs)
         else
         {
             model::CStreamStats stats;
-            model::CDemuxer demuxer(stats);
-            opened = demuxer.Run(input);
-            openError = demuxer.OpenError();
+            model::CPipeline pipeline;
+            pipeline.Add(stats);
+            opened = pipeline.Run(input);
+            openError = pipeline.OpenError();
             readError = stats.End().readError;
             if (opened && !PrintStreams(input, stats, options.json))
                 return 1;

@@ -2,6 +2,7 @@
 // rule family finds a fault seeded into it at the right pack and stream.
 
 #include "checks/StreamChecks.h"
+#include "model/Pipeline.h"
 
 #include <gtest/gtest.h>
 
@@ -15,10 +16,19 @@ using checks::Finding;
 namespace
 {
 
-using Event = std::variant<PackEvent, SystemHeaderEvent, PesEvent, AccessUnit, NavPack, ResyncEvent, StreamEnd>;
+using Event = std::variant<PackEvent, SystemHeaderEvent, PesEvent, AccessUnit, NavPack, TimeBaseEvent, ResyncEvent,
+                           StreamEnd>;
 
 constexpr StreamKey kVideo = 0xE0, kAudio = 0xC0;
 constexpr int64_t kSecond = 27000000;
+
+// The checks behind a pipeline, as the front ends run them.
+struct Judge
+{
+    CPipeline pipeline;
+    checks::StreamChecks checks{pipeline.Context()};
+    Judge() { pipeline.Add(checks); }
+};
 
 struct Script
 {
@@ -33,23 +43,24 @@ struct Script
     }
     std::vector<Finding> Run() const
     {
-        checks::StreamChecks c;
-        Feed(c);
-        return c.Log().Findings();
+        Judge j;
+        Feed(j.pipeline.Events());
+        return j.checks.Log().Findings();
     }
-    void Feed(checks::StreamChecks& c) const
+    void Feed(IModelSink& sink) const
     {
         for (const Event& e : events)
             std::visit(
                 [&](const auto& ev) {
                     using T = std::decay_t<decltype(ev)>;
-                    if constexpr (std::is_same_v<T, PackEvent>) c.OnPack(ev);
-                    else if constexpr (std::is_same_v<T, SystemHeaderEvent>) c.OnSystemHeader(ev);
-                    else if constexpr (std::is_same_v<T, PesEvent>) c.OnPes(ev);
-                    else if constexpr (std::is_same_v<T, AccessUnit>) c.OnAccessUnit(ev);
-                    else if constexpr (std::is_same_v<T, NavPack>) c.OnNavPack(ev);
-                    else if constexpr (std::is_same_v<T, ResyncEvent>) c.OnResync(ev);
-                    else c.OnEnd(ev);
+                    if constexpr (std::is_same_v<T, PackEvent>) sink.OnPack(ev);
+                    else if constexpr (std::is_same_v<T, SystemHeaderEvent>) sink.OnSystemHeader(ev);
+                    else if constexpr (std::is_same_v<T, PesEvent>) sink.OnPes(ev);
+                    else if constexpr (std::is_same_v<T, AccessUnit>) sink.OnAccessUnit(ev);
+                    else if constexpr (std::is_same_v<T, NavPack>) sink.OnNavPack(ev);
+                    else if constexpr (std::is_same_v<T, TimeBaseEvent>) sink.OnTimeBase(ev);
+                    else if constexpr (std::is_same_v<T, ResyncEvent>) sink.OnResync(ev);
+                    else sink.OnEnd(ev);
                 },
                 e);
     }
@@ -62,6 +73,9 @@ std::string Describe(const std::vector<Finding>& findings)
         s += checks::FormatFinding(f) + "\n";
     return s;
 }
+
+// The number a finding gives the pack of model index i: the tree's "PACK #n".
+uint32_t PackNo(uint32_t index) { return index + 1; }
 
 // The one finding of `check`; fails when there is none or more than one.
 Finding Only(const std::vector<Finding>& findings, const char* check)
@@ -78,7 +92,8 @@ Finding Only(const std::vector<Finding>& findings, const char* check)
 // A program stream of 2048-byte packs at 1.2 MB/s (46080 ticks a pack), one PES each:
 // video in two packs of three (one picture per packet, decoded 0.1 s after the pack, GOPs
 // of six), MPEG audio in the third (four 500-byte frames, decoded as the packet ends).
-Script CleanStream(int packs = 60)
+// SCRs on the 27 MHz clock; ticks90: rounded down to 90 kHz, extensions 0.
+Script CleanStream(int packs = 60, bool ticks90 = false)
 {
     Script s;
     const uint32_t rate = 24000;
@@ -97,7 +112,10 @@ Script CleanStream(int packs = 60)
         p.index = k;
         p.offset = uint64_t(k) * 2048;
         p.scr27 = start + k * packTicks;
+        if (ticks90)
+            p.scr27 -= p.scr27 % 300;
         p.scrBase = p.scr27 / 300;
+        p.scrExtension = uint32_t(p.scr27 % 300);
         p.muxRate = rate;
         p.scrByteOffset = p.offset + 8;
         p.headerSize = 14;
@@ -130,7 +148,7 @@ Script CleanStream(int packs = 60)
             u.lastOffset = pes.payloadOffset + pes.payloadSize - 1;
             u.esOffset = videoEs;
             u.size = pes.payloadSize;
-            u.ptsCoded = true;
+            u.ptsCoded = u.timed = true;
             u.pts27 = u.dts27 = start + kSecond / 10 + int64_t(pictures) * pictureTicks;
             u.pts = u.dts = u.pts27 / 300;
             u.duration27 = pictureTicks;
@@ -162,6 +180,7 @@ Script CleanStream(int packs = 60)
                 u.esOffset = audioEs + at;
                 u.size = at + 1000 > pes.payloadSize ? pes.payloadSize - at : 500;
                 u.ptsCoded = at == 0;
+                u.timed = true;
                 u.pts27 = u.dts27 = packEnd + 1000 + (at / 500) * frameTicks;
                 u.pts = u.dts = u.pts27 / 300;
                 u.duration27 = frameTicks;
@@ -202,7 +221,7 @@ TEST(Checks, SystemLayer)
         Script s = CleanStream();
         s.Nth<PackEvent>(10).scr27 -= 100000;  // below pack 9's SCR
         const Finding f = Only(s.Run(), "scr-backwards");
-        EXPECT_EQ(f.pack, 10u);
+        EXPECT_EQ(f.pack, PackNo(10));
         EXPECT_EQ(f.offset, 10u * 2048);
         EXPECT_EQ(f.stream, kNoStream);
     }
@@ -211,7 +230,7 @@ TEST(Checks, SystemLayer)
         for (int k = 20; k < 60; ++k)
             s.Nth<PackEvent>(k).scr27 += kSecond;  // one jump of 1 s, then regular steps
         const auto findings = s.Run();
-        EXPECT_EQ(Only(findings, "scr-interval").pack, 20u);
+        EXPECT_EQ(Only(findings, "scr-interval").pack, PackNo(20));
     }
     {
         // Pack 29's last byte arrives 2039 bytes after its SCR byte at 1.2 MB/s, 45877.5
@@ -219,7 +238,7 @@ TEST(Checks, SystemLayer)
         Script s = CleanStream();
         const int64_t scr29 = s.Nth<PackEvent>(29).scr27;
         s.Nth<PackEvent>(30).scr27 = scr29 + 45876;
-        EXPECT_EQ(Only(s.Run(), "mux-rate-exceeded").pack, 30u);
+        EXPECT_EQ(Only(s.Run(), "mux-rate-exceeded").pack, PackNo(30));
         s.Nth<PackEvent>(30).scr27 = scr29 + 45877;
         for (const Finding& f : s.Run())
             EXPECT_STRNE(f.check, "mux-rate-exceeded");
@@ -253,7 +272,7 @@ TEST(Checks, Timestamps)
         pes.hasDts = true;
         pes.dts27 = pes.pts27 + 3000 * 300;
         const Finding f = Only(s.Run(), "dts-after-pts");
-        EXPECT_EQ(f.pack, pes.pack);
+        EXPECT_EQ(f.pack, PackNo(pes.pack));
         EXPECT_EQ(f.stream, kVideo);
     }
     {
@@ -262,7 +281,7 @@ TEST(Checks, Timestamps)
         pes.pts27 += kSecond;
         const auto findings = s.Run();
         const Finding f = Only(findings, "pts-interval");
-        EXPECT_EQ(f.pack, pes.pack);
+        EXPECT_EQ(f.pack, PackNo(pes.pack));
         EXPECT_EQ(f.stream, kAudio);
     }
     {
@@ -270,7 +289,7 @@ TEST(Checks, Timestamps)
         AccessUnit& u = s.Nth<AccessUnit>(7, IsVideoUnit);
         u.dts27 = s.Nth<AccessUnit>(6, IsVideoUnit).dts27;
         const Finding f = Only(s.Run(), "dts-backwards");
-        EXPECT_EQ(f.pack, u.pack);
+        EXPECT_EQ(f.pack, PackNo(u.pack));
         EXPECT_EQ(f.stream, kVideo);
     }
     {
@@ -340,7 +359,7 @@ TEST(Checks, DecoderBufferIsExact)
             EXPECT_STRNE(f.check, "pstd-underflow") << f.message;
         u.dts27 = u.pts27 = arrival - 1;
         const Finding f = Only(s.Run(), "pstd-underflow");
-        EXPECT_EQ(f.pack, u.pack);
+        EXPECT_EQ(f.pack, PackNo(u.pack));
         EXPECT_EQ(f.stream, kVideo);
     }
     {
@@ -374,7 +393,7 @@ TEST(Checks, ElementaryStreams)
         const auto findings = s.Run();
         const Finding f = Only(findings, "audio-frame-gap");
         EXPECT_EQ(f.offset, expectedOffset);
-        EXPECT_EQ(f.pack, expectedPack);
+        EXPECT_EQ(f.pack, PackNo(expectedPack));
         EXPECT_EQ(f.stream, kAudio);
     }
     {
@@ -383,7 +402,7 @@ TEST(Checks, ElementaryStreams)
         ASSERT_TRUE(u.ptsCoded);
         u.pts27 += 2 * u.duration27;
         u.dts27 = u.pts27;
-        EXPECT_EQ(Only(s.Run(), "audio-pts-drift").pack, u.pack);
+        EXPECT_EQ(Only(s.Run(), "audio-pts-drift").pack, PackNo(u.pack));
     }
     {
         Script s = CleanStream();
@@ -398,7 +417,7 @@ TEST(Checks, ElementaryStreams)
         AccessUnit& u = s.Nth<AccessUnit>(20, IsVideoUnit);
         u.pts27 += 34560 / 2;  // half a field
         u.dts27 = u.pts27;
-        EXPECT_EQ(Only(s.Run(), "video-pts-step").pack, u.pack);
+        EXPECT_EQ(Only(s.Run(), "video-pts-step").pack, PackNo(u.pack));
     }
 }
 
@@ -442,7 +461,7 @@ TEST(Checks, SubstreamHeader)
             u.size = 1536;
             u.duration27 = 32 * 27000;
             u.pts27 = u.dts27 = kSecond + (k - 1) * u.duration27;
-            u.ptsCoded = true;
+            u.ptsCoded = u.timed = true;
             s.events.push_back(u);
         }
     }
@@ -452,17 +471,17 @@ TEST(Checks, SubstreamHeader)
     {
         // The buffer holds the frames' bytes, not the substream headers (mplex fills DVD
         // LPCM buffers to the byte that way). Nothing is decoded before the last packet.
-        checks::StreamChecks c;
-        s.Feed(c);
-        EXPECT_EQ(c.BufferPeak(ac3), 6u * 1536);
+        Judge j;
+        s.Feed(j.pipeline.Events());
+        EXPECT_EQ(j.checks.BufferPeak(ac3), 6u * 1536);
     }
     s.Nth<PesEvent>(2).firstAccessUnit = 99;
     Finding f = Only(s.Run(), "substream-header");
-    EXPECT_EQ(f.pack, 2u);
+    EXPECT_EQ(f.pack, PackNo(2));
     EXPECT_EQ(f.stream, ac3);
     s.Nth<PesEvent>(2).firstAccessUnit = 101;
     s.Nth<PesEvent>(3).frameCount = 2;
-    EXPECT_EQ(Only(s.Run(), "substream-header").pack, 3u);
+    EXPECT_EQ(Only(s.Run(), "substream-header").pack, PackNo(3));
 }
 
 // VOBUs of a navigation pack and three video packs, one I picture each, 0.5 s apart.
@@ -529,7 +548,7 @@ TEST(Checks, DvdNavigation)
             u.lastOffset = u.lastPack * 2048 + 2047;
             u.esOffset = uint64_t(v) * (3 * 2048 - 3 * 23 - 10);
             u.size = 3 * 2048 - 3 * 23 - 10;
-            u.ptsCoded = true;
+            u.ptsCoded = u.timed = true;
             u.pts27 = u.dts27 = pts;
             u.duration27 = kSecond / 2;
             u.pictureType = 1;
@@ -565,15 +584,15 @@ TEST(Checks, DvdNavigation)
         Script s = make();
         seed.corrupt(s.Nth<NavPack>(2));
         const Finding f = Only(s.Run(), seed.check);
-        EXPECT_EQ(f.pack, 8u) << seed.check;
+        EXPECT_EQ(f.pack, PackNo(8)) << seed.check;
         EXPECT_EQ(f.stream, 0xBF) << seed.check;
     }
     {
         Script s = make();
         s.Nth<PackEvent>(6).muxRate = 25000;
-        EXPECT_EQ(Only(s.Run(), "dvd-mux-rate").pack, 6u);
+        EXPECT_EQ(Only(s.Run(), "dvd-mux-rate").pack, PackNo(6));
         std::get<StreamEnd>(s.events.back()).fileSize -= 4;
-        EXPECT_EQ(Only(s.Run(), "dvd-pack-size").pack, uint32_t(vobus * 4 - 1));
+        EXPECT_EQ(Only(s.Run(), "dvd-pack-size").pack, PackNo(vobus * 4 - 1));
     }
     {
         Script s = make();
@@ -586,22 +605,26 @@ TEST(Checks, DvdNavigation)
     }
 }
 
-// A report line has its fixed columns; totals count every occurrence.
+// A report line has its fixed columns, the pack counted from 1 as the tree counts it;
+// totals count every occurrence.
 TEST(Checks, ReportFormats)
 {
     checks::FindingLog log;
     const checks::FindingLog::Place place{3562, 7294976, kNoStream, true, 9726 * (kSecond / 1000)};
-    log.Report("scr-backwards", checks::Severity::Error, place, "SCR 9.726 s is lower than the previous pack's 9.728 s");
+    log.Report(checks::rules::kScrBackwards, place, "SCR 9.726 s is lower than the previous pack's 9.728 s");
     EXPECT_EQ(checks::FormatFinding(log.Findings()[0]),
-              "error   scr-backwards   pack 3562  @7294976  9.726 s  SCR 9.726 s is lower than the previous pack's 9.728 s");
-    log.Report("scr-backwards", checks::Severity::Error, place, "again");
-    log.Report("pstd-overflow", checks::Severity::Error, {1, 2, MakeStreamKey(0xBD, 0x80), false, 0}, "x");
+              "error   scr-backwards   pack 3563  @7294976  9.726 s  SCR 9.726 s is lower than the previous pack's 9.728 s");
+    log.Report(checks::rules::kScrBackwards, place, "again");
+    log.Report(checks::rules::kPstdOverflow, {1, 2, MakeStreamKey(0xBD, 0x80), false, 0}, "x");
     ASSERT_EQ(log.Findings().size(), 2u);
     EXPECT_EQ(log.Findings()[0].count, 2u);
-    EXPECT_EQ(checks::FormatFinding(log.Findings()[1]), "error   pstd-overflow   pack 1  @2  0xBD:0x80  x");
+    EXPECT_EQ(checks::FormatFinding(log.Findings()[1]), "error   pstd-overflow   pack 2  @2  0xBD:0x80  x");
     EXPECT_EQ(checks::FormatTotals(log), "3 errors, 0 warnings, 0 infos");
     std::string json;
     checks::WriteFindingJson(log.Findings()[1], json);
-    EXPECT_EQ(json, "{\"check\": \"pstd-overflow\", \"severity\": \"error\", \"pack\": 1, \"offset\": 2, "
+    EXPECT_EQ(json, "{\"check\": \"pstd-overflow\", \"severity\": \"error\", \"pack\": 2, \"offset\": 2, "
                     "\"stream\": \"0xBD:0x80\", \"time\": null, \"message\": \"x\", \"count\": 1}");
+    // A place no pack holds: pack 0.
+    log.Report(checks::rules::kSyncLost, {checks::FindingLog::kNoPack, 5, kNoStream, false, 0}, "y");
+    EXPECT_EQ(log.Findings().back().pack, 0u);
 }

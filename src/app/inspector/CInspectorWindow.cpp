@@ -378,11 +378,12 @@ void CInspectorWindow::SelectBytes(quint64 offset, quint64 length)
         length = packEnd > offset ? packEnd - offset : 4;
     }
     m_pBytes->ShowRange(offset, length);
+    // Packs are numbered from 1, as the tree's "PACK #n" and the findings number them.
     statusBar()->showMessage(QStringLiteral("offset %1 (0x%2), %3 bytes, pack %4")
                                  .arg(offset)
                                  .arg(offset, 0, 16)
                                  .arg(length)
-                                 .arg(pack));
+                                 .arg(pack + 1));
     if (packs.size() > 0)
         emit PackSelected(packs.offset[pack], pack);
 }

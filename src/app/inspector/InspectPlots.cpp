@@ -164,7 +164,7 @@ void FillStamps(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plot
         scr.offset = [r](size_t i) { return r->packs.offset[i]; };
         scr.size = [packLength](size_t i) { return packLength(static_cast<uint32_t>(i)); };
         scr.describe = [r](size_t i) {
-            return QStringLiteral("pack %1, SCR %2 s").arg(i).arg(r->packs.scr[i], 0, 'f', 6);
+            return QStringLiteral("pack %1, SCR %2 s").arg(i + 1).arg(r->packs.scr[i], 0, 'f', 6);
         };
         plot.AddSeries(std::move(scr));
     }
@@ -187,7 +187,7 @@ void FillStamps(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plot
         pts.describe = [r, shared](size_t i) {
             const uint32_t row = (*shared)[i];
             return QStringLiteral("pack %1, arrives %2 s, PTS %3 s, %4 s ahead")
-                .arg(r->stamps.pack[row])
+                .arg(r->stamps.pack[row] + 1)
                 .arg(r->stamps.arrival[row], 0, 'f', 3)
                 .arg(r->stamps.pts[row], 0, 'f', 3)
                 .arg(r->stamps.pts[row] - r->stamps.arrival[row], 0, 'f', 3);
@@ -334,7 +334,7 @@ void FillPictures(const std::shared_ptr<const InspectResult>& r, CPlotWidget& pl
                 .arg(row)
                 .arg(QLatin1String(names[t]))
                 .arg(video->Size(row))
-                .arg(video->Pack(row))
+                .arg(video->Pack(row) + 1)
                 .arg(video->Offset(row))
                 .arg(Seconds90(video->Dts90(row)), 0, 'f', 3);
         };
