@@ -16,8 +16,8 @@ using checks::Finding;
 namespace
 {
 
-using Event = std::variant<PackEvent, SystemHeaderEvent, PesEvent, AccessUnit, NavPack, TimeBaseEvent, ResyncEvent,
-                           StreamEnd>;
+using Event = std::variant<Container, PackEvent, SystemHeaderEvent, PesEvent, AccessUnit, NavPack, TimeBaseEvent,
+                           ResyncEvent, StreamEnd>;
 
 constexpr StreamKey kVideo = 0xE0, kAudio = 0xC0;
 constexpr int64_t kSecond = 27000000;
@@ -53,7 +53,8 @@ struct Script
             std::visit(
                 [&](const auto& ev) {
                     using T = std::decay_t<decltype(ev)>;
-                    if constexpr (std::is_same_v<T, PackEvent>) sink.OnPack(ev);
+                    if constexpr (std::is_same_v<T, Container>) sink.OnContainer(ev);
+                    else if constexpr (std::is_same_v<T, PackEvent>) sink.OnPack(ev);
                     else if constexpr (std::is_same_v<T, SystemHeaderEvent>) sink.OnSystemHeader(ev);
                     else if constexpr (std::is_same_v<T, PesEvent>) sink.OnPes(ev);
                     else if constexpr (std::is_same_v<T, AccessUnit>) sink.OnAccessUnit(ev);
@@ -627,4 +628,440 @@ TEST(Checks, ReportFormats)
     // A place no pack holds: pack 0.
     log.Report(checks::rules::kSyncLost, {checks::FindingLog::kNoPack, 5, kNoStream, false, 0}, "y");
     EXPECT_EQ(log.Findings().back().pack, 0u);
+}
+
+// ---------------------------------------------------------------------------------------
+// Time bases, streams without time stamps, the SCR's clock, clock faults
+
+namespace
+{
+
+// b after a, as a muxer's second program joined to a first: b's packs, offsets and stream
+// positions continue a's, its clock starts again. between: what comes at the join (a time
+// base event, as the demultiplexer announces one).
+Script Join(const Script& a, const Script& b, const std::vector<Event>& between)
+{
+    Script s;
+    uint32_t packs = 0;
+    uint64_t bytes = 0;
+    std::map<StreamKey, uint64_t> es, units;
+    for (const Event& e : a.events)
+    {
+        if (const auto* end = std::get_if<StreamEnd>(&e))
+        {
+            packs = end->packs;
+            bytes = end->fileSize;
+            continue;
+        }
+        if (const auto* pes = std::get_if<PesEvent>(&e))
+            es[pes->stream] += pes->payloadSize;
+        if (const auto* u = std::get_if<AccessUnit>(&e))
+            units[u->stream] = u->index + 1;
+        s.events.push_back(e);
+    }
+    s.events.insert(s.events.end(), between.begin(), between.end());
+    for (Event e : b.events)
+    {
+        if (auto* p = std::get_if<PackEvent>(&e))
+            p->index += packs, p->offset += bytes, p->scrByteOffset += bytes;
+        else if (auto* h = std::get_if<SystemHeaderEvent>(&e))
+            h->pack += packs, h->offset += bytes;
+        else if (auto* pes = std::get_if<PesEvent>(&e))
+            pes->pack += packs, pes->offset += bytes, pes->payloadOffset += bytes;
+        else if (auto* u = std::get_if<AccessUnit>(&e))
+        {
+            u->pack += packs, u->lastPack += packs, u->offset += bytes, u->lastOffset += bytes;
+            u->esOffset += es[u->stream];
+            u->index += units[u->stream];
+        }
+        else if (auto* end = std::get_if<StreamEnd>(&e))
+            end->packs += packs, end->fileSize += bytes;
+        s.events.push_back(e);
+    }
+    return s;
+}
+
+TimeBaseEvent BaseAt(uint32_t pack, TimeBaseEvent::Reason reason)
+{
+    TimeBaseEvent t;
+    t.index = 1;
+    t.reason = reason;
+    t.pack = pack;
+    t.offset = uint64_t(pack) * 2048;
+    return t;
+}
+
+std::vector<std::string> Checks(const std::vector<Finding>& findings)
+{
+    std::vector<std::string> ids;
+    for (const Finding& f : findings)
+        ids.push_back(f.check);
+    return ids;
+}
+
+using Ids = std::vector<std::string>;
+
+}  // namespace
+
+// Two clean programs one after the other, the second's clock starting again: at a time
+// base every rule starts afresh, so the join gives its one finding and nothing else.
+TEST(Checks, TimeBasesStartEveryRuleAfresh)
+{
+    const Script one = CleanStream(30), two = CleanStream(30);
+    for (const auto reason : {TimeBaseEvent::Reason::ProgramEnd, TimeBaseEvent::Reason::VobChange})
+    {
+        const auto findings = Join(one, two, {BaseAt(30, reason)}).Run();
+        EXPECT_EQ(Checks(findings), Ids{"time-base"}) << Describe(findings);
+        EXPECT_EQ(findings[0].pack, PackNo(30));
+        EXPECT_EQ(findings[0].severity, checks::Severity::Info);
+    }
+    {
+        // An SCR running back with no boundary: one error. The demultiplexer does not cut
+        // the elementary streams there, so the first program's last picture comes after
+        // the announcement: begun on the old clock, it is judged by neither.
+        Script s = Join(one, two, {BaseAt(30, TimeBaseEvent::Reason::ScrBackwards)});
+        const auto last = std::find_if(s.events.begin(), s.events.end(), [](const Event& e) {
+            const auto* u = std::get_if<AccessUnit>(&e);
+            return u && u->stream == kVideo && u->index == 19;
+        });
+        ASSERT_NE(last, s.events.end());
+        const Event unit = *last;
+        s.events.erase(last);
+        const auto at = std::find_if(s.events.begin(), s.events.end(),
+                                     [](const Event& e) { return std::holds_alternative<TimeBaseEvent>(e); });
+        s.events.insert(at + 2, unit);
+        const auto findings = s.Run();
+        EXPECT_EQ(Checks(findings), Ids{"scr-backwards"}) << Describe(findings);
+    }
+    {
+        // The same join with no announcement at all: the checks see the SCR run back
+        // themselves, and report it where it happens.
+        const auto findings = Join(one, two, {}).Run();
+        ASSERT_FALSE(findings.empty());
+        EXPECT_STREQ(findings[0].check, "scr-backwards");
+        EXPECT_EQ(findings[0].pack, PackNo(30));
+    }
+}
+
+// No buffer or timestamp rule runs on a stream before its first coded time stamp.
+TEST(Checks, StreamsWithoutTimeStamps)
+{
+    {
+        // The first 12 pictures carry no PTS and have no known time: without the rule,
+        // their decoding times of 0 would underflow the buffer one by one.
+        Script s = CleanStream();
+        for (Event& e : s.events)
+        {
+            if (auto* u = std::get_if<AccessUnit>(&e); u && u->stream == kVideo && u->index < 12)
+                u->ptsCoded = u->timed = false, u->pts27 = u->dts27 = 0;
+            if (auto* p = std::get_if<PesEvent>(&e); p && p->stream == kVideo && p->pack < 18)
+                p->hasPts = false;
+        }
+        const auto findings = s.Run();
+        EXPECT_EQ(Checks(findings), Ids{"timestamp-missing"}) << Describe(findings);
+        EXPECT_EQ(findings[0].stream, kVideo);
+        EXPECT_FALSE(findings[0].hasTime);
+    }
+    {
+        // Audio that never has one, for longer than the buffer model would hold: nothing
+        // queues, nothing is judged, one warning.
+        Script s;
+        PackEvent p;
+        p.muxRate = 25200;
+        s.events.push_back(p);
+        SystemHeaderEvent sys;
+        sys.rateBound = 25200;
+        sys.audioBound = 1;
+        sys.entryCount = 1;
+        sys.entries[0] = {0xC0, 4096};
+        s.events.push_back(sys);
+        const uint32_t packets = uint32_t(checks::BufferModel::kMaxQueued) + 10;
+        for (uint32_t k = 0; k < packets; ++k)
+        {
+            PesEvent pes;
+            pes.stream = kAudio;
+            pes.kind = Kind::MpegAudio;
+            pes.payloadOffset = 100 + uint64_t(k) * 100;
+            pes.payloadSize = 90;
+            s.events.push_back(pes);
+            AccessUnit u;
+            u.stream = kAudio;
+            u.kind = Kind::MpegAudio;
+            u.index = k;
+            u.esOffset = uint64_t(k) * 90;
+            u.size = 90;
+            u.duration27 = 1000;
+            s.events.push_back(u);
+        }
+        s.events.push_back(StreamEnd{});
+        const auto findings = s.Run();
+        EXPECT_EQ(Checks(findings), Ids{"timestamp-missing"}) << Describe(findings);
+    }
+}
+
+// The mux rate rule allows one tick of the clock the SCRs are written in.
+TEST(Checks, ScrPrecision)
+{
+    // Pack 29's last byte arrives 45877.5 ticks after its SCR; pack 30 comes 45600 ticks
+    // after it: early by less than a 90 kHz tick.
+    Script s = CleanStream(60, true);
+    const int64_t scr29 = s.Nth<PackEvent>(29).scr27;
+    s.Nth<PackEvent>(30).scr27 = scr29 + 45600;
+    s.Nth<PackEvent>(30).scrBase = (scr29 + 45600) / 300;
+    {
+        const auto findings = s.Run();
+        EXPECT_TRUE(findings.empty()) << Describe(findings);
+    }
+    {
+        // One SCR extension that is not 0 shows a 27 MHz clock: then the same pack is early.
+        Script t = s;
+        t.Nth<PackEvent>(5).scrExtension = 1;
+        t.Nth<PackEvent>(5).scr27 += 1;
+        EXPECT_EQ(Only(t.Run(), "mux-rate-exceeded").pack, PackNo(30));
+    }
+    {
+        // MPEG-1 packs have no extension: 90 kHz as well.
+        Script t = s;
+        for (Event& e : t.events)
+            if (auto* p = std::get_if<PackEvent>(&e))
+                p->mpeg2 = false;
+        EXPECT_TRUE(t.Run().empty());
+    }
+}
+
+// One time stamp out of line with its stream is one finding: the rules that follow the
+// stream's clock (decoding order, the buffer, the audio drift) take the stream's own time
+// for it and for the frames timed from it.
+TEST(Checks, ClockFaultIsReportedOnce)
+{
+    Script s = CleanStream();
+    PesEvent& pes = s.Nth<PesEvent>(5, [](const PesEvent& p) { return p.stream == kAudio; });
+    pes.pts27 += kSecond;
+    pes.pts += 90000;
+    int frames = 0;
+    for (Event& e : s.events)
+        if (auto* u = std::get_if<AccessUnit>(&e); u && u->stream == kAudio && u->pack == pes.pack)
+        {
+            u->pts27 += kSecond, u->dts27 += kSecond;
+            u->pts += 90000, u->dts += 90000;
+            ++frames;
+        }
+    ASSERT_EQ(frames, 4);
+    const auto findings = s.Run();
+    EXPECT_EQ(Checks(findings), Ids{"pts-interval"}) << Describe(findings);
+    EXPECT_EQ(findings[0].pack, PackNo(pes.pack));
+}
+
+// ---------------------------------------------------------------------------------------
+// Bounds: each is passed, says what it no longer judges, and nothing is misjudged.
+
+namespace
+{
+
+// One pack at the given SCR, a system header giving an audio buffer of 4 KiB, then
+// `packets` MPEG audio packets of one 90-byte frame each, a frame every 1000 ticks from
+// firstDts27.
+Script AudioPackets(uint32_t packets, int64_t scr27, int64_t firstDts27)
+{
+    Script s;
+    PackEvent p;
+    p.scr27 = scr27;
+    p.scrBase = uint64_t(scr27 / 300);
+    p.muxRate = 25200;
+    p.scrByteOffset = 8;
+    s.events.push_back(p);
+    SystemHeaderEvent sys;
+    sys.rateBound = 25200;
+    sys.audioBound = 1;
+    sys.entryCount = 1;
+    sys.entries[0] = {0xC0, 4096};
+    s.events.push_back(sys);
+    for (uint32_t k = 0; k < packets; ++k)
+    {
+        PesEvent pes;
+        pes.stream = kAudio;
+        pes.kind = Kind::MpegAudio;
+        pes.offset = 100 + uint64_t(k) * 100;
+        pes.payloadOffset = pes.offset + 10;
+        pes.payloadSize = 90;
+        pes.hasPts = k == 0;
+        pes.pts27 = firstDts27;
+        s.events.push_back(pes);
+        AccessUnit u;
+        u.stream = kAudio;
+        u.kind = Kind::MpegAudio;
+        u.index = k;
+        u.offset = pes.payloadOffset;
+        u.esOffset = uint64_t(k) * 90;
+        u.size = 90;
+        u.ptsCoded = k == 0;
+        u.timed = true;
+        u.dts27 = u.pts27 = firstDts27 + int64_t(k) * 1000;
+        u.duration27 = 1000;
+        s.events.push_back(u);
+    }
+    s.events.push_back(StreamEnd{100 + uint64_t(packets) * 100, 1});
+    return s;
+}
+
+}  // namespace
+
+TEST(Checks, BoundsWarnAndNeverMisjudge)
+{
+    const int64_t tenHours = 36000 * kSecond;
+    const uint32_t many = uint32_t(checks::BufferModel::kMaxQueued) + 1;
+    {
+        // Bytes that arrive ten hours after their decoding time: every unit underflows,
+        // in one episode, and the bytes of decoded units are not kept waiting for their
+        // arrival (the queue once crashed past its bound here).
+        const auto findings = AudioPackets(many, tenHours, 0).Run();
+        EXPECT_EQ(Checks(findings), Ids{"pstd-underflow"}) << Describe(findings);
+        EXPECT_EQ(findings[0].count, many);
+    }
+    {
+        // Decoding times ten hours after arrival: the buffer overflows, then more packets
+        // wait than the model keeps: it says so and judges that buffer no more.
+        const auto findings = AudioPackets(many, 0, tenHours).Run();
+        EXPECT_EQ(Checks(findings), (Ids{"pstd-overflow", "model-limit"})) << Describe(findings);
+        EXPECT_EQ(findings[1].stream, kAudio);
+    }
+    {
+        // A group of more pictures than are judged: not judged, and said so, although
+        // its temporal references run past 1023.
+        Script s;
+        s.events.push_back(Container::VideoElementary);
+        for (uint32_t k = 0; k < checks::StreamChecks::kMaxGroup + 10; ++k)
+        {
+            AccessUnit u;
+            u.stream = kVideo;
+            u.kind = Kind::Video;
+            u.index = k;
+            u.offset = uint64_t(k) * 100;
+            u.size = 100;
+            u.pictureType = k == 0 ? 1 : 2;
+            u.temporalReference = uint16_t(k & 1023);
+            u.gopStart = k == 0;
+            s.events.push_back(u);
+        }
+        AccessUnit next;
+        next.stream = kVideo;
+        next.kind = Kind::Video;
+        next.gopStart = true;
+        s.events.push_back(next);
+        s.events.push_back(StreamEnd{});
+        const auto findings = s.Run();
+        EXPECT_EQ(Checks(findings), Ids{"model-limit"}) << Describe(findings);
+        EXPECT_EQ(findings[0].pack, 0u);  // no system layer, no pack
+    }
+    {
+        // AC-3 packets whose substream headers announce frames that never come.
+        Script s;
+        PackEvent p;
+        p.muxRate = 25200;
+        s.events.push_back(p);
+        SystemHeaderEvent sys;
+        sys.rateBound = 25200;
+        sys.entryCount = 1;
+        sys.entries[0] = {0xBD, 58 * 1024};
+        s.events.push_back(sys);
+        for (uint32_t k = 0; k < checks::StreamChecks::kMaxSubHeaders + 20; ++k)
+        {
+            PesEvent pes;
+            pes.stream = MakeStreamKey(0xBD, 0x80);
+            pes.kind = Kind::Ac3;
+            pes.offset = 100 + uint64_t(k) * 40;
+            pes.payloadOffset = pes.offset + 13;
+            pes.payloadSize = 10;
+            pes.hasSubHeader = true;
+            pes.frameCount = 1;
+            pes.firstAccessUnit = 1;
+            s.events.push_back(pes);
+        }
+        s.events.push_back(StreamEnd{});
+        const auto findings = s.Run();
+        EXPECT_EQ(Checks(findings), Ids{"model-limit"}) << Describe(findings);
+    }
+    {
+        // Navigation packs far ahead of their pictures: the first VOBU's picture comes only
+        // after more VOBUs than wait, so that VOBU is judged without it, on what it
+        // knows: its reference frame address is not taken for wrong.
+        Script s;
+        const uint32_t vobus = uint32_t(checks::DvdChecks::kMaxVobus) + 6;
+        AccessUnit late;
+        for (uint32_t v = 0; v < vobus; ++v)
+        {
+            for (uint32_t j = 0; j < 4; ++j)
+            {
+                const uint32_t k = v * 4 + j;
+                PackEvent p;
+                p.index = k;
+                p.offset = uint64_t(k) * 2048;
+                p.scr27 = k * kSecond / 8;
+                p.muxRate = 25200;
+                p.scrByteOffset = p.offset + 8;
+                s.events.push_back(p);
+                if (j == 0)
+                {
+                    NavPack n;
+                    n.pack = k;
+                    n.offset = p.offset;
+                    n.hasPci = n.hasDsi = true;
+                    n.pciLbn = n.dsiLbn = k;
+                    n.vobuSPtm = v * 45000;
+                    n.vobuEPtm = (v + 1) * 45000;
+                    n.vobuEa = 3;
+                    n.ref1Ea = v == 0 ? 3 : 0;
+                    n.nextVobu = v + 1 < vobus ? 4 : 0x3FFFFFFF;
+                    n.prevVobu = v > 0 ? 4 : 0x3FFFFFFF;
+                    s.events.push_back(n);
+                }
+            }
+            if (v == 0)
+            {
+                // The stream's video shows in the first VOBU, its picture arrives last.
+                late.stream = kVideo;
+                late.kind = Kind::Video;
+                late.pack = 1;
+                late.offset = 2048 + 40;
+                late.lastPack = 3;
+                late.lastOffset = 4 * 2048 - 1;
+                late.pictureType = 1;
+                late.timed = late.ptsCoded = true;
+                late.pts27 = 0;
+                late.duration27 = kSecond / 2;
+            }
+        }
+        s.events.push_back(late);
+        s.events.push_back(StreamEnd{uint64_t(vobus) * 4 * 2048, vobus * 4});
+        const auto findings = s.Run();
+        EXPECT_EQ(Checks(findings), Ids{"model-limit"}) << Describe(findings);
+        EXPECT_EQ(findings[0].stream, 0xBF);
+    }
+    {
+        // More episodes of one rule and stream than are kept: the last kept one counts
+        // the rest, the totals count them all.
+        Script s = CleanStream();
+        int bad = 0, video = 0;
+        for (Event& e : s.events)
+            if (auto* pes = std::get_if<PesEvent>(&e); pes && pes->stream == kVideo)
+                if (video++ % 2 == 0)  // every other video packet: one episode each
+                {
+                    pes->hasDts = true;
+                    pes->dts27 = pes->pts27 + 300;
+                    ++bad;
+                }
+        Script longer = s;
+        for (int copy = 0; copy < 6; ++copy)
+            longer = Join(longer, s, {BaseAt(0, TimeBaseEvent::Reason::ProgramEnd)});
+        Judge j;
+        longer.Feed(j.pipeline.Events());
+        uint64_t kept = 0, counted = 0;
+        for (const Finding& f : j.checks.Log().Findings())
+            if (std::string(f.check) == "dts-after-pts")
+                ++kept, counted += f.count;
+        ASSERT_GT(7 * bad, int(checks::FindingLog::kMaxPerCheck));
+        EXPECT_EQ(kept, checks::FindingLog::kMaxPerCheck);
+        EXPECT_EQ(counted, uint64_t(7 * bad));
+        EXPECT_EQ(j.checks.Log().Total(checks::Severity::Error), uint64_t(7 * bad));
+    }
 }
