@@ -451,7 +451,9 @@ bool StreamChecks::TimeUnit(Stream& s, const model::AccessUnit& unit, model::Acc
             s.model->Discard(esEnd);
         return false;
     }
-    if (s.baseUnits == 0 && !unit.ptsCoded)
+    // Times are unknown only where no coded time stamp came before in this time base (an
+    // SCR that runs back leaves the stream's own times as they were).
+    if (s.baseUnits == 0 && !unit.timed)
         m_log.Report(rules::kTimestampMissing, PlaceOf(unit.pack, unit.offset, unit.stream, false, 0),
                      "the stream's first access unit has no PTS: its times are unknown until its first one, and "
                      "its buffer and timestamps are not checked before");
