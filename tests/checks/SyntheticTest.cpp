@@ -295,7 +295,8 @@ TEST(Checks, Timestamps)
     }
     {
         Script s = CleanStream();
-        s.Nth<AccessUnit>(0, IsAudioUnit).ptsCoded = false;
+        AccessUnit& first = s.Nth<AccessUnit>(0, IsAudioUnit);
+        first.ptsCoded = first.timed = false;
         EXPECT_EQ(Only(s.Run(), "timestamp-missing").stream, kAudio);
     }
 }

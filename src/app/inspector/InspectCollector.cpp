@@ -110,14 +110,15 @@ void InspectCollector::OnLevel(model::StreamKey stream, int64_t time27, uint64_t
     const int64_t slice = time27 >= 0 ? time27 / kSlice27 : (time27 + 1) / kSlice27 - 1;
     if (c.open && slice != c.slice)
         c.Flush();
-    const Curve::Point p{time27, level};
     if (!c.open)
     {
         c.open = true;
         c.slice = slice;
-        c.low = c.high = c.last = p;
+        c.seq = 0;
+        c.low = c.high = c.last = {time27, level, 0};
         return;
     }
+    const Curve::Point p{time27, level, ++c.seq};
     if (p.bytes < c.low.bytes)
         c.low = p;
     if (p.bytes > c.high.bytes)
@@ -133,10 +134,10 @@ void InspectCollector::Curve::Flush()
     // The slice's lowest, highest and last levels in the order they came: the curve keeps
     // its envelope and ends each slice where the buffer really stood.
     Point points[3] = {low, high, last};
-    std::stable_sort(points, points + 3, [](const Point& a, const Point& b) { return a.time27 < b.time27; });
+    std::sort(points, points + 3, [](const Point& a, const Point& b) { return a.seq < b.seq; });
     for (int i = 0; i < 3; ++i)
     {
-        if (i > 0 && points[i].time27 == points[i - 1].time27 && points[i].bytes == points[i - 1].bytes)
+        if (i > 0 && points[i].seq == points[i - 1].seq)
             continue;
         // Levels come in time order; a pack whose SCR comes early must not turn the time
         // axis back.

@@ -53,8 +53,10 @@ private:
         {
             int64_t time27;
             uint32_t bytes;
+            uint32_t seq;   // its place among the slice's levels
         };
         Point low{}, high{}, last{};
+        uint32_t seq = 0;
         void Flush();
     };
 
