@@ -456,6 +456,53 @@ TEST(RealChecks, FirstUnitsWithoutTimeStamps)
 }
 
 // ---------------------------------------------------------------------------------------
+// Clocks hours apart
+
+namespace
+{
+
+// 65,537 MP2 packets of one frame each (24 ms), six to a pack; the packs' SCRs run
+// `ahead` 90 kHz ticks ahead of the frames' PTS (behind where negative).
+Bytes AudioAhead(int64_t ahead)
+{
+    StreamWriter w;
+    uint32_t seed = 9;
+    const uint64_t first = 43200ull * 90000;  // 12 h: room for a clock ten hours either side
+    for (uint32_t k = 0; k < 65537; ++k)
+    {
+        const uint64_t pts = first + uint64_t(k) * 2160;
+        if (k % 6 == 0)
+        {
+            w.PackHeader(uint64_t(int64_t(pts) + ahead), 0, 25200);
+            if (k == 0)
+                w.SystemHeader({{0xC0, 0, 32}}, 25200, 1, 0);
+        }
+        PesOptions o;
+        o.pts = pts;
+        w.PesPacket(0xC0, StreamWriter::Mp2Frame(6, 1, false, seed), o);  // 96 kbit/s at 48 kHz
+    }
+    return w.bytes;
+}
+
+}  // namespace
+
+// Packets that arrive ten hours after their frames are decoded (this crashed the checks
+// once), and frames decoded ten hours after their packets arrive: the fault is found,
+// the buffer model's queue stays within its bound, nothing crashes.
+TEST(RealChecks, ClocksHoursApart)
+{
+    const int64_t tenHours = int64_t{36000} * 90000;
+    {
+        const auto findings = Check(AudioAhead(tenHours));
+        EXPECT_EQ(Ids(findings), std::set<std::string>{"pstd-underflow"}) << Describe(findings);
+    }
+    {
+        const auto findings = Check(AudioAhead(-tenHours));
+        EXPECT_EQ(Ids(findings), (std::set<std::string>{"pstd-overflow", "model-limit"})) << Describe(findings);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
 // Muxers with faults of their own
 
 // mencoder (-of mpeg) and GStreamer's mpegpsmux write streams that break the standard's
