@@ -22,11 +22,6 @@ __int128 FloorDiv(__int128 a, __int128 b)
     return q;
 }
 
-std::string Name(model::StreamKey stream)
-{
-    return StreamName(stream);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -81,7 +76,7 @@ void BufferModel::Stop(const char* what, const FindingLog::Place& place)
     m_log.Note(rules::kModelLimit, place, [&] {
         return Format("decoder buffer of %s: more than %zu %s wait to be decoded (decoding times far after their "
                       "arrival); the buffer is not judged from here on",
-                      Name(m_stream).c_str(), kMaxQueued, what);
+                      StreamName(m_stream).c_str(), kMaxQueued, what);
     });
     m_segments.clear();
     m_units.clear();
@@ -219,20 +214,14 @@ void BufferModel::Remove()
     m_lastDecode = unit.decode27;
     const uint64_t unitStart = m_removed;
 
-    if (m_arrived < unit.esEnd)
-    {
-        const uint64_t present = m_arrived > unitStart ? m_arrived - unitStart : 0;
-        FindingLog::Place place{unit.pack, unit.offset, m_stream, true, unit.decode27};
-        m_log.Report(rules::kPstdUnderflow, place,
-                     [&] { return Format("access unit %" PRIu64 " has %" PRIu64 " of its %" PRIu64
-                            " bytes in the buffer at its decoding time %.6f s",
-                            unit.index, present, unit.esEnd > unitStart ? unit.esEnd - unitStart : 0,
-                            Seconds27(unit.decode27)); });
-    }
-    else
-    {
-        m_log.Pass(rules::kPstdUnderflow, m_stream);
-    }
+    const uint64_t present = m_arrived > unitStart ? m_arrived - unitStart : 0;
+    m_log.Judge(rules::kPstdUnderflow, m_arrived < unit.esEnd, {unit.pack, unit.offset, m_stream, true, unit.decode27},
+                [&] {
+                    return Format("access unit %" PRIu64 " has %" PRIu64 " of its %" PRIu64
+                                  " bytes in the buffer at its decoding time %.6f s",
+                                  unit.index, present, unit.esEnd > unitStart ? unit.esEnd - unitStart : 0,
+                                  Seconds27(unit.decode27));
+                });
 
     // The oldest byte leaving: the first one not yet removed, if it has arrived. Arrived
     // segments leave the queue once decoded, so the front one holds it.
@@ -242,18 +231,11 @@ void BufferModel::Remove()
         const Segment& s = m_segments.front();
         const int64_t arrival = ArrivalTime27(s, unitStart);
         const int64_t wait = unit.decode27 - arrival;
-        if (wait > kOneSecond27)
-        {
-            FindingLog::Place place{s.a.pack, s.a.fileOffset + (unitStart - s.esStart), m_stream, true,
-                                    unit.decode27};
-            m_log.Report(rules::kMuxDelay, place,
-                         [&] { return Format("a byte stays %.3f s in the buffer (arrives at %.6f s, decoded at %.6f s)",
-                                Seconds27(wait), Seconds27(arrival), Seconds27(unit.decode27)); });
-        }
-        else
-        {
-            m_log.Pass(rules::kMuxDelay, m_stream);
-        }
+        m_log.Judge(rules::kMuxDelay, wait > kOneSecond27,
+                    {s.a.pack, s.a.fileOffset + (unitStart - s.esStart), m_stream, true, unit.decode27}, [&] {
+                        return Format("a byte stays %.3f s in the buffer (arrives at %.6f s, decoded at %.6f s)",
+                                      Seconds27(wait), Seconds27(arrival), Seconds27(unit.decode27));
+                    });
     }
     m_removed = std::max(m_removed, unit.esEnd);
     if (m_observer)

@@ -14,6 +14,8 @@ constexpr uint64_t kBlock = 2048;
 constexpr uint32_t kDvdMuxRate = 25200;           // 10.08 Mbit/s
 constexpr uint32_t kEndOfCell = 0x3FFFFFFF;       // VOBU search pointer: none
 constexpr model::StreamKey kNavStream = mpeg::kPrivateStream2;
+constexpr int64_t kTick = mpeg::kTicks27Per90;    // 27 MHz ticks of a 90 kHz time
+constexpr int64_t kSecond90 = mpeg::kClock90;
 
 bool IsPlaceholder(const model::NavPack& n)
 {
@@ -291,17 +293,18 @@ void DvdChecks::CheckVobuTimes(const Vobu& v, bool last, const FindingLog::Place
     const model::NavPack& n = v.nav;
     if (n.hasPci && v.pictures > 0)
     {
-        const uint32_t first = static_cast<uint32_t>(v.firstPts27 / 300);
+        const uint32_t first = static_cast<uint32_t>(v.firstPts27 / kTick);
         // The end of the last picture need not fall on a 90 kHz tick (fields at 29.97 Hz).
-        const uint32_t end = static_cast<uint32_t>((v.endPts27 + 150) / 300);
+        const uint32_t end = static_cast<uint32_t>((v.endPts27 + kTick / 2) / kTick);
         const auto off = [](uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) > 1 || static_cast<int32_t>(b - a) > 1; };
         // The last VOBU of a VOB may run on to the end of the audio (dvdauthor's way), not
         // beyond a second.
         const bool endOk = !off(n.vobuEPtm, end) ||
-                           (last && static_cast<int32_t>(n.vobuEPtm - end) > 0 && n.vobuEPtm - end <= 90000);
+                           (last && static_cast<int32_t>(n.vobuEPtm - end) > 0 && n.vobuEPtm - end <= kSecond90);
         m_log.Judge(rules::kDvdVobuPtm, off(n.vobuSPtm, first) || !endOk, place, [&] {
             return Format("vobu_s_ptm %.6f s, vobu_e_ptm %.6f s; the VOBU's video runs from %.6f s to %.6f s",
-                          n.vobuSPtm / 90000.0, n.vobuEPtm / 90000.0, Seconds27(v.firstPts27), Seconds27(v.endPts27));
+                          mpeg::Seconds90(n.vobuSPtm), mpeg::Seconds90(n.vobuEPtm), Seconds27(v.firstPts27),
+                          Seconds27(v.endPts27));
         });
     }
     // A still (its picture ends a sequence: a slide show's VOBUs) is shown as long as
@@ -309,8 +312,8 @@ void DvdChecks::CheckVobuTimes(const Vobu& v, bool last, const FindingLog::Place
     if (n.hasPci && !last && !v.sequenceEnd)
     {
         const int64_t length = static_cast<int32_t>(n.vobuEPtm - n.vobuSPtm);
-        m_log.Judge(rules::kDvdVobuDuration, length < 36000 || length > 90000, place,
-                    [&] { return Format("VOBU of %.3f s, outside 0.4 to 1.0 s", length / 90000.0); });
+        m_log.Judge(rules::kDvdVobuDuration, length < kSecond90 * 4 / 10 || length > kSecond90, place,
+                    [&] { return Format("VOBU of %.3f s, outside 0.4 to 1.0 s", mpeg::Seconds90(length)); });
     }
 }
 

@@ -588,7 +588,7 @@ void StreamChecks::CheckVideoUnit(Stream& s, const model::AccessUnit& unit, bool
             // Coded times are rounded to 90 kHz: allow two ticks.
             const int64_t step = std::llabs(unit.pts27 - s.prevPts27);
             const int64_t rest = step % s.fieldPeriod27;
-            m_log.Judge(rules::kVideoPtsStep, std::min(rest, s.fieldPeriod27 - rest) > 600,
+            m_log.Judge(rules::kVideoPtsStep, std::min(rest, s.fieldPeriod27 - rest) > 2 * mpeg::kTicks27Per90,
                         PlaceOf(unit.pack, unit.offset, unit.stream, true, unit.pts27), [&] {
                             return Format("PTS step %.6f s (from %.6f s) is not a whole number of field periods of "
                                           "%.6f s",

@@ -598,7 +598,7 @@ void CDemuxer::FollowTimeBase(PackEvent& e)
         t.offset = e.offset;
         t.previousVobId = m_vobId;
         t.vobId = m_packIsNav ? m_packVobId : m_vobId;
-        t.scr27 = static_cast<int64_t>(e.scrBase) * 300 + e.scrExtension;
+        t.scr27 = static_cast<int64_t>(e.scrBase) * mpeg::kTicks27Per90 + e.scrExtension;
         t.previousScr27 = m_lastScr27;
         if (t.reason != TimeBaseEvent::Reason::ScrBackwards)
         {
@@ -611,7 +611,7 @@ void CDemuxer::FollowTimeBase(PackEvent& e)
             for (auto& [key, state] : m_streams)
                 state.unwrap = CTimeUnwrap();
             m_scrUnwrap = CTimeUnwrap();
-            e.scr27 = m_scrUnwrap(e.scrBase) * 300 + e.scrExtension;
+            e.scr27 = m_scrUnwrap(e.scrBase) * mpeg::kTicks27Per90 + e.scrExtension;
         }
         m_basePacks = 0;
         // A new program stream numbers its VOBs afresh.

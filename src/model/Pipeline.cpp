@@ -38,74 +38,43 @@ void CPipeline::Run(const uint8_t* data, size_t size)
 
 // ---------------------------------------------------------------------------- the events
 
+template <class Event>
+void CPipeline::Each(void (IModelSink::*on)(Event), std::type_identity_t<Event> e)
+{
+    for (IModelSink* sink : m_sinks)
+        (sink->*on)(e);
+}
+
 void CPipeline::OnContainer(Container c)
 {
     m_context.Take(c);
-    for (IModelSink* sink : m_sinks)
-        sink->OnContainer(c);
+    Each(&IModelSink::OnContainer, c);
 }
 
 void CPipeline::OnPack(const PackEvent& e)
 {
     m_context.Take(e);
-    for (IModelSink* sink : m_sinks)
-        sink->OnPack(e);
+    Each(&IModelSink::OnPack, e);
 }
 
 void CPipeline::OnSystemHeader(const SystemHeaderEvent& e)
 {
     m_context.Take(e);
-    for (IModelSink* sink : m_sinks)
-        sink->OnSystemHeader(e);
-}
-
-void CPipeline::OnPes(const PesEvent& e)
-{
-    for (IModelSink* sink : m_sinks)
-        sink->OnPes(e);
-}
-
-void CPipeline::OnSequence(const SequenceEvent& e)
-{
-    for (IModelSink* sink : m_sinks)
-        sink->OnSequence(e);
-}
-
-void CPipeline::OnAccessUnit(const AccessUnit& e)
-{
-    for (IModelSink* sink : m_sinks)
-        sink->OnAccessUnit(e);
-}
-
-void CPipeline::OnNavPack(const NavPack& e)
-{
-    for (IModelSink* sink : m_sinks)
-        sink->OnNavPack(e);
-}
-
-void CPipeline::OnProgramEnd(const ProgramEndEvent& e)
-{
-    for (IModelSink* sink : m_sinks)
-        sink->OnProgramEnd(e);
+    Each(&IModelSink::OnSystemHeader, e);
 }
 
 void CPipeline::OnTimeBase(const TimeBaseEvent& e)
 {
     m_context.Take(e);
-    for (IModelSink* sink : m_sinks)
-        sink->OnTimeBase(e);
+    Each(&IModelSink::OnTimeBase, e);
 }
 
-void CPipeline::OnResync(const ResyncEvent& e)
-{
-    for (IModelSink* sink : m_sinks)
-        sink->OnResync(e);
-}
-
-void CPipeline::OnEnd(const StreamEnd& e)
-{
-    for (IModelSink* sink : m_sinks)
-        sink->OnEnd(e);
-}
+void CPipeline::OnPes(const PesEvent& e) { Each(&IModelSink::OnPes, e); }
+void CPipeline::OnSequence(const SequenceEvent& e) { Each(&IModelSink::OnSequence, e); }
+void CPipeline::OnAccessUnit(const AccessUnit& e) { Each(&IModelSink::OnAccessUnit, e); }
+void CPipeline::OnNavPack(const NavPack& e) { Each(&IModelSink::OnNavPack, e); }
+void CPipeline::OnProgramEnd(const ProgramEndEvent& e) { Each(&IModelSink::OnProgramEnd, e); }
+void CPipeline::OnResync(const ResyncEvent& e) { Each(&IModelSink::OnResync, e); }
+void CPipeline::OnEnd(const StreamEnd& e) { Each(&IModelSink::OnEnd, e); }
 
 }  // namespace model

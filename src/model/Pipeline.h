@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 class CInput;
@@ -53,6 +54,9 @@ private:
     void OnTimeBase(const TimeBaseEvent& e) override;
     void OnResync(const ResyncEvent& e) override;
     void OnEnd(const StreamEnd& e) override;
+    // Hands an event the context has taken in to every sink.
+    template <class Event>
+    void Each(void (IModelSink::*on)(Event), std::type_identity_t<Event> e);
 
     CStreamContext m_context;
     CDemuxer m_demuxer;

@@ -16,6 +16,7 @@ namespace
 {
 using mpeg::kMask33;
 constexpr uint64_t kClock27 = mpeg::kClock27;
+constexpr int64_t kTick = mpeg::kTicks27Per90;  // 27 MHz ticks of a 90 kHz time
 constexpr size_t kMaxStamps = 64;
 }  // namespace
 
@@ -114,8 +115,8 @@ void CUnitAssembler::Deliver(AccessUnit& unit, const Stamp* stamp, uint64_t dura
         unit.dtsCoded = stamp->hasDts;
         unit.pts = stamp->pts & kMask33;
         unit.dts = stamp->hasDts ? stamp->dts & kMask33 : unit.pts;
-        unit.pts27 = pts90 * 300;
-        unit.dts27 = stamp->hasDts ? dts90 * 300 : unit.pts27;
+        unit.pts27 = pts90 * kTick;
+        unit.dts27 = stamp->hasDts ? dts90 * kTick : unit.pts27;
         m_remainder = 0;
         m_haveTime = true;
         OnCodedPts(unit);
@@ -124,8 +125,8 @@ void CUnitAssembler::Deliver(AccessUnit& unit, const Stamp* stamp, uint64_t dura
     {
         unit.dts27 = m_nextDts27;
         unit.pts27 = DerivePts27(unit, unit.dts27);
-        unit.pts = static_cast<uint64_t>(unit.pts27 / 300) & kMask33;
-        unit.dts = static_cast<uint64_t>(unit.dts27 / 300) & kMask33;
+        unit.pts = static_cast<uint64_t>(unit.pts27 / kTick) & kMask33;
+        unit.dts = static_cast<uint64_t>(unit.dts27 / kTick) & kMask33;
     }
     unit.timed = m_haveTime;
     if (m_haveTime)
@@ -439,7 +440,7 @@ protected:
             m_unit.displayStop = spu.m_nStopDelay;
             Place(m_unit, m_unitStart, m_unitStart + m_bytes.size());
             const uint64_t shown = spu.m_bStop && spu.m_nStopDelay > spu.m_nStartDelay
-                ? uint64_t{spu.m_nStopDelay - spu.m_nStartDelay} * 300 : 0;
+                ? uint64_t{spu.m_nStopDelay - spu.m_nStartDelay} * kTick : 0;
             Deliver(m_unit, m_hasStamp ? &m_stamp : nullptr, shown, 1);
             m_bytes.clear();
         }

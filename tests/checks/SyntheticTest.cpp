@@ -486,6 +486,34 @@ TEST(Checks, SubstreamHeader)
     EXPECT_EQ(Only(s.Run(), "substream-header").pack, PackNo(3));
 }
 
+// DVD pack k of VOBUs of four packs: 2048 bytes, at 10.08 Mbit/s, 1/8 s apart.
+PackEvent DvdPack(uint32_t k)
+{
+    PackEvent p;
+    p.index = k;
+    p.offset = uint64_t(k) * 2048;
+    p.scr27 = k * kSecond / 8;
+    p.muxRate = 25200;
+    p.scrByteOffset = p.offset + 8;
+    return p;
+}
+
+// The navigation pack of VOBU v (of `vobus`), in pack 4 v: its address, its last pack
+// three blocks on, links to its neighbours four blocks away; times and reference
+// frames are the caller's.
+NavPack DvdNav(uint32_t v, uint32_t vobus)
+{
+    NavPack n;
+    n.pack = v * 4;
+    n.offset = uint64_t(n.pack) * 2048;
+    n.hasPci = n.hasDsi = true;
+    n.pciLbn = n.dsiLbn = n.pack;
+    n.vobuEa = 3;
+    n.nextVobu = v + 1 < vobus ? 4 : 0x3FFFFFFF;
+    n.prevVobu = v > 0 ? 4 : 0x3FFFFFFF;
+    return n;
+}
+
 // VOBUs of a navigation pack and three video packs, one I picture each, 0.5 s apart.
 TEST(Checks, DvdNavigation)
 {
@@ -504,28 +532,16 @@ TEST(Checks, DvdNavigation)
             for (int j = 0; j < 4; ++j)
             {
                 const int k = v * 4 + j;
-                PackEvent p;
-                p.index = k;
-                p.offset = uint64_t(k) * 2048;
-                p.scr27 = k * kSecond / 8;
-                p.muxRate = 25200;
-                p.scrByteOffset = p.offset + 8;
+                const PackEvent p = DvdPack(k);
                 s.events.push_back(p);
                 if (k == 0)
                     s.events.push_back(sys);
                 if (j == 0)
                 {
-                    NavPack n;
-                    n.pack = k;
-                    n.offset = p.offset;
-                    n.hasPci = n.hasDsi = true;
-                    n.pciLbn = n.dsiLbn = k;
+                    NavPack n = DvdNav(v, vobus);
                     n.vobuSPtm = uint32_t(pts / 300);
                     n.vobuEPtm = uint32_t((pts + kSecond / 2) / 300);
-                    n.vobuEa = 3;
                     n.ref1Ea = 3;
-                    n.nextVobu = v + 1 < vobus ? 4 : 0x3FFFFFFF;
-                    n.prevVobu = v > 0 ? 4 : 0x3FFFFFFF;
                     s.events.push_back(n);
                     continue;
                 }
@@ -744,6 +760,57 @@ TEST(Checks, TimeBasesStartEveryRuleAfresh)
     }
 }
 
+namespace
+{
+
+// One pack at the given SCR, a system header giving an audio buffer of 4 KiB, then
+// `packets` MPEG audio packets of one 90-byte frame each, a frame every 1000 ticks from
+// firstDts27; timed false: no time stamps at all.
+Script AudioPackets(uint32_t packets, int64_t scr27, int64_t firstDts27, bool timed = true)
+{
+    Script s;
+    PackEvent p;
+    p.scr27 = scr27;
+    p.scrBase = uint64_t(scr27 / 300);
+    p.muxRate = 25200;
+    p.scrByteOffset = 8;
+    s.events.push_back(p);
+    SystemHeaderEvent sys;
+    sys.rateBound = 25200;
+    sys.audioBound = 1;
+    sys.entryCount = 1;
+    sys.entries[0] = {0xC0, 4096};
+    s.events.push_back(sys);
+    for (uint32_t k = 0; k < packets; ++k)
+    {
+        PesEvent pes;
+        pes.stream = kAudio;
+        pes.kind = Kind::MpegAudio;
+        pes.offset = 100 + uint64_t(k) * 100;
+        pes.payloadOffset = pes.offset + 10;
+        pes.payloadSize = 90;
+        pes.hasPts = timed && k == 0;
+        pes.pts27 = firstDts27;
+        s.events.push_back(pes);
+        AccessUnit u;
+        u.stream = kAudio;
+        u.kind = Kind::MpegAudio;
+        u.index = k;
+        u.offset = pes.payloadOffset;
+        u.esOffset = uint64_t(k) * 90;
+        u.size = 90;
+        u.ptsCoded = timed && k == 0;
+        u.timed = timed;
+        u.dts27 = u.pts27 = firstDts27 + int64_t(k) * 1000;
+        u.duration27 = 1000;
+        s.events.push_back(u);
+    }
+    s.events.push_back(StreamEnd{100 + uint64_t(packets) * 100, 1});
+    return s;
+}
+
+}  // namespace
+
 // No buffer or timestamp rule runs on a stream before its first coded time stamp.
 TEST(Checks, StreamsWithoutTimeStamps)
 {
@@ -766,35 +833,7 @@ TEST(Checks, StreamsWithoutTimeStamps)
     {
         // Audio that never has one, for longer than the buffer model would hold: nothing
         // queues, nothing is judged, one warning.
-        Script s;
-        PackEvent p;
-        p.muxRate = 25200;
-        s.events.push_back(p);
-        SystemHeaderEvent sys;
-        sys.rateBound = 25200;
-        sys.audioBound = 1;
-        sys.entryCount = 1;
-        sys.entries[0] = {0xC0, 4096};
-        s.events.push_back(sys);
-        const uint32_t packets = uint32_t(checks::BufferModel::kMaxQueued) + 10;
-        for (uint32_t k = 0; k < packets; ++k)
-        {
-            PesEvent pes;
-            pes.stream = kAudio;
-            pes.kind = Kind::MpegAudio;
-            pes.payloadOffset = 100 + uint64_t(k) * 100;
-            pes.payloadSize = 90;
-            s.events.push_back(pes);
-            AccessUnit u;
-            u.stream = kAudio;
-            u.kind = Kind::MpegAudio;
-            u.index = k;
-            u.esOffset = uint64_t(k) * 90;
-            u.size = 90;
-            u.duration27 = 1000;
-            s.events.push_back(u);
-        }
-        s.events.push_back(StreamEnd{});
+        const Script s = AudioPackets(uint32_t(checks::BufferModel::kMaxQueued) + 10, 0, 0, false);
         const auto findings = s.Run();
         EXPECT_EQ(Checks(findings), Ids{"timestamp-missing"}) << Describe(findings);
     }
@@ -855,57 +894,6 @@ TEST(Checks, ClockFaultIsReportedOnce)
 
 // ---------------------------------------------------------------------------------------
 // Bounds: each is passed, says what it no longer judges, and nothing is misjudged.
-
-namespace
-{
-
-// One pack at the given SCR, a system header giving an audio buffer of 4 KiB, then
-// `packets` MPEG audio packets of one 90-byte frame each, a frame every 1000 ticks from
-// firstDts27.
-Script AudioPackets(uint32_t packets, int64_t scr27, int64_t firstDts27)
-{
-    Script s;
-    PackEvent p;
-    p.scr27 = scr27;
-    p.scrBase = uint64_t(scr27 / 300);
-    p.muxRate = 25200;
-    p.scrByteOffset = 8;
-    s.events.push_back(p);
-    SystemHeaderEvent sys;
-    sys.rateBound = 25200;
-    sys.audioBound = 1;
-    sys.entryCount = 1;
-    sys.entries[0] = {0xC0, 4096};
-    s.events.push_back(sys);
-    for (uint32_t k = 0; k < packets; ++k)
-    {
-        PesEvent pes;
-        pes.stream = kAudio;
-        pes.kind = Kind::MpegAudio;
-        pes.offset = 100 + uint64_t(k) * 100;
-        pes.payloadOffset = pes.offset + 10;
-        pes.payloadSize = 90;
-        pes.hasPts = k == 0;
-        pes.pts27 = firstDts27;
-        s.events.push_back(pes);
-        AccessUnit u;
-        u.stream = kAudio;
-        u.kind = Kind::MpegAudio;
-        u.index = k;
-        u.offset = pes.payloadOffset;
-        u.esOffset = uint64_t(k) * 90;
-        u.size = 90;
-        u.ptsCoded = k == 0;
-        u.timed = true;
-        u.dts27 = u.pts27 = firstDts27 + int64_t(k) * 1000;
-        u.duration27 = 1000;
-        s.events.push_back(u);
-    }
-    s.events.push_back(StreamEnd{100 + uint64_t(packets) * 100, 1});
-    return s;
-}
-
-}  // namespace
 
 TEST(Checks, BoundsWarnAndNeverMisjudge)
 {
@@ -993,27 +981,13 @@ TEST(Checks, BoundsWarnAndNeverMisjudge)
         {
             for (uint32_t j = 0; j < 4; ++j)
             {
-                const uint32_t k = v * 4 + j;
-                PackEvent p;
-                p.index = k;
-                p.offset = uint64_t(k) * 2048;
-                p.scr27 = k * kSecond / 8;
-                p.muxRate = 25200;
-                p.scrByteOffset = p.offset + 8;
-                s.events.push_back(p);
+                s.events.push_back(DvdPack(v * 4 + j));
                 if (j == 0)
                 {
-                    NavPack n;
-                    n.pack = k;
-                    n.offset = p.offset;
-                    n.hasPci = n.hasDsi = true;
-                    n.pciLbn = n.dsiLbn = k;
+                    NavPack n = DvdNav(v, vobus);
                     n.vobuSPtm = v * 45000;
                     n.vobuEPtm = (v + 1) * 45000;
-                    n.vobuEa = 3;
                     n.ref1Ea = v == 0 ? 3 : 0;
-                    n.nextVobu = v + 1 < vobus ? 4 : 0x3FFFFFFF;
-                    n.prevVobu = v > 0 ? 4 : 0x3FFFFFFF;
                     s.events.push_back(n);
                 }
             }

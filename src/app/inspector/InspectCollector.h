@@ -11,6 +11,7 @@
 #include "model/ModelEvents.h"
 #include "model/Pipeline.h"
 #include "model/StreamStats.h"
+#include "syntax/Mpeg.h"
 
 #include <atomic>
 #include <map>
@@ -38,7 +39,7 @@ public:
 
     // The width of the time slices a buffer curve keeps at most three points of (its
     // lowest, its highest and its last level): far finer than a plot shows.
-    static constexpr int64_t kSlice27 = 27000000 / 1000;
+    static constexpr int64_t kSlice27 = mpeg::kClock27 / 1000;
 
 private:
     void OnLevel(model::StreamKey stream, int64_t time27, uint64_t bytes, uint32_t size) override;
