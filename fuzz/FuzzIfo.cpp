@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         d.vmgData.name = "VIDEO_TS.IFO";
         d.vmgData.read = d.vmgi.Parse(b);
         for (const IfoIssue& i : b.Issues())
-            findings.Report(d.vmgData.name, disc::kIfoStructure, i.offset, i.text);
+            findings.Report(d.vmgData.name, disc::rules::kIfoStructure, i.offset, i.text);
     }
     if (!vts.empty())
     {
@@ -118,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CIfoBytes b(reinterpret_cast<const uint8_t*>(vts.data()), vts.size());
         ts.data.read = ts.vtsi.Parse(b);
         for (const IfoIssue& i : b.Issues())
-            findings.Report(ts.data.name, disc::kIfoStructure, i.offset, i.text);
+            findings.Report(ts.data.name, disc::rules::kIfoStructure, i.offset, i.text);
         d.titleSets.push_back(std::move(ts));
     }
     disc::BuildDomains(d);

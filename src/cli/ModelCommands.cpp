@@ -1,7 +1,8 @@
 #include "cli/ModelCommands.h"
 
-#include "model/CDemuxer.h"
+#include "model/Pipeline.h"
 #include "model/StreamStats.h"
+#include "syntax/Mpeg.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -35,8 +36,8 @@ public:
             m_streamText = label.StreamText();
         }
         const char* type = TypeText(u);
-        const double pts = static_cast<double>(u.pts27) / 27000000.0;
-        const double dts = static_cast<double>(u.dts27) / 27000000.0;
+        const double pts = mpeg::Seconds27(u.pts27);
+        const double dts = mpeg::Seconds27(u.dts27);
         const int derived = u.ptsCoded ? 0 : 1;
         if (m_json)
             std::printf("{\"stream\": \"%s\", \"index\": %" PRIu64 ", \"type\": \"%s\", \"offset\": %" PRIu64
@@ -123,9 +124,10 @@ int RunModelCommand(const cli::Options& options, cli::InputReporter& inputs)
         if (options.mode == cli::Mode::Units)
         {
             CUnitPrinter printer(options.json);
-            model::CDemuxer demuxer(printer);
-            opened = demuxer.Run(input);
-            openError = demuxer.OpenError();
+            model::CPipeline pipeline;
+            pipeline.Add(printer);
+            opened = pipeline.Run(input);
+            openError = pipeline.OpenError();
             readError = printer.ReadError();
             if (opened && !cli::WriteOut(std::string()))
                 return 1;
@@ -133,9 +135,10 @@ int RunModelCommand(const cli::Options& options, cli::InputReporter& inputs)
         else
         {
             model::CStreamStats stats;
-            model::CDemuxer demuxer(stats);
-            opened = demuxer.Run(input);
-            openError = demuxer.OpenError();
+            model::CPipeline pipeline;
+            pipeline.Add(stats);
+            opened = pipeline.Run(input);
+            openError = pipeline.OpenError();
             readError = stats.End().readError;
             if (opened && !PrintStreams(input, stats, options.json))
                 return 1;

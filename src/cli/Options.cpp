@@ -15,6 +15,7 @@ namespace
 #define STREAMS_LINE "       varnodel-cli --streams [--json] INPUT...\n"
 #define UNITS_LINE "       varnodel-cli --units [--json] INPUT\n"
 #define CHECK_LINE "       varnodel-cli --check [--streams] [--json] INPUT...\n"
+#define LIST_LINE "       varnodel-cli --list-checks [--json]\n"
 #define DISC_LINE "       varnodel-cli --disc [--json] DIR...\n"
 
 #define TREE_OPTIONS                                                                      \
@@ -36,6 +37,9 @@ namespace
     "  an INPUT that is a folder (VIDEO_TS or one holding it), VIDEO_TS.IFO or\n"          \
     "  VTS_nn_0.IFO is a DVD-Video disc, judged as one: IFOs, BUPs and VOB sets\n"        \
     "  exit status: 0 no error found, 3 errors found, 1 an input could not be read\n"
+#define LIST_OPTIONS                                                                      \
+    "  --list-checks every check: its id, severity and what it judges (a JSON array\n"      \
+    "                with --json)\n"
 #define DISC_OPTIONS                                                                      \
     "  --disc        the disc's titles, chapters and cells, and each title set's\n"         \
     "                streams, from its IFO files\n"                                          \
@@ -44,11 +48,12 @@ namespace
 const char kTreeUsage[] = TREE_LINE TREE_OPTIONS;
 const char kModelUsage[] = "usage: varnodel-cli --streams [--json] INPUT...\n" UNITS_LINE MODEL_OPTIONS;
 const char kCheckUsage[] = "usage: varnodel-cli --check [--streams] [--json] INPUT...\n" CHECK_OPTIONS;
+const char kListUsage[] = "usage: varnodel-cli --list-checks [--json]\n" LIST_OPTIONS;
 const char kDiscUsage[] = "usage: varnodel-cli --disc [--json] DIR...\n" DISC_OPTIONS;
-const char kFullUsage[] = TREE_LINE STREAMS_LINE UNITS_LINE CHECK_LINE DISC_LINE
+const char kFullUsage[] = TREE_LINE STREAMS_LINE UNITS_LINE CHECK_LINE LIST_LINE DISC_LINE
     "The tree of one file:\n" TREE_OPTIONS
     "The stream model:\n" MODEL_OPTIONS
-    "The checks:\n" CHECK_OPTIONS
+    "The checks:\n" CHECK_OPTIONS LIST_OPTIONS
     "A DVD-Video disc:\n" DISC_OPTIONS
     "Every mode:\n"
     "  --            every argument after it is an input\n"
@@ -61,8 +66,9 @@ enum Flag : uint8_t
     kStreams = 1 << 1,
     kUnits = 1 << 2,
     kCheck = 1 << 3,
-    kDisc = 1 << 4,
-    kAny = kTree | kStreams | kUnits | kCheck | kDisc,
+    kList = 1 << 4,
+    kDisc = 1 << 5,
+    kAny = kTree | kStreams | kUnits | kCheck | kList | kDisc,
 };
 
 uint8_t FlagOf(Mode mode)
@@ -73,6 +79,7 @@ uint8_t FlagOf(Mode mode)
     case Mode::Streams: return kStreams;
     case Mode::Units: return kUnits;
     case Mode::Check: return kCheck;
+    case Mode::ListChecks: return kList;
     case Mode::Disc: return kDisc;
     }
     return kTree;
@@ -86,6 +93,7 @@ const char* ModeName(Mode mode)
     case Mode::Streams: return "--streams";
     case Mode::Units: return "--units";
     case Mode::Check: return "--check";
+    case Mode::ListChecks: return "--list-checks";
     case Mode::Disc: return "--disc";
     }
     return "";
@@ -99,7 +107,8 @@ struct Spec
 const Spec kSpecs[] = {
     {"--packs", kTree}, {"--all", kTree},        {"--summary", kTree}, {"--save", kTree},
     {"--scan-bytes", kTree}, {"--by-length", kTree}, {"--json", kAny},  {"--streams", kStreams | kCheck},
-    {"--units", kUnits}, {"--check", kCheck}, {"--disc", kDisc},
+    {"--units", kUnits}, {"--check", kCheck}, {"--list-checks", kList},
+    {"--disc", kDisc},
 };
 
 bool ParseCount(const char* text, uint32_t& value)
@@ -132,6 +141,7 @@ const char* UsageOf(Mode mode)
     case Mode::Streams:
     case Mode::Units: return kModelUsage;
     case Mode::Check: return kCheckUsage;
+    case Mode::ListChecks: return kListUsage;
     case Mode::Disc: return kDiscUsage;
     }
     return kFullUsage;
@@ -143,7 +153,7 @@ int ParseOptions(int argc, const char* const* argv, Options& o)
 {
     o = Options();
     // First the mode, so that every problem is told with the usage of the mode asked for.
-    bool units = false, streams = false, check = false, disc = false, help = false;
+    bool units = false, streams = false, check = false, list = false, disc = false, help = false;
     for (int i = 1; i < argc; ++i)
     {
         const char* a = argv[i];
@@ -152,19 +162,27 @@ int ParseOptions(int argc, const char* const* argv, Options& o)
         units |= !std::strcmp(a, "--units");
         streams |= !std::strcmp(a, "--streams");
         check |= !std::strcmp(a, "--check");
+        list |= !std::strcmp(a, "--list-checks");
         disc |= !std::strcmp(a, "--disc");
         help |= !std::strcmp(a, "--help") || !std::strcmp(a, "-h");
         // The value of --packs or --save is not an option.
         if ((!std::strcmp(a, "--packs") || !std::strcmp(a, "--save")) && i + 1 < argc)
             ++i;
     }
-    o.mode = check ? Mode::Check : units ? Mode::Units : streams ? Mode::Streams : disc ? Mode::Disc : Mode::Tree;
+    o.mode = list ? Mode::ListChecks
+           : check ? Mode::Check
+           : units ? Mode::Units
+           : streams ? Mode::Streams
+           : disc ? Mode::Disc
+                  : Mode::Tree;
     if (help)
     {
-        const bool modeAsked = check || units || streams || disc;
+        const bool modeAsked = list || check || units || streams || disc;
         std::fputs(modeAsked ? UsageOf(o.mode) : kFullUsage, stdout);
         return 0;
     }
+    if (list && (check || units || streams))
+        return UsageError(o.mode, "--list-checks takes no other mode");
     if (units && (streams || check))
         return UsageError(o.mode, streams ? "--streams and --units exclude each other"
                                           : "--check and --units exclude each other");
@@ -221,6 +239,8 @@ int ParseOptions(int argc, const char* const* argv, Options& o)
         else if (arg == "--json")
             o.json = true;
     }
+    if (o.mode == Mode::ListChecks)
+        return o.inputs.empty() ? -1 : UsageError(o.mode, "--list-checks takes no input file");
     for (const std::string& input : o.inputs)
         if (input.empty())
             return UsageError(o.mode, "an empty input file name");

@@ -2,9 +2,9 @@
 
 #include "disc/DiscRules.h"
 #include "disc/IfoChecks.h"
-#include "disc/StreamCheckRuns.h"
 #include "disc/VobSetChecks.h"
-#include "model/CDemuxer.h"
+#include "checks/StreamChecks.h"
+#include "model/Pipeline.h"
 #include "model/StreamStats.h"
 #include "stream/CInput.h"
 
@@ -14,32 +14,12 @@
 namespace disc
 {
 
+using namespace rules;
+
 using model::Format;
 
 namespace
 {
-
-// The scan and the stream checks see the same events of one run of the demultiplexer.
-class CFanOut : public model::IModelSink
-{
-public:
-    CFanOut(model::IModelSink& a, model::IModelSink& b) : m_a(a), m_b(b) {}
-    void OnContainer(model::Container c) override { m_a.OnContainer(c), m_b.OnContainer(c); }
-    void OnPack(const model::PackEvent& e) override { m_a.OnPack(e), m_b.OnPack(e); }
-    void OnSystemHeader(const model::SystemHeaderEvent& e) override { m_a.OnSystemHeader(e), m_b.OnSystemHeader(e); }
-    void OnPes(const model::PesEvent& e) override { m_a.OnPes(e), m_b.OnPes(e); }
-    void OnSequence(const model::SequenceEvent& e) override { m_a.OnSequence(e), m_b.OnSequence(e); }
-    void OnAccessUnit(const model::AccessUnit& e) override { m_a.OnAccessUnit(e), m_b.OnAccessUnit(e); }
-    void OnNavPack(const model::NavPack& e) override { m_a.OnNavPack(e), m_b.OnNavPack(e); }
-    void OnProgramEnd(const model::ProgramEndEvent& e) override { m_a.OnProgramEnd(e), m_b.OnProgramEnd(e); }
-    void OnTimeBase(const model::TimeBaseEvent& e) override { m_a.OnTimeBase(e), m_b.OnTimeBase(e); }
-    void OnResync(const model::ResyncEvent& e) override { m_a.OnResync(e), m_b.OnResync(e); }
-    void OnEnd(const model::StreamEnd& e) override { m_a.OnEnd(e), m_b.OnEnd(e); }
-
-private:
-    model::IModelSink& m_a;
-    model::IModelSink& m_b;
-};
 
 // Whether a set's files hold the blocks its IFO and navigation packs say it has.
 struct SetSize
@@ -196,12 +176,15 @@ DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& option
             result.runs.push_back(std::move(run));
             continue;
         }
+        // One run of the model over the set: the stream checks (afresh at each VOB's clock)
+        // and the scan.
         run.scan = std::make_unique<CVobSetScan>(options.maxVobus);
-        CStreamCheckRuns checks;
-        CFanOut fan(*run.scan, checks);
-        model::CDemuxer demuxer(fan);
-        demuxer.SetStopFlag(options.stop);
-        demuxer.Run(input);
+        model::CPipeline pipeline;
+        checks::StreamChecks checks(pipeline.Context());
+        pipeline.Add(*run.scan);
+        pipeline.Add(checks);
+        pipeline.Demuxer().SetStopFlag(options.stop);
+        pipeline.Run(input);
 
         std::vector<uint64_t> starts;
         for (uint32_t k = 0; k < input.FileCount(); ++k)
@@ -228,9 +211,10 @@ DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& option
                                    static_cast<long long>(d.sectors), d.ifo.c_str()));
         // In a set cut short, the last navigation pack points at VOBUs that are not there:
         // that is the cut, said once above.
-        std::vector<checks::Finding> stream = checks.Findings();
-        uint64_t totals[3] = {checks.Total(checks::Severity::Error), checks.Total(checks::Severity::Warning),
-                              checks.Total(checks::Severity::Info)};
+        const checks::FindingLog& log = checks.Log();
+        std::vector<checks::Finding> stream = log.Findings();
+        uint64_t totals[3] = {log.Total(checks::Severity::Error), log.Total(checks::Severity::Warning),
+                              log.Total(checks::Severity::Info)};
         if (size.cut && !run.scan->Vobus().empty())
         {
             const uint64_t lastNav = uint64_t{run.scan->Vobus().back().block} * kBlock;

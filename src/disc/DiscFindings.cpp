@@ -38,13 +38,11 @@ CDiscFindings::FileLog& CDiscFindings::LogOf(const std::string& file)
     return *m_files.back();
 }
 
-void CDiscFindings::Report(const std::string& file, const char* check, uint64_t offset, std::string message)
+void CDiscFindings::Report(const std::string& file, const checks::Rule& rule, uint64_t offset, std::string message)
 {
-    const DiscRule* rule = FindDiscRule(check);
     checks::FindingLog::Place place;
     place.offset = offset;
-    LogOf(file).log.Report(rule ? rule->id : check, rule ? rule->severity : checks::Severity::Error, place,
-                           std::move(message), false);
+    LogOf(file).log.Note(rule, place, std::move(message));
 }
 
 size_t CDiscFindings::AddSet(const std::vector<std::string>& files, const std::vector<uint64_t>& starts)
@@ -58,14 +56,13 @@ size_t CDiscFindings::AddSet(const std::vector<std::string>& files, const std::v
     return m_sets.size() - 1;
 }
 
-void CDiscFindings::ReportInSet(size_t set, const char* check, uint32_t pack, uint64_t offset, std::string message)
+void CDiscFindings::ReportInSet(size_t set, const checks::Rule& rule, uint32_t pack, uint64_t offset,
+                                std::string message)
 {
-    const DiscRule* rule = FindDiscRule(check);
     checks::FindingLog::Place place;
     place.pack = pack;
     place.offset = offset;
-    m_sets[set]->log.Report(rule ? rule->id : check, rule ? rule->severity : checks::Severity::Error, place,
-                            std::move(message), false);
+    m_sets[set]->log.Note(rule, place, std::move(message));
 }
 
 void CDiscFindings::AddStreamFindings(size_t set, const std::vector<checks::Finding>& findings,

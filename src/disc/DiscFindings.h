@@ -28,12 +28,12 @@ public:
     CDiscFindings(CDiscFindings&&) noexcept;
     CDiscFindings& operator=(CDiscFindings&&) noexcept;
 
-    // A disc check's finding about a file: the severity is the rule's. Offset: in the file;
-    // repeats of one check in one file beyond FindingLog::kMaxPerCheck only count.
-    void Report(const std::string& file, const char* check, uint64_t offset, std::string message);
-    // The same, about a VOB set: pack and offset in the set, given to the file that holds
-    // the offset.
-    void ReportInSet(size_t set, const char* check, uint32_t pack, uint64_t offset, std::string message);
+    // A disc check's finding about a file, at an offset in the file; repeats of one rule in
+    // one file beyond FindingLog::kMaxPerCheck only count.
+    void Report(const std::string& file, const checks::Rule& rule, uint64_t offset, std::string message);
+    // The same, about a VOB set: the model's pack index and the offset in the set, given
+    // to the file that holds the offset.
+    void ReportInSet(size_t set, const checks::Rule& rule, uint32_t pack, uint64_t offset, std::string message);
 
     // A VOB set: its files and where each starts in the set. Returns its index.
     size_t AddSet(const std::vector<std::string>& files, const std::vector<uint64_t>& starts);

@@ -11,6 +11,8 @@
 namespace disc
 {
 
+using namespace rules;
+
 namespace
 {
 

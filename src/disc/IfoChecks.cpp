@@ -10,6 +10,8 @@
 namespace disc
 {
 
+using namespace rules;
+
 using model::Format;
 
 namespace

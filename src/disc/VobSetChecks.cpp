@@ -15,6 +15,8 @@
 namespace disc
 {
 
+using namespace rules;
+
 using model::Format;
 
 namespace
@@ -68,8 +70,8 @@ public:
             m_vobus.pop_back();
         for (size_t i = 0; i < m_runs.size(); ++i)
             m_byCell[CellKey(m_runs[i].vob, m_runs[i].cell)].push_back(i);
-        if (scan.Truncated() && d.admap)
-            m_findings.Report(d.ifo, kIfoVobuAdmap, d.admap->m_nStart,
+        if (scan.Truncated())
+            m_findings.Report(d.ifo, checks::rules::kModelLimit, d.admap ? d.admap->m_nStart : 0,
                               Format("%s: the VOB set has %" PRIu64 " navigation packs, more than the %zu the checks keep; "
                                      "the tables are judged up to block %u",
                                      d.name.c_str(), scan.NavPacks(), all.size(), m_horizon));

@@ -43,27 +43,12 @@ void CVobSetScan::StartTimeBase(uint32_t pack)
 
 void CVobSetScan::OnPack(const model::PackEvent& pack)
 {
-    if (!m_announced && m_hasPack)
-    {
-        if (m_programEnded)
-            StartTimeBase(pack.index);
-        else if (pack.scr27 < m_lastScr27)
-            StartTimeBase(pack.index);
-    }
-    m_programEnded = false;
     m_previousPackOffset = m_hasPack ? m_pack.offset : pack.offset;
     m_pack = pack;
     m_hasPack = true;
-    m_lastScr27 = pack.scr27;
 }
 
-void CVobSetScan::OnProgramEnd(const model::ProgramEndEvent&) { m_programEnded = true; }
-
-void CVobSetScan::OnTimeBase(const model::TimeBaseEvent& base)
-{
-    if (m_announced)
-        StartTimeBase(base.pack);
-}
+void CVobSetScan::OnTimeBase(const model::TimeBaseEvent& base) { StartTimeBase(base.pack); }
 
 void CVobSetScan::OnPes(const model::PesEvent& pes)
 {
@@ -125,10 +110,6 @@ void CVobSetScan::OnNavPack(const model::NavPack& nav)
 {
     const bool first = m_navPacks == 0;
     ++m_navPacks;
-    if (!m_announced && !first && nav.hasDsi && nav.vobIdn != m_lastVobId)
-        StartTimeBase(nav.pack);
-    if (nav.hasDsi)
-        m_lastVobId = nav.vobIdn;
     bool starts = first;
     if (m_timeBasePending && m_timeBasePack <= nav.pack)
     {
@@ -160,7 +141,6 @@ void CVobSetScan::OnNavPack(const model::NavPack& nav)
     v.vobuSPtm = nav.vobuSPtm;
     v.vobuEPtm = nav.vobuEPtm;
     v.vobuEa = nav.vobuEa;
-    v.scr27 = current ? m_pack.scr27 : m_lastScr27;
     m_vobus.push_back(v);
 }
 

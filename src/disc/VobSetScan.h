@@ -4,10 +4,9 @@
 // the presentation span of its video) and the streams found with their properties.
 //
 // A model sink of its own, so that it runs beside the stream checks on the same events.
-// The time bases come from the pipeline's OnTimeBase where it announces them
-// (UseAnnouncedTimeBases); otherwise the scan finds them as the pipeline does: at a
-// navigation pack whose VOB number changes, after a program end code, at an SCR that
-// runs back.
+// The time bases are those the model announces (OnTimeBase): after a program end code,
+// at a navigation pack whose VOB number changes, at an SCR that runs back; the first VOBU
+// of the set starts the first.
 
 #include "model/ModelEvents.h"
 
@@ -36,7 +35,6 @@ struct VobuRecord
     int64_t videoEnd27 = 0;    // highest presentation time plus the picture's duration
     uint32_t vobuSPtm = 0, vobuEPtm = 0;  // PCI, 90 kHz
     uint32_t vobuEa = 0;       // DSI: blocks to the VOBU's last pack
-    int64_t scr27 = 0;         // of the navigation pack
 };
 
 // An elementary stream of the set and what its first units show.
@@ -67,15 +65,11 @@ public:
     // (Truncated), and what needs the later VOBUs is not judged.
     explicit CVobSetScan(size_t maxVobus = kDefaultMaxVobus) : m_maxVobus(maxVobus) {}
 
-    // The pipeline announces the time bases: take them from OnTimeBase instead.
-    void UseAnnouncedTimeBases(bool on) { m_announced = on; }
-
     void OnPack(const model::PackEvent& pack) override;
     void OnPes(const model::PesEvent& pes) override;
     void OnSequence(const model::SequenceEvent& seq) override;
     void OnAccessUnit(const model::AccessUnit& unit) override;
     void OnNavPack(const model::NavPack& nav) override;
-    void OnProgramEnd(const model::ProgramEndEvent& end) override;
     void OnTimeBase(const model::TimeBaseEvent& base) override;
     void OnEnd(const model::StreamEnd& end) override;
 
@@ -92,7 +86,7 @@ public:
     const VobuRecord* VobuOfPack(uint32_t pack) const;
 
     // 29 hours of 0.4 s VOBUs, far beyond the longest VOB set (a 9 GiB set at the lowest
-    // useful rates lasts some hours); at 64 bytes each, 16 MB at the most.
+    // useful rates lasts some hours); at 56 bytes each, 14 MB at the most.
     static constexpr size_t kDefaultMaxVobus = 1u << 18;
 
 private:
@@ -101,7 +95,6 @@ private:
     FoundStream& StreamFor(model::StreamKey key, model::Kind kind);
 
     size_t m_maxVobus;
-    bool m_announced = false;
     std::vector<VobuRecord> m_vobus;
     uint64_t m_navPacks = 0;
     uint32_t m_droppedFrom = UINT32_MAX;  // the pack of the first navigation pack not kept
@@ -111,12 +104,9 @@ private:
     bool m_hasPack = false;
     model::PackEvent m_pack;
     uint64_t m_previousPackOffset = 0;
-    int64_t m_lastScr27 = 0;
     // A time base starting at this pack, not yet given to a VOBU.
-    bool m_timeBasePending = true;
+    bool m_timeBasePending = false;
     uint32_t m_timeBasePack = 0;
-    bool m_programEnded = false;
-    uint16_t m_lastVobId = 0;
     model::StreamEnd m_end;
 };
 

@@ -20,6 +20,7 @@
 
 namespace fs = std::filesystem;
 using namespace disc;
+using namespace disc::rules;
 
 namespace
 {
@@ -101,8 +102,9 @@ std::string Describe(const std::vector<DiscFinding>& list)
 }
 
 // The one fault of a disc: its check, file and offset.
-void ExpectOnly(const DiscCheckResult& r, const char* check, const std::string& file, uint64_t offset)
+void ExpectOnly(const DiscCheckResult& r, const checks::Rule& rule, const std::string& file, uint64_t offset)
 {
+    const char* check = rule.id;
     const std::vector<DiscFinding> faults = Faults(r);
     ASSERT_EQ(faults.size(), 1u) << Describe(faults);
     EXPECT_STREQ(faults[0].finding.check, check) << Describe(faults);
@@ -202,7 +204,7 @@ TEST(DiscReal, FileBoundaryInsideAPacketLosesNothing)
     const std::vector<DiscFinding> faults = Faults(Check(copy.Root()));
     ASSERT_EQ(faults.size(), 2u) << Describe(faults);
     for (const DiscFinding& f : faults)
-        EXPECT_STREQ(f.finding.check, kDvdVobFiles) << Describe(faults);
+        EXPECT_STREQ(f.finding.check, kDvdVobFiles.id) << Describe(faults);
     EXPECT_EQ(faults[0].file, "VTS_01_1.VOB");
     EXPECT_EQ(faults[1].file, "VTS_01_2.VOB");
 }
@@ -421,7 +423,7 @@ TEST(DiscSeeded, CellNumberOfANavigationPack)
     const DiscCheckResult r = Check(copy.Root());
     const std::vector<DiscFinding> faults = Faults(r);
     ASSERT_EQ(faults.size(), 1u) << Describe(faults);
-    EXPECT_STREQ(faults[0].finding.check, kIfoCellAddress);
+    EXPECT_STREQ(faults[0].finding.check, kIfoCellAddress.id);
     EXPECT_NE(faults[0].finding.message.find("blocks " + std::to_string(block) + " to"), std::string::npos)
         << faults[0].finding.message;
     EXPECT_NE(faults[0].finding.message.find("VOB 1 cell 3"), std::string::npos) << faults[0].finding.message;
@@ -459,7 +461,7 @@ TEST(DiscSeeded, CellTime)
             fs::remove(e.path());
     const std::vector<DiscFinding> faults = Faults(Check(copy.Root()));
     ASSERT_EQ(faults.size(), 2u) << Describe(faults);
-    EXPECT_STREQ(faults[1].finding.check, kIfoPgcTime) << Describe(faults);
+    EXPECT_STREQ(faults[1].finding.check, kIfoPgcTime.id) << Describe(faults);
 }
 
 TEST(DiscSeeded, VobuAddressMap)
@@ -559,7 +561,7 @@ TEST(DiscSeeded, VobFiles)
         copy.Write("VTS_02_1.VOB", b);
         const std::vector<DiscFinding> faults = Faults(Check(copy.Root()));
         ASSERT_GE(faults.size(), 1u);
-        EXPECT_STREQ(faults[0].finding.check, kDvdVobFiles) << Describe(faults);
+        EXPECT_STREQ(faults[0].finding.check, kDvdVobFiles.id) << Describe(faults);
         EXPECT_EQ(faults[0].file, "VTS_02_1.VOB");
     }
     {
@@ -581,8 +583,8 @@ TEST(DiscSeeded, VobFiles)
 
 TEST(DiscSeeded, VobuBound)
 {
-    // Fewer VOBUs kept than the sets have: one finding per set says so, and nothing past
-    // the last VOBU kept is judged.
+    // Fewer VOBUs kept than the sets have: one model-limit warning per set says so, and
+    // nothing past the last VOBU kept is judged.
     DiscCheckOptions options;
     options.maxVobus = 5;
     const DiscCheckResult r = Check(kDiscs + "/disc", options);
@@ -591,7 +593,7 @@ TEST(DiscSeeded, VobuBound)
     ASSERT_EQ(faults.size(), 4u) << Describe(faults);
     for (const DiscFinding& f : faults)
     {
-        EXPECT_STREQ(f.finding.check, kIfoVobuAdmap) << Describe(faults);
+        EXPECT_STREQ(f.finding.check, checks::rules::kModelLimit.id) << Describe(faults);
         EXPECT_NE(f.finding.message.find("more than the 5 the checks keep"), std::string::npos) << f.finding.message;
     }
 }

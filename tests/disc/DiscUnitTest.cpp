@@ -1,15 +1,15 @@
 // The disc's parts on made-up events and files: the VOB-side scan (VOBUs, their blocks,
-// time bases and video spans, its bound), the stream checks run per time base with the
-// late units of a VOB, the findings given to their files, and the rules for VOB files.
+// time bases and video spans, its bound), the findings given to their files, and the
+// rules for VOB files.
 
 #include "disc/DiscCheck.h"
 #include "disc/DiscRules.h"
-#include "disc/StreamCheckRuns.h"
 #include "disc/VobSetScan.h"
 
 #include <gtest/gtest.h>
 
 using namespace disc;
+using namespace disc::rules;
 using namespace model;
 
 namespace
@@ -54,9 +54,10 @@ AccessUnit Picture(uint32_t pack, int64_t pts27)
 }
 
 // Packs 0..count-1, a navigation pack wherever navs says, as the demultiplexer sends
-// them: a navigation pack's event once the next pack begins.
+// them: a navigation pack's event once the next pack begins, a new time base announced
+// before its first pack (the SCR starts again there).
 void Feed(IModelSink& sink, uint32_t count, const std::vector<NavPack>& navs, const std::vector<AccessUnit>& units,
-          const std::vector<uint32_t>& scrResets = {})
+          const std::vector<uint32_t>& timeBases = {})
 {
     int64_t scr = 0;
     size_t nav = 0, unit = 0;
@@ -65,9 +66,15 @@ void Feed(IModelSink& sink, uint32_t count, const std::vector<NavPack>& navs, co
     {
         if (pendingNav)
             sink.OnNavPack(navs[nav++]), pendingNav = false;
-        for (uint32_t r : scrResets)
-            if (r == p)
+        for (uint32_t t : timeBases)
+            if (t == p)
+            {
                 scr = 0;
+                TimeBaseEvent base;
+                base.pack = p;
+                base.offset = uint64_t{p} * 2048;
+                sink.OnTimeBase(base);
+            }
         sink.OnPack(Pack(p, scr));
         scr += 27000000 / 200;
         if (nav < navs.size() && navs[nav].pack == p)
@@ -87,8 +94,8 @@ void Feed(IModelSink& sink, uint32_t count, const std::vector<NavPack>& navs, co
 
 TEST(VobSetScan, VobusTimeBasesAndVideo)
 {
-    // Two VOBs: VOBUs at packs 0 and 10 (VOB 1, cells 1 and 2), 20 (VOB 2); the SCR starts
-    // anew with VOB 2.
+    // Two VOBs: VOBUs at packs 0 and 10 (VOB 1, cells 1 and 2), 20 (VOB 2), whose clock
+    // starts anew.
     CVobSetScan scan;
     Feed(scan, 30, {Nav(0, 1, 1), Nav(10, 1, 2), Nav(20, 2, 1)},
          {Picture(1, 27000000), Picture(12, 27000000 + 1080000 * 2), Picture(13, 27000000 + 1080000),
@@ -113,33 +120,18 @@ TEST(VobSetScan, VobusTimeBasesAndVideo)
     EXPECT_EQ(scan.VobuOfPack(0), &v[0]);
     EXPECT_FALSE(scan.Truncated());
 
-    // The same VOB number all through, but an SCR running back inside the second VOBU:
-    // the VOBU holds a clock change, the next does not start one.
+    // The same VOB number all through, but a new time base inside the second VOBU (an SCR
+    // running back): the VOBU holds a clock change, the next does not start one.
     CVobSetScan back;
     Feed(back, 30, {Nav(0, 1, 1), Nav(10, 1, 2), Nav(20, 1, 3)}, {}, {15});
     EXPECT_TRUE(back.Vobus()[1].timeBaseInside);
     EXPECT_FALSE(back.Vobus()[2].newTimeBase);
 
-    // Announced time bases are taken as they come, and nothing else.
-    CVobSetScan announced;
-    announced.UseAnnouncedTimeBases(true);
-    TimeBaseEvent base;
-    base.pack = 10;
-    int64_t scr = 0;
-    for (uint32_t p = 0; p < 20; ++p)
-    {
-        if (p == 1)
-            announced.OnNavPack(Nav(0, 1, 1));
-        if (p == 10)
-            announced.OnTimeBase(base);
-        if (p == 11)
-            announced.OnNavPack(Nav(10, 1, 2));
-        announced.OnPack(Pack(p, scr));
-        scr += 1000;
-    }
-    announced.OnEnd({});
-    ASSERT_EQ(announced.Vobus().size(), 2u);
-    EXPECT_TRUE(announced.Vobus()[1].newTimeBase);
+    // A VOB number that changes is no time base of the scan's own making: the model's
+    // announcements are what it goes by.
+    CVobSetScan unannounced;
+    Feed(unannounced, 20, {Nav(0, 1, 1), Nav(10, 2, 1)}, {});
+    EXPECT_FALSE(unannounced.Vobus()[1].newTimeBase);
 }
 
 TEST(VobSetScan, BoundOnVobus)
@@ -160,68 +152,6 @@ TEST(VobSetScan, BoundOnVobus)
     EXPECT_EQ(scan.VobuOfPack(45), nullptr);
 }
 
-TEST(StreamCheckRuns, LateUnitsStayWithTheirVob)
-{
-    // Three VOBs. The last picture of VOB 1 (pack 18) arrives once VOB 2 has begun: its
-    // decoding time is later than VOB 2's first, which on one clock would run back. One
-    // picture of VOB 1 (pack 5) comes only in VOB 3, when VOB 1's checks are closed: it
-    // is not judged, and not judged on VOB 3's clock either.
-    CStreamCheckRuns runs;
-    runs.OnContainer(Container::ProgramStream);
-    std::vector<AccessUnit> units;
-    for (uint32_t i = 0; i < 18; ++i)
-        if (i + 1 != 5)
-            units.push_back(Picture(i + 1, 27000000 + i * 1080000));
-    const AccessUnit late = Picture(18, 27000000 + 18 * 1080000);
-    const AccessUnit lost = Picture(5, 27000000 + 90 * 1080000);
-    const AccessUnit next = Picture(21, 13500000);
-    const AccessUnit third = Picture(41, 13500000);
-    int64_t scr = 0;
-    size_t u = 0;
-    for (uint32_t p = 0; p < 50; ++p)
-    {
-        for (uint32_t nav : {0u, 20u, 40u})
-            if (p == nav + 1)
-                runs.OnNavPack(Nav(nav, static_cast<uint16_t>(nav / 20 + 1), 1));
-        if (p == 20 || p == 40)
-            scr = 0;
-        runs.OnPack(Pack(p, scr));
-        PesEvent pes;
-        pes.pack = p;
-        pes.offset = uint64_t{p} * 2048 + 14;
-        pes.kind = p % 20 == 0 ? Kind::Navigation : Kind::Padding;
-        pes.stream = MakeStreamKey(pes.kind == Kind::Navigation ? 0xBF : 0xBE);
-        runs.OnPes(pes);
-        scr += 27000000 / 200;
-        while (u < units.size() && units[u].pack <= p)
-            runs.OnAccessUnit(units[u++]);
-        if (p == 22)
-        {
-            runs.OnAccessUnit(late);
-            runs.OnAccessUnit(next);
-        }
-        if (p == 42)
-        {
-            runs.OnAccessUnit(lost);
-            runs.OnAccessUnit(third);
-        }
-    }
-    StreamEnd end;
-    end.fileSize = 50 * 2048;
-    end.packs = 50;
-    runs.OnEnd(end);
-    EXPECT_EQ(runs.TimeBases(), 3u);
-    std::vector<uint32_t> bases;
-    for (const checks::Finding& f : runs.Findings())
-    {
-        EXPECT_STRNE(f.check, "dts-backwards") << f.message;
-        EXPECT_STRNE(f.check, "scr-backwards") << f.message;
-        if (std::string(f.check) == "time-base")
-            bases.push_back(f.pack);
-    }
-    EXPECT_EQ(bases, (std::vector<uint32_t>{20, 40}));
-}
-
 TEST(DiscFindings, FilesOfASet)
 {
     // A set of two files; findings go to the file that holds their offset, each file's in
@@ -231,7 +161,7 @@ TEST(DiscFindings, FilesOfASet)
     findings.Report("VTS_01_0.IFO", kIfoPgc, 100, "a");
     const size_t set = findings.AddSet({"VTS_01_1.VOB", "VTS_01_2.VOB"}, {0, 4096});
     checks::Finding f;
-    f.check = "dvd-nav-lbn";
+    f.check = checks::rules::kDvdNavLbn.id;
     f.offset = 6144;
     checks::Finding g = f;
     g.offset = 2048;
@@ -266,13 +196,16 @@ TEST(DiscFindings, FilesOfASet)
 
 TEST(DiscRules, TableAndIds)
 {
-    size_t n = 0;
-    const DiscRule* rules = DiscRules(&n);
-    ASSERT_EQ(n, 14u);
-    for (size_t i = 0; i < n; ++i)
-        EXPECT_EQ(FindDiscRule(rules[i].id), &rules[i]);
+    ASSERT_EQ(DiscRules().size(), 14u);
+    for (const checks::Rule* rule : DiscRules())
+    {
+        EXPECT_EQ(FindDiscRule(rule->id), rule);
+        // One table of ids for the whole program: none is a stream check's too.
+        EXPECT_EQ(checks::FindRule(rule->id), nullptr) << rule->id;
+        EXPECT_FALSE(rule->episodic) << rule->id;
+    }
     EXPECT_EQ(FindDiscRule("scr-backwards"), nullptr);
-    EXPECT_EQ(FindDiscRule(kIfoBupDiffers)->severity, checks::Severity::Warning);
+    EXPECT_EQ(FindDiscRule("ifo-bup-differs")->severity, checks::Severity::Warning);
 }
 
 TEST(VobFiles, SizesAndGaps)
