@@ -161,6 +161,78 @@ IfoExtent CIfoPgc::Claimed(const CIfoBytes& b, uint32_t offset)
     return {offset, static_cast<uint32_t>(std::min<uint64_t>(end, UINT32_MAX))};
 }
 
+// ---------------------------------------------------------------------------- tables pointed at
+
+namespace
+{
+
+// An entry's pointer at a table: its start byte from the start of the table that holds the
+// entry, where the pointer field is, the name its issues give it; valid once the start has
+// been checked against that table.
+struct Target
+{
+    uint32_t startByte = 0;
+    uint32_t pointer = 0;
+    std::string name;
+    bool valid = false;
+};
+
+// Reads the tables the entries point at, each once. First the bytes each distinct target
+// claims (claim: false where it cannot say) are checked against the others': targets that
+// overlap are damaged and left out before any is read, so that no byte is read for many
+// tables. Then each is read (read: false where it cannot be). Returns per entry the index
+// of its table in out, -1 where there is none.
+template <class T, class Claim, class Read>
+std::vector<int32_t> ReadTargets(CIfoBytes& b, uint32_t start, const std::vector<Target>& targets, Claim claim,
+                                 Read read, std::vector<T>& out)
+{
+    constexpr size_t kNone = SIZE_MAX;
+    std::map<uint32_t, size_t> byStart;  // start byte -> index in ranges
+    std::vector<IfoRange> ranges;
+    std::vector<size_t> rangeOf(targets.size(), kNone);
+    for (size_t i = 0; i < targets.size(); ++i)
+    {
+        const Target& t = targets[i];
+        if (!t.valid)
+            continue;
+        const auto [it, added] = byStart.emplace(t.startByte, ranges.size());
+        if (added)
+        {
+            IfoExtent claimed;
+            if (!claim(start + t.startByte, t.name, claimed))
+            {
+                it->second = kNone;
+                continue;
+            }
+            ranges.push_back({claimed, t.name, t.pointer});
+        }
+        rangeOf[i] = it->second;
+    }
+    const std::vector<bool> overlaps = CheckOverlaps(b, ranges);
+    std::vector<int32_t> parsed(ranges.size(), -1), index(targets.size(), -1);
+    std::vector<bool> tried(ranges.size(), false);
+    for (size_t i = 0; i < targets.size(); ++i)
+    {
+        const size_t r = rangeOf[i];
+        if (r == kNone || overlaps[r])
+            continue;
+        if (!tried[r])
+        {
+            tried[r] = true;
+            T table;
+            if (read(table, start + targets[i].startByte, ranges[r].name))
+            {
+                parsed[r] = static_cast<int32_t>(out.size());
+                out.push_back(std::move(table));
+            }
+        }
+        index[i] = parsed[r];
+    }
+    return index;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------- PGCIT
 
 bool CIfoPgcit::Parse(CIfoBytes& b, uint32_t start, const IfoExtent& within, const std::string& name)
@@ -179,10 +251,7 @@ bool CIfoPgcit::Parse(CIfoBytes& b, uint32_t start, const IfoExtent& within, con
     }
     const uint32_t pointersEnd = start + 8 + count * kSrpSize;
     m_srps.resize(count);
-    // The pointers first, then the bytes each PGC claims: PGCs that overlap each other are
-    // damaged and left out before any is read, so that no byte is read for many PGCs.
-    std::map<uint32_t, int32_t> byStart;  // PGC start byte -> index in ranges
-    std::vector<IfoRange> ranges;
+    std::vector<Target> targets(count);
     for (uint32_t i = 0; i < count; ++i)
     {
         Srp& s = m_srps[i];
@@ -195,36 +264,22 @@ bool CIfoPgcit::Parse(CIfoBytes& b, uint32_t start, const IfoExtent& within, con
         s.m_nPtlIdMask = b.U16(s.m_nOffset + 2);
         s.m_nPgcStartByte = b.U32(s.m_nOffset + 4);
         const uint64_t at = uint64_t{start} + s.m_nPgcStartByte;
-        if (at < pointersEnd || at >= table.end)
-        {
+        targets[i] = {s.m_nPgcStartByte, s.m_nOffset + 4, name + " PGC " + std::to_string(i + 1),
+                      at >= pointersEnd && at < table.end};
+        if (!targets[i].valid)
             b.Issue(s.m_nOffset + 4, "%s: PGC %u starts at byte %u of the table, outside bytes %u to %u",
                     name.c_str(), i + 1, s.m_nPgcStartByte, pointersEnd - start, m_header.m_nLastByte);
-            continue;
-        }
-        if (byStart.emplace(s.m_nPgcStartByte, static_cast<int32_t>(ranges.size())).second)
-            ranges.push_back({CIfoPgc::Claimed(b, static_cast<uint32_t>(at)), name + " PGC " + std::to_string(i + 1),
-                              s.m_nOffset + 4});
     }
-    const std::vector<bool> overlaps = CheckOverlaps(b, ranges);
-    std::vector<int32_t> parsed(ranges.size(), -1);
+    const std::vector<int32_t> pgcs = ReadTargets(
+        b, start, targets,
+        [&](uint32_t at, const std::string&, IfoExtent& claimed) {
+            claimed = CIfoPgc::Claimed(b, at);
+            return true;
+        },
+        [&](CIfoPgc& pgc, uint32_t at, const std::string& pgcName) { return pgc.Parse(b, at, table, pgcName); },
+        m_pgcs);
     for (uint32_t i = 0; i < count; ++i)
-    {
-        Srp& s = m_srps[i];
-        const auto it = byStart.find(s.m_nPgcStartByte);
-        if (it == byStart.end() || uint64_t{start} + s.m_nPgcStartByte < pointersEnd ||
-            overlaps[static_cast<size_t>(it->second)])
-            continue;
-        int32_t& index = parsed[static_cast<size_t>(it->second)];
-        if (index < 0)
-        {
-            CIfoPgc pgc;
-            if (!pgc.Parse(b, start + s.m_nPgcStartByte, table, ranges[static_cast<size_t>(it->second)].name))
-                continue;
-            index = static_cast<int32_t>(m_pgcs.size());
-            m_pgcs.push_back(std::move(pgc));
-        }
-        s.pgc = index;
-    }
+        m_srps[i].pgc = pgcs[i];
     return true;
 }
 
@@ -246,9 +301,7 @@ bool CIfoPgciUt::Parse(CIfoBytes& b, uint32_t start, const IfoExtent& within, co
     }
     const uint32_t unitsEnd = start + 8 + count * kLuSize;
     m_lus.resize(count);
-    // As with PGCs: the tables' headers first, overlapping ones left out before any is read.
-    std::map<uint32_t, int32_t> byStart;  // PGCIT start byte -> index in ranges
-    std::vector<IfoRange> ranges;
+    std::vector<Target> targets(count);
     for (uint32_t i = 0; i < count; ++i)
     {
         Lu& lu = m_lus[i];
@@ -258,40 +311,25 @@ bool CIfoPgciUt::Parse(CIfoBytes& b, uint32_t start, const IfoExtent& within, co
         lu.m_nExists = b.U8(lu.m_nOffset + 3);
         lu.m_nLangStartByte = b.U32(lu.m_nOffset + 4);
         const uint64_t at = uint64_t{start} + lu.m_nLangStartByte;
-        const std::string luName = name + " language unit " + std::to_string(i + 1);
-        if (at < unitsEnd || at >= table.end)
-        {
+        targets[i] = {lu.m_nLangStartByte, lu.m_nOffset + 4, name + " language unit " + std::to_string(i + 1),
+                      at >= unitsEnd && at < table.end};
+        if (!targets[i].valid)
             b.Issue(lu.m_nOffset + 4, "%s: its PGCIT starts at byte %u of the table, outside bytes %u to %u",
-                    luName.c_str(), lu.m_nLangStartByte, unitsEnd - start, m_header.m_nLastByte);
-            continue;
-        }
-        if (byStart.count(lu.m_nLangStartByte))
-            continue;
-        CIfoTableHeader header;
-        if (!header.Parse(b, static_cast<uint32_t>(at), table, luName.c_str()))
-            continue;
-        byStart[lu.m_nLangStartByte] = static_cast<int32_t>(ranges.size());
-        ranges.push_back({header.Extent(), luName + " PGCIT", lu.m_nOffset + 4});
+                    targets[i].name.c_str(), lu.m_nLangStartByte, unitsEnd - start, m_header.m_nLastByte);
     }
-    const std::vector<bool> overlaps = CheckOverlaps(b, ranges);
-    std::vector<int32_t> parsed(ranges.size(), -1);
-    for (Lu& lu : m_lus)
-    {
-        const auto it = byStart.find(lu.m_nLangStartByte);
-        if (it == byStart.end() || uint64_t{start} + lu.m_nLangStartByte < unitsEnd ||
-            overlaps[static_cast<size_t>(it->second)])
-            continue;
-        int32_t& index = parsed[static_cast<size_t>(it->second)];
-        if (index < 0)
-        {
-            CIfoPgcit pgcit;
-            const std::string& rangeName = ranges[static_cast<size_t>(it->second)].name;
-            if (!pgcit.Parse(b, start + lu.m_nLangStartByte, table, rangeName.substr(0, rangeName.size() - 6)))
-                continue;
-            index = static_cast<int32_t>(m_pgcits.size());
-            m_pgcits.push_back(std::move(pgcit));
-        }
-        lu.pgcit = index;
-    }
+    // A language unit's PGCIT claims the bytes its header's last byte gives it.
+    const std::vector<int32_t> pgcits = ReadTargets(
+        b, start, targets,
+        [&](uint32_t at, const std::string& luName, IfoExtent& claimed) {
+            CIfoTableHeader header;
+            if (!header.Parse(b, at, table, luName.c_str()))
+                return false;
+            claimed = header.Extent();
+            return true;
+        },
+        [&](CIfoPgcit& pgcit, uint32_t at, const std::string& luName) { return pgcit.Parse(b, at, table, luName); },
+        m_pgcits);
+    for (uint32_t i = 0; i < count; ++i)
+        m_lus[i].pgcit = pgcits[i];
     return true;
 }
