@@ -137,6 +137,7 @@ void CheckPgcTime(const std::string& file, const PgcRef& ref, const std::map<uin
     int64_t sum = 0;
     bool sameRate = true;
     uint64_t frames = 0;
+    int64_t cells = 0;
     for (size_t i = 0; i < p.m_cellPlayback.size(); ++i)
     {
         const CIfoTime& t = p.m_cellPlayback[i].m_playbackTime;
@@ -156,10 +157,15 @@ void CheckPgcTime(const std::string& file, const PgcRef& ref, const std::map<uin
             frames += t.Frames();
         }
         sameRate = sameRate && t.RateFlag() == p.m_playbackTime.RateFlag();
+        ++cells;
     }
-    // Times of one rate add up frame for frame; mixed rates to within half a frame.
-    const bool ok = sameRate ? frames == p.m_playbackTime.Frames()
-                             : std::llabs(sum - p.m_playbackTime.Ticks90()) * 2 < p.m_playbackTime.FrameTicks();
+    // Each time is its span rounded to a frame: a cell that lasts a fraction of a frame
+    // more or less than its coded time (VOBs joined with gaps between their time stamps)
+    // moves the sum of the cells off the PGC's own rounded time by up to half a frame.
+    const int64_t off = sameRate ? std::llabs(static_cast<int64_t>(frames - p.m_playbackTime.Frames()))
+                                 : (std::llabs(sum - p.m_playbackTime.Ticks90()) + p.m_playbackTime.FrameTicks() / 2) /
+                                       p.m_playbackTime.FrameTicks();
+    const bool ok = 2 * off <= cells;
     if (!ok)
         findings.Report(file, kIfoPgcTime, p.m_nOffset + 4,
                         Format("%s: playback time %s, its cells add up to %s", ref.label.c_str(),

@@ -378,13 +378,19 @@ TEST(DiscSeeded, Pgc)
 
 TEST(DiscSeeded, PgcTime)
 {
-    DiscCopy copy;
-    size_t at = 0;
-    copy.Edit("VTS_01_0.IFO", [&](Bytes& b) {
-        at = Pgc(b, 0) + 4;
-        b[at + 3] += 1;  // one frame more (a BCD digit below 9 stays a digit)
-    });
-    ExpectOnly(Check(copy.Root()), kIfoPgcTime, "VTS_01_0.IFO", at);
+    // A PGC of one cell one frame off its cell, one of four three frames off (each cell's
+    // time is rounded to a frame: four cells may add up to two frames off the whole).
+    for (const auto& [pgc, frames] : {std::pair<size_t, uint8_t>{1, 1}, std::pair<size_t, uint8_t>{0, 3}})
+    {
+        DiscCopy copy;
+        size_t at = 0;
+        copy.Edit("VTS_01_0.IFO", [&](Bytes& b) {
+            at = Pgc(b, pgc) + 4;
+            ASSERT_LT(b[at + 3] & 0x0F, 7);
+            b[at + 3] = static_cast<uint8_t>(b[at + 3] + frames);  // a BCD digit below 7 stays a digit
+        });
+        ExpectOnly(Check(copy.Root()), kIfoPgcTime, "VTS_01_0.IFO", at);
+    }
 }
 
 // ---------------------------------------------------------------------------- the IFOs against the VOBs
