@@ -276,11 +276,19 @@ void CDemuxer::WalkProgramStream(Window& window)
             if (inside)
             {
                 // Zero bytes in front of the next element are stuffing (VCD sectors end
-                // in them), not damage.
+                // in them), not damage; so are those up to the end of the input (the
+                // empty sectors that close a VCD track), however many.
                 size_t zeros = 0;
                 while (zeros + 3 < n && p[zeros] == 0 && p[zeros + 1] == 0 && p[zeros + 2] == 0)
                     ++zeros;
-                if (zeros > 0 && ElementSize(p + zeros, n - zeros, window.AtEnd()) > 0)
+                const bool zerosToEnd =
+                    zeros + 3 >= n && std::all_of(p + zeros, p + n, [](uint8_t b) { return b == 0; });
+                if (zerosToEnd && window.AtEnd())
+                {
+                    window.Advance(n);
+                    continue;
+                }
+                if (zeros > 0 && (zerosToEnd || ElementSize(p + zeros, n - zeros, window.AtEnd()) > 0))
                 {
                     window.Advance(zeros);
                     continue;
