@@ -33,9 +33,12 @@ struct TestHost : IAnalysisHost
     void ShowMessage(const std::string& t, const std::string& c) override { messages.push_back({t, c}); }
 };
 
+// The byte walk, start code by start code: the design's own behaviour, texts and shape
+// (the walk by lengths has its tests in LengthWalkTest.cpp).
 class DriverTest : public ::testing::Test
 {
 protected:
+    DriverTest() { m_driver.SetFollowPacketLengths(false); }
     Outcome Run(const Bytes& bytes, uint32_t maxPacks = 0)
     {
         m_path = m_dir.Write("in.mpg", bytes);
