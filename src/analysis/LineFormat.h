@@ -162,6 +162,8 @@ enum class LineFmt : uint16_t
 
     Count_
 };
+// A line of the store keeps its format in ten bits.
+static_assert(static_cast<unsigned>(LineFmt::Count_) <= 1024);
 
 // Argument word of two 32-bit values.
 constexpr uint64_t PackArgs(uint32_t lo, uint32_t hi = 0)
