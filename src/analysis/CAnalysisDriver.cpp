@@ -4,6 +4,7 @@
 #include "model/CDemuxer.h"
 #include "stream/CInput.h"
 
+#include "syntax/Mpeg.h"
 #include "syntax/audio/CAudioHeader.h"
 #include "syntax/system/CPesHeader.h"
 #include "syntax/system/CSystemHeader.h"
@@ -221,16 +222,16 @@ void CAnalysisDriver::OnStartCode(uint8_t code)
 {
     switch (code)
     {
-    case StartCode::Picture: OnVideoElement<CPictureHeader>(CPackNode::PictureHeader, &CTreeDisplay::PictureHeader); break;
-    case StartCode::SequenceHeader:
+    case mpeg::kPictureStart: OnVideoElement<CPictureHeader>(CPackNode::PictureHeader, &CTreeDisplay::PictureHeader); break;
+    case mpeg::kSequenceHeader:
         OnVideoElement<CSequenceHeader>(CPackNode::SequenceHeader, &CTreeDisplay::SequenceHeader);
         break;
-    case StartCode::Extension: m_display.ExtensionData(); break;
-    case StartCode::GroupOfPictures: OnVideoElement<CGopHeader>(CPackNode::GopHeader, &CTreeDisplay::GopHeader); break;
-    case StartCode::Pack: OnPack(); break;
-    case StartCode::SystemHeader: OnSystemHeader(); break;
+    case mpeg::kExtensionStart: m_display.ExtensionData(); break;
+    case mpeg::kGroupStart: OnVideoElement<CGopHeader>(CPackNode::GopHeader, &CTreeDisplay::GopHeader); break;
+    case mpeg::kPackStart: OnPack(); break;
+    case mpeg::kSystemHeaderStart: OnSystemHeader(); break;
     // The padding bytes are not read: the scanner walks through them.
-    case StartCode::PaddingStream: m_display.Padding(); break;
+    case mpeg::kPaddingStream: m_display.Padding(); break;
     default:
         // A stream id listed in the system header is one PES packet, however many
         // times a damaged header lists it.
@@ -370,7 +371,7 @@ void CAnalysisDriver::OnPesPacket(uint8_t code)
     pes.m_nStreamId = code;
     pes.Parse(m_file);
     ShowPesPacket(pes);
-    if (IsAudioStreamId(code))
+    if (mpeg::IsAudioStream(code))
         ScanAudioPayload(code, pes);
 }
 

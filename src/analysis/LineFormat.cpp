@@ -1,7 +1,7 @@
 #include "analysis/LineFormat.h"
 
 #include "analysis/TextFormat.h"
-#include "stream/CMpegStreamFile.h"
+#include "syntax/Mpeg.h"
 #include "syntax/TimeStamp.h"
 #include "syntax/audio/CAudioHeader.h"
 #include "syntax/dvd/AudioSubstreams.h"
@@ -31,9 +31,9 @@ void AppendTimeStamp(std::string& out, uint64_t arg)
 // "(Audio Stream %d)" for ids 0xC0..0xDF, "(Video Stream %d)" for 0xE0..0xEF, else nothing.
 void AppendStreamLabel(uint32_t streamId, std::string& out)
 {
-    if (IsAudioStreamId(streamId))
+    if (mpeg::IsAudioStream(static_cast<uint8_t>(streamId)))
         AppendFormat(out, "(Audio Stream %d)", {static_cast<int>(streamId & 0x1F)});
-    else if (IsVideoStreamId(streamId))
+    else if (mpeg::IsVideoStream(static_cast<uint8_t>(streamId)))
         AppendFormat(out, "(Video Stream %d)", {static_cast<int>(streamId & 0x0F)});
 }
 

@@ -1,6 +1,6 @@
 #include "analysis/TreeDisplay.h"
 
-#include "stream/CMpegStreamFile.h"
+#include "syntax/Mpeg.h"
 #include "syntax/audio/CAudioHeader.h"
 #include "syntax/dvd/AudioSubstreams.h"
 #include "syntax/dvd/NavPackets.h"
@@ -311,8 +311,8 @@ void CTreeDisplay::PesPacket(const CPesHeader& h)
     const uint8_t id = h.m_nStreamId;
     // One group per kind of stream, named after the first stream of that kind; every
     // packet of an audio or video stream gets its line there.
-    const bool audio = IsAudioStreamId(id);
-    ItemId* kind = audio ? &m_lines.audioStream : IsVideoStreamId(id) ? &m_lines.videoStream : nullptr;
+    const bool audio = mpeg::IsAudioStream(id);
+    ItemId* kind = audio ? &m_lines.audioStream : mpeg::IsVideoStream(id) ? &m_lines.videoStream : nullptr;
     if (kind)
     {
         if (*kind == kNoItem)
@@ -386,13 +386,13 @@ ItemId CTreeDisplay::PacketStreamItem(const Packet& p)
     // One item per kind of MPEG stream, named after the first of its kind, as the byte
     // walk has them; one per substream of private stream 1.
     const uint8_t id = p.streamId;
-    if (IsAudioStreamId(id))
+    if (mpeg::IsAudioStream(id))
     {
         if (m_lines.audioStream == kNoItem)
             m_lines.audioStream = m_tree.AddGroup(m_lines.elementaryStreams, LineFmt::AudioStream, id & 0x1Fu);
         return m_lines.audioStream;
     }
-    if (IsVideoStreamId(id))
+    if (mpeg::IsVideoStream(id))
     {
         if (m_lines.videoStream == kNoItem)
             m_lines.videoStream = m_tree.AddGroup(m_lines.elementaryStreams, LineFmt::VideoStream, id & 0x0Fu);
