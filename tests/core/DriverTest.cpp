@@ -45,21 +45,7 @@ protected:
         return m_driver.Analyze(m_path, maxPacks);
     }
     // The line reached by following child texts from the top level.
-    ItemId Find(const Strings& path) const
-    {
-        ItemId at = kNoItem;
-        for (const std::string& text : path)
-        {
-            ItemId next = kNoItem;
-            for (uint32_t r = 0; r < m_tree.ChildCount(at) && next == kNoItem; ++r)
-                if (LineText(m_tree, m_tree.Child(at, r)) == text)
-                    next = m_tree.Child(at, r);
-            if (next == kNoItem)
-                return kNoItem;
-            at = next;
-        }
-        return at;
-    }
+    ItemId Find(const Strings& path) const { return FindLine(m_tree, kNoItem, path); }
     std::string Root() const { return m_path + " [all packets]"; }
 
     TempDir m_dir;

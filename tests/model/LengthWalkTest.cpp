@@ -8,6 +8,7 @@
 #include "analysis/TreeExport.h"
 #include "support/StreamWriter.h"
 #include "support/TestFiles.h"
+#include "support/TreeLines.h"
 #include "syntax/system/CPackHeader.h"
 #include "syntax/system/CPesHeader.h"
 #include "syntax/system/Mpeg1Headers.h"
@@ -69,29 +70,11 @@ protected:
         return m_driver.Analyze(m_path, maxPacks);
     }
     std::string Root() const { return LineText(m_tree, m_tree.Child(kNoItem, 0)); }
-    // The line reached by following child texts from the root.
-    ItemId Find(const Strings& path) const
-    {
-        ItemId at = m_tree.Child(kNoItem, 0);
-        for (const std::string& text : path)
-        {
-            ItemId next = kNoItem;
-            for (uint32_t row = 0; row < m_tree.ChildCount(at) && next == kNoItem; ++row)
-                if (LineText(m_tree, m_tree.Child(at, row)) == text)
-                    next = m_tree.Child(at, row);
-            if (next == kNoItem)
-                return kNoItem;
-            at = next;
-        }
-        return at;
-    }
+    // The texts under the line reached by following child texts from the root.
     Strings Children(const Strings& path) const
     {
-        Strings out;
-        const ItemId at = Find(path);
-        for (uint32_t row = 0; at != kNoItem && row < m_tree.ChildCount(at); ++row)
-            out.push_back(LineText(m_tree, m_tree.Child(at, row)));
-        return out;
+        const ItemId at = FindLine(m_tree, m_tree.Child(kNoItem, 0), path);
+        return at == kNoItem ? Strings{} : ChildTexts(m_tree, at);
     }
     size_t Marks() const
     {
@@ -307,6 +290,31 @@ TEST_F(WalkTest, DvdPacketsShowUnderTheirPackAndTheirStream)
 
 // ---------------------------------------------------------------------------- MPEG audio
 
+// A stream of `frames` 672-byte MP2 frames, in packets of size bytes, one pack each; the
+// packet from lose on (when given) left out.
+Bytes Mp2InPackets(int frames, size_t size, size_t lose = ~size_t{0})
+{
+    uint32_t seed = 9;
+    Bytes es;
+    for (int i = 0; i < frames; ++i)
+    {
+        const Bytes f = StreamWriter::Mp2Frame(11, 1, false, seed);
+        es.insert(es.end(), f.begin(), f.end());
+    }
+    StreamWriter w;
+    w.PackHeader(0);
+    w.SystemHeader({{0xC0, 0, 32}});
+    for (size_t at = 0; at < es.size(); at += size)
+    {
+        if (at == lose)
+            continue;
+        w.PackHeader(at);
+        w.PesPacket(0xC0, Bytes(es.begin() + static_cast<long>(at),
+                                es.begin() + static_cast<long>(std::min(es.size(), at + size))));
+    }
+    return w.bytes;
+}
+
 TEST_F(WalkTest, MpegAudioHeadersCutByPacketsAreJoined)
 {
     // 672-byte frames in packets of 1000 bytes: boundaries at 1000, 2000, ... fall 328,
@@ -315,23 +323,7 @@ TEST_F(WalkTest, MpegAudioHeadersCutByPacketsAreJoined)
     for (const size_t size : {1000u, 2017u, 2018u, 2019u})
     {
         SCOPED_TRACE(size);
-        uint32_t seed = 9;
-        Bytes es;
-        for (int i = 0; i < 12; ++i)
-        {
-            const Bytes f = StreamWriter::Mp2Frame(11, 1, false, seed);
-            es.insert(es.end(), f.begin(), f.end());
-        }
-        StreamWriter w;
-        w.PackHeader(0);
-        w.SystemHeader({{0xC0, 0, 32}});
-        for (size_t at = 0; at < es.size(); at += size)
-        {
-            w.PackHeader(at);
-            w.PesPacket(0xC0, Bytes(es.begin() + static_cast<long>(at),
-                                    es.begin() + static_cast<long>(std::min(es.size(), at + size))));
-        }
-        ASSERT_EQ(Run(w.bytes), CAnalysisDriver::Outcome::EndOfInput);
+        ASSERT_EQ(Run(Mp2InPackets(12, size)), CAnalysisDriver::Outcome::EndOfInput);
         EXPECT_EQ(Marks(), 0u);
         const TreeRun r = Analyze(m_path, true);
         EXPECT_EQ(Count(r.text, "audio header @ "), 12u);
@@ -345,24 +337,7 @@ TEST_F(WalkTest, MpegAudioHeadersCutByPacketsAreJoined)
 
     // A packet lost: one mark, at the first header after it, saying where a frame was
     // expected.
-    uint32_t seed = 4;
-    Bytes es;
-    for (int i = 0; i < 8; ++i)
-    {
-        const Bytes f = StreamWriter::Mp2Frame(11, 1, false, seed);
-        es.insert(es.end(), f.begin(), f.end());
-    }
-    StreamWriter w;
-    w.PackHeader(0);
-    w.SystemHeader({{0xC0, 0, 32}});
-    for (size_t at = 0; at < es.size(); at += 1000)
-        if (at != 2000)
-        {
-            w.PackHeader(at);
-            w.PesPacket(0xC0, Bytes(es.begin() + static_cast<long>(at),
-                                    es.begin() + static_cast<long>(std::min(es.size(), at + 1000))));
-        }
-    ASSERT_EQ(Run(w.bytes), CAnalysisDriver::Outcome::EndOfInput);
+    ASSERT_EQ(Run(Mp2InPackets(8, 1000, 2000)), CAnalysisDriver::Outcome::EndOfInput);
     EXPECT_EQ(Marks(), 1u);
     // The frame at 1344 runs 16 bytes into the lost packet: the next packet that comes
     // (from 3000 on) is expected to start a frame at 16; the first header in it is the

@@ -8,6 +8,7 @@
 // compare.sh repeats the comparison item by item where ffmpeg is installed.
 
 #include "analysis/CAnalysisDriver.h"
+#include "support/TreeLines.h"
 
 #include <gtest/gtest.h>
 
@@ -70,14 +71,6 @@ struct Analysis
         return v;
     }
 };
-
-Strings ChildTexts(const CResultTree& tree, ItemId parent)
-{
-    Strings texts;
-    for (uint32_t r = 0; r < tree.ChildCount(parent); ++r)
-        texts.push_back(LineText(tree, tree.Child(parent, r)));
-    return texts;
-}
 
 ItemId ChildNamed(const CResultTree& tree, ItemId parent, const std::string& text)
 {

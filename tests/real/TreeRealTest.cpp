@@ -8,6 +8,7 @@
 #include "model/CDemuxer.h"
 #include "stream/CCdxaInput.h"
 #include "support/TestFiles.h"
+#include "support/TreeLines.h"
 
 #include <gtest/gtest.h>
 
@@ -46,22 +47,7 @@ struct Tree
             n += lines.Image(id) == TreeImage::Error;
         return n;
     }
-    // The line reached by following child texts from the top level.
-    ItemId Find(const std::vector<std::string>& path) const
-    {
-        ItemId at = kNoItem;
-        for (const std::string& step : path)
-        {
-            ItemId next = kNoItem;
-            for (uint32_t row = 0; row < lines.ChildCount(at) && next == kNoItem; ++row)
-                if (LineText(lines, lines.Child(at, row)) == step)
-                    next = lines.Child(at, row);
-            if (next == kNoItem)
-                return kNoItem;
-            at = next;
-        }
-        return at;
-    }
+    ItemId Find(const std::vector<std::string>& path) const { return FindLine(lines, kNoItem, path); }
     // The frame lines under a stream's item of "Elementary streams".
     size_t FramesUnder(const std::string& item) const
     {
