@@ -2,7 +2,8 @@
 # The inspector's pictures in docs/: the 1 GB benchmark stream (bench/run.sh makes it)
 # and a damaged DVD stream (20 s authored with dvdauthor, then a stretch of garbage, a
 # pack's SCR set back and a smaller video buffer signalled), each inspected under Xvfb
-# and taken with ImageMagick's import.
+# with openbox managing the windows (so the pictures show them as a user does) and
+# taken with ImageMagick's import.
 #   bash tools/inspector-shots.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,5 +41,9 @@ data[pack + 7] = (base >> 5) & 0xFF
 data[pack + 8] = (data[pack + 8] & 0x07) | (base & 0x1F) << 3
 open(path, 'wb').write(data)
 PY
-xvfb-run -a -s "-screen 0 2000x1000x24" "$dir"/tests/app/varnodel_inspector_shots "$vob" docs inspector-dvd
-xvfb-run -a -s "-screen 0 2000x1000x24" "$dir"/tests/app/varnodel_inspector_shots "$big" docs inspector-1g
+shoot() {
+  xvfb-run -a -s "-screen 0 2000x1000x24" sh -c 'openbox & wm=$!; sleep 1; "$0" "$@"; status=$?; kill $wm; exit $status' \
+    "$dir"/tests/app/varnodel_inspector_shots "$@"
+}
+shoot "$vob" docs inspector-dvd
+shoot "$big" docs inspector-1g

@@ -44,16 +44,20 @@ bool CAnalyzerApp::InitInstance()
     if (command.action != CommandLine::Run)
     {
         // --help and --version were answered before Qt started; this is a usage error.
-        std::fprintf(stderr, "varnodel: %s\n%s", qPrintable(command.problem), kUsage);
-        m_nExitCode = 2;
+        m_nExitCode = UsageError(command.problem);
         return false;
     }
 
-    CAnalyzerDlg dlg;
-    if (!command.file.isEmpty())
-        dlg.AnalyzeOnStart(command.file);
-    dlg.exec();
+    RunMainDialog(command.file);
     return false;
+}
+
+int CAnalyzerApp::RunMainDialog(const QString& fileOnStart)
+{
+    CAnalyzerDlg dlg;
+    if (!fileOnStart.isEmpty())
+        dlg.AnalyzeOnStart(fileOnStart);
+    return dlg.exec();
 }
 
 CAnalyzerApp::CommandLine CAnalyzerApp::ParseCommandLine(const QStringList& args)
@@ -76,6 +80,57 @@ CAnalyzerApp::CommandLine CAnalyzerApp::ParseCommandLine(const QStringList& args
             result.file = arg;
     }
     return result;
+}
+
+int CAnalyzerApp::UsageError(const QString& problem)
+{
+    std::fprintf(stderr, "varnodel: %s\n%s", qPrintable(problem), kUsage);
+    return 2;
+}
+
+QStringList CAnalyzerApp::WithoutQtOptions(const QStringList& args)
+{
+    // QGuiApplication's and QApplication's own options, and those of the X11 platform;
+    // Qt takes them with one dash or two.
+    static const char* const kWithValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                             "display", "geometry", "name", "title", "visual", "style",
+                                             "stylesheet", "qmljsdebugger"};
+    static const char* const kAlone[] = {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
+    QStringList kept;
+    for (qsizetype i = 0; i < args.size(); ++i)
+    {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--"))
+        {
+            kept += args.mid(i);
+            break;
+        }
+        QString name = arg.startsWith(QLatin1String("--")) ? arg.mid(2) : arg.startsWith(QLatin1Char('-')) ? arg.mid(1)
+                                                                                                         : QString();
+        if (name.isEmpty())
+        {
+            kept << arg;
+            continue;
+        }
+        const qsizetype equals = name.indexOf(QLatin1Char('='));
+        const bool inline_ = equals >= 0;
+        if (inline_)
+            name.truncate(equals);
+        bool qt = false;
+        for (const char* option : kWithValue)
+            if (name == QLatin1String(option))
+            {
+                qt = true;
+                if (!inline_)
+                    ++i;  // its value
+            }
+        for (const char* option : kAlone)
+            qt = qt || (!inline_ && name == QLatin1String(option));
+        if (!qt)
+            kept << arg;
+    }
+    return kept;
 }
 
 void CAnalyzerApp::SetRegistryKey(const QString& key)

@@ -18,6 +18,9 @@ public:
 
     // Runs the main dialog modally. Returns false: the program ends when it closes.
     virtual bool InitInstance();
+    // The main dialog as the program runs it: made, given the file named at start (if
+    // any), run in its own loop until it closes, destroyed. Returns how it ended.
+    static int RunMainDialog(const QString& fileOnStart);
     // The program's exit status: 0, or 2 after a usage error.
     int ExitCode() const { return m_nExitCode; }
 
@@ -37,6 +40,12 @@ public:
     // Reads the arguments after the program name. Qt's own options are gone from them
     // once the application object exists; --help and --version are looked for before.
     static CommandLine ParseCommandLine(const QStringList& args);
+    // The arguments without the options Qt takes for itself (-platform NAME, -style=S,
+    // --reverse, ...), so that a usage error is known before Qt starts: without a
+    // display Qt cannot start at all.
+    static QStringList WithoutQtOptions(const QStringList& args);
+    // Prints the problem and the usage to stderr; returns the exit status of a usage error.
+    static int UsageError(const QString& problem);
 
     // ---- settings store --------------------------------------------------------------
     static constexpr const char* kRegistryKey = "corvax/quelbor";

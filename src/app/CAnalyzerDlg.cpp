@@ -7,6 +7,7 @@
 #include "app/DialogFont.h"
 #include "controls/DialogUnits.h"
 #include "app/FileFilter.h"
+#include "app/ModalRun.h"
 #include "app/inspector/CInspectorHooks.h"
 #include "controls/Resources.h"
 
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -61,6 +63,10 @@ CAnalyzerDlg::CAnalyzerDlg(QWidget* parent)
       m_btnAnalyze(QStringLiteral("analyze"), this),
       m_treeView(this)
 {
+    // An ordinary window with the dialog's frame: a window manager keeps a dialog above
+    // every other window of its program, and the inspector must be able to come in front.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QString::fromLatin1(kCaption));
     setFont(DialogFont());
     // The window may grow, never shrink below the template's size.
@@ -129,6 +135,22 @@ void CAnalyzerDlg::PlaceControls()
     };
     for (Anchor& anchor : m_anchors)
         anchor.rect = anchor.widget->geometry();
+
+    m_editFileName.setToolTip(QStringLiteral("The file to analyse: type its path, choose it with \"...\" or drop it "
+                                             "on the window; Enter analyses it"));
+    m_btnBrowse.setToolTip(QStringLiteral("Choose the file to analyse"));
+    m_btnAnalyze.setToolTip(QStringLiteral("Analyse the file: its headers, pack by pack, as a tree (as many packs as "
+                                           "the options say)"));
+    m_btnStop.setToolTip(QStringLiteral("Stop the analysis under way; the tree so far stays"));
+    m_btnOptions.setToolTip(QStringLiteral("How many packs an analysis reads, and whether the file chooser remembers "
+                                           "its folder"));
+    m_btnExit.setToolTip(QStringLiteral("End the program"));
+    m_btnSave.setToolTip(QStringLiteral("Save the analysis as an analysis file (Ctrl+S)"));
+    m_treeView.setToolTip(QStringLiteral("The file's headers. Double click, Right or Left opens and closes a line, * a "
+                                         "whole branch; Ctrl+F finds a line, Ctrl+G the pack of an offset, Ctrl+C "
+                                         "copies a line"));
+    m_progress.setToolTip(QStringLiteral("How far the analysis has come"));
+    m_picLogo.setToolTip(QStringLiteral("The window menu: a right click here, or Alt+Space, Shift+F10 or the menu key"));
 }
 
 void CAnalyzerDlg::ConnectControls()
@@ -157,11 +179,32 @@ void CAnalyzerDlg::ConnectControls()
     // Alt+F4 closes the window even where no window manager does it for us.
     auto* closing = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), this);
     connect(closing, &QShortcut::activated, this, &QWidget::close);
-    auto* menu = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
-    connect(menu, &QShortcut::activated, this, [this] { ShowWindowMenu(mapToGlobal(QPoint(0, 0))); });
+    // The window menu from the keyboard: Alt+Space, which window managers tend to keep
+    // for their own menu, and the keys of a context menu.
+    for (const QKeySequence& keys : {QKeySequence(Qt::ALT | Qt::Key_Space), QKeySequence(Qt::SHIFT | Qt::Key_F10),
+                                     QKeySequence(Qt::Key_Menu)})
+    {
+        auto* menu = new QShortcut(keys, this);
+        connect(menu, &QShortcut::activated, this, [this] { ShowWindowMenu(mapToGlobal(QPoint(0, 0))); });
+    }
 }
 
 CAnalyzerDlg::~CAnalyzerDlg() = default;
+
+int CAnalyzerDlg::exec()
+{
+    // The program runs in this loop until the dialog ends, as in a modal run, but the
+    // window is not made modal: that would block every other window of the program, the
+    // inspector among them.
+    QEventLoop loop;
+    const QMetaObject::Connection ended = connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    setResult(0);
+    show();
+    if (isVisible())
+        loop.exec(QEventLoop::DialogExec);
+    disconnect(ended);
+    return result();
+}
 
 void CAnalyzerDlg::setVisible(bool visible)
 {
@@ -284,7 +327,7 @@ void CAnalyzerDlg::OnSysCommand(unsigned nID)
     case IDM_ABOUTBOX:
     {
         CAboutDlg dlgAbout(this);
-        dlgAbout.exec();
+        ExecOverParent(dlgAbout);
         break;
     }
     case IDM_SAVEANALYSIS:
@@ -338,7 +381,7 @@ void CAnalyzerDlg::OnBrowse()
             dlgFile.setDirectory(dir);
     }
 
-    if (dlgFile.exec() != QDialog::Accepted)
+    if (ExecOverParent(dlgFile) != QDialog::Accepted)
         return;
     const QStringList chosen = dlgFile.selectedFiles();
     if (chosen.isEmpty())
@@ -378,8 +421,14 @@ void CAnalyzerDlg::ShowTitleFor(CAnalysisDriver::Outcome outcome)
     // A run that did not start leaves the tree, and so the title, as they were.
     if (outcome == CAnalysisDriver::Outcome::NotStarted || outcome == CAnalysisDriver::Outcome::OpenFailed)
         return;
-    setWindowTitle(QString::fromLatin1(kCaption)
-                   + QString::fromStdString(CAnalysisDriver::EarlyEndNote(outcome, m_driver.PackCount())));
+    // The file first (the part a task bar keeps), with the note of a run that did not
+    // reach the end, then the program.
+    const CPackList* records = m_driver.Records();
+    const QString file = records ? QFileInfo(QFile::decodeName(QByteArray::fromStdString(records->m_strInputPath))).fileName()
+                                 : QString();
+    setWindowTitle((file.isEmpty() ? QString() : file) +
+                   QString::fromStdString(CAnalysisDriver::EarlyEndNote(outcome, m_driver.PackCount())) +
+                   (file.isEmpty() ? QString() : QStringLiteral(" - ")) + QString::fromLatin1(kCaption));
 }
 
 void CAnalyzerDlg::AnalyzeOnStart(const QString& path)
@@ -405,7 +454,7 @@ void CAnalyzerDlg::OnOptions()
     dlg.m_nMaxPackets = static_cast<int32_t>(m_nMaxPackets);
     dlg.m_bSaveIn = m_bSaveIn;
 
-    if (dlg.exec() != QDialog::Accepted)
+    if (ExecOverParent(dlg) != QDialog::Accepted)
         return;
 
     m_nMaxPackets = static_cast<uint32_t>(dlg.m_nMaxPackets);
@@ -434,7 +483,7 @@ void CAnalyzerDlg::OnSaveAnalysis()
     dlgFile.setNameFilter(QtFileFilter(QString::fromLatin1(kAnalysisFilter)));
     dlgFile.setDefaultSuffix(QStringLiteral("aaf"));
     dlgFile.selectFile(proposed);
-    if (dlgFile.exec() != QDialog::Accepted)
+    if (ExecOverParent(dlgFile) != QDialog::Accepted)
         return;
     const QStringList chosen = dlgFile.selectedFiles();
     if (chosen.isEmpty())
@@ -472,7 +521,7 @@ void CAnalyzerDlg::MessageBox(const QString& text, const QString& caption, const
     QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? QCoreApplication::applicationName() : caption, text,
                     QMessageBox::Ok, this);
     box.setInformativeText(informative);
-    box.exec();
+    ExecOverParent(box);
 }
 
 // ---------------------------------------------------------------------------------
@@ -701,10 +750,13 @@ void CAnalyzerDlg::OnRunEnded()
 void CAnalyzerDlg::ShowMessage(const std::string& text, const std::string& caption)
 {
     // "Cannot open input file" keeps its text; which file, and why, come below it.
+    // The name on a line of its own, never broken inside (a path has no blanks to break
+    // at), the reason below it.
     QString informative;
     if (text == CAnalysisDriver::kOpenErrorText)
-        informative = m_strFileName + QStringLiteral(": ")
-            + QString::fromLocal8Bit(CAnalysisDriver::OpenErrorReason(m_driver.OpenError()));
+        informative = QStringLiteral("<p style=\"white-space:pre\">%1</p><p>%2</p>")
+                          .arg(m_strFileName.toHtmlEscaped(),
+                               QString::fromLocal8Bit(CAnalysisDriver::OpenErrorReason(m_driver.OpenError())).toHtmlEscaped());
     MessageBox(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())),
                QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size())), informative);
 }

@@ -51,6 +51,9 @@ public:
     static constexpr unsigned SC_CLOSE = 0xF060;
 
     void setVisible(bool visible) override;
+    // Shows the dialog and returns once it has ended, with its result. Other windows of
+    // the program take input meanwhile.
+    int exec() override;
 
     // Field to member (bSaveAndValidate) or member to field.
     bool UpdateData(bool bSaveAndValidate = true);

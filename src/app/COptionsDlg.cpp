@@ -1,5 +1,7 @@
 #include "app/COptionsDlg.h"
 
+#include "app/ModalRun.h"
+
 #include "app/DialogFont.h"
 #include "controls/DialogUnits.h"
 #include "controls/Resources.h"
@@ -121,7 +123,9 @@ bool COptionsDlg::UpdateData(bool bSaveAndValidate)
     const int count = m_editCount.text().trimmed().toInt(&ok, 10);
     if (!ok)
     {
-        QMessageBox::warning(this, QCoreApplication::applicationName(), QString::fromLatin1(kIntegerMessage));
+        QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), QString::fromLatin1(kIntegerMessage),
+                        QMessageBox::Ok, this);
+        ExecOverParent(box);
         m_editCount.setFocus();
         m_editCount.selectAll();
         return false;

@@ -9,11 +9,14 @@ int main(int argc, char** argv)
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    const CAnalyzerApp::CommandLine command = CAnalyzerApp::ParseCommandLine(args);
+    const CAnalyzerApp::CommandLine command = CAnalyzerApp::ParseCommandLine(CAnalyzerApp::WithoutQtOptions(args));
     if (command.action == CAnalyzerApp::CommandLine::Help)
         return std::fputs(CAnalyzerApp::kUsage, stdout) < 0 ? 1 : 0;
     if (command.action == CAnalyzerApp::CommandLine::Version)
         return std::fputs(CAnalyzerApp::kVersionText, stdout) < 0 ? 1 : 0;
+    // A usage error, too, is told without a display.
+    if (command.action == CAnalyzerApp::CommandLine::Usage)
+        return CAnalyzerApp::UsageError(command.problem);
 
     // Qt needs argc and argv for its application object, so it lives here rather than
     // as a global; it still exists exactly once, for the whole run.

@@ -15,6 +15,10 @@ public:
 
     // The composed image of the control's client area; null when there is no picture.
     QImage Render() const;
+    // The same for a screen of scale device pixels a pixel: composed from the artwork
+    // drawn at twice the size where the scale asks for more than one, so that the logo
+    // stays sharp (the image says its device pixel ratio).
+    QImage Render(qreal scale) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

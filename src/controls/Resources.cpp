@@ -41,6 +41,22 @@ QImage Res::LoadImage(int id)
     return QImage(path);
 }
 
+QImage Res::LoadImage(int id, int scale)
+{
+    if (scale == 1)
+        return LoadImage(id);
+    RegisterResources();
+    if (scale != 2 || (id != IDB_LOGO && id != IDB_LOGOMASK))
+        return QImage();
+    QString path = BitmapPath(id);
+    path.insert(path.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+    // Qt takes a file named "@2x" for a picture of twice the density; here it is pixels,
+    // composed pixel by pixel.
+    QImage image(path);
+    image.setDevicePixelRatio(1);
+    return image;
+}
+
 QPixmap Res::LoadBitmap(int id)
 {
     const QImage image = LoadImage(id);

@@ -19,6 +19,9 @@ constexpr int IDS_ABOUTBOX = 101;    // "&About Varnodel "
 QPixmap LoadBitmap(int id);
 // The same bitmap as an image (for pixel work without a window system), or a null image.
 QImage LoadImage(int id);
+// The bitmap drawn at scale times its size (2: the logo and its mask), or a null image
+// where there is none at that scale.
+QImage LoadImage(int id, int scale);
 QIcon AppIcon();
 
 // Cuts the bitmap with that id into images cx pixels wide, left to right, and makes

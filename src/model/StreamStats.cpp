@@ -20,6 +20,11 @@ double Seconds(int64_t t27) { return static_cast<double>(t27) / kClock27; }
 
 const char kPictureLetters[] = "?IPBD???";
 
+bool HasGops(const StreamSummary& s) { return s.kind == Kind::Video && s.gops > 0; }
+}  // namespace
+
+// ---------------------------------------------------------------------------- summary texts
+
 const char* AspectText(const SequenceEvent& s)
 {
     if (s.mpeg2)
@@ -51,10 +56,11 @@ std::string ProfileLevelText(uint8_t pl)
     return std::string(profile) + "@" + level;
 }
 
-bool HasGops(const StreamSummary& s) { return s.kind == Kind::Video && s.gops > 0; }
-}  // namespace
-
-// ---------------------------------------------------------------------------- summary texts
+bool IsVariableBitRate(const SequenceEvent& s)
+{
+    // The all-ones value of MPEG-1 marks a variable rate.
+    return !s.mpeg2 && s.bitRateValue == 0x3FFFF;
+}
 
 double StreamSummary::DurationSeconds() const
 {
@@ -65,8 +71,21 @@ double StreamSummary::DurationSeconds() const
 
 uint64_t StreamSummary::AverageBitsPerSecond() const
 {
+    // A stream without time stamps has no rate; one whose units all fall on one instant
+    // (a single subpicture without an end) has its bytes in that one second.
+    if (!hasTime)
+        return 0;
     const double d = DurationSeconds();
-    return d > 0 ? static_cast<uint64_t>(static_cast<double>(unitBytes) * 8 / d + 0.5) : 0;
+    return static_cast<uint64_t>(static_cast<double>(unitBytes) * 8 / (d > 0 ? d : 1.0) + 0.5);
+}
+
+uint64_t StreamSummary::PeakBitsPerSecond() const
+{
+    // The seconds are counted from the stream's first unit, so a stream that is not a
+    // whole number of seconds long has its last second only in part, and one shorter
+    // than a second never fills one: the busiest one-second stretch carries at least
+    // the average, whatever the whole seconds say.
+    return hasTime ? std::max(peakBitsPerSecond, AverageBitsPerSecond()) : 0;
 }
 
 std::string Format(const char* format, ...)
@@ -181,6 +200,25 @@ void CStreamStats::OnSequence(const SequenceEvent& seq)
     }
 }
 
+void CStreamStats::AddToSecond(Entry& e, int64_t time27, uint64_t bytes)
+{
+    if (!e.secondsStarted)
+    {
+        e.secondsStarted = true;
+        e.firstDts27 = time27;
+    }
+    const int64_t second = (time27 - e.firstDts27) / kClock27;
+    if (!e.secondOpen || second != e.second)
+    {
+        if (e.secondOpen)
+            e.summary.peakBitsPerSecond = std::max(e.summary.peakBitsPerSecond, e.secondBytes * 8);
+        e.secondOpen = true;
+        e.second = second;
+        e.secondBytes = 0;
+    }
+    e.secondBytes += bytes;
+}
+
 void CStreamStats::CloseGop(Entry& e)
 {
     if (!e.gopOpen)
@@ -225,18 +263,7 @@ void CStreamStats::OnAccessUnit(const AccessUnit& u)
 
     // Bit rate per second of decoding time: the bytes of the units decoded in each
     // second, counted from the stream's first unit.
-    if (s.units == 1)
-        e.firstDts27 = u.dts27;
-    const int64_t second = (u.dts27 - e.firstDts27) / kClock27;
-    if (!e.secondOpen || second != e.second)
-    {
-        if (e.secondOpen)
-            s.peakBitsPerSecond = std::max(s.peakBitsPerSecond, e.secondBytes * 8);
-        e.secondOpen = true;
-        e.second = second;
-        e.secondBytes = 0;
-    }
-    e.secondBytes += u.size;
+    AddToSecond(e, u.dts27, u.size);
 
     if (u.kind == Kind::Video)
     {
@@ -260,9 +287,15 @@ void CStreamStats::OnNavPack(const NavPack& nav)
 {
     Entry& e = EntryFor(MakeStreamKey(0xBF), Kind::Navigation);
     ++e.summary.units;
+    // A navigation pack is a unit of the packets that carried it (PCI and DSI), whose
+    // bytes came in since the last one.
+    const uint64_t bytes = e.summary.payloadBytes - e.navBytesCounted;
+    e.navBytesCounted = e.summary.payloadBytes;
+    e.summary.unitBytes += bytes;
     const int64_t start = int64_t{nav.vobuSPtm} * 300;
     if (nav.hasPci && (nav.vobuSPtm || nav.vobuEPtm))
     {
+        AddToSecond(e, start, bytes);
         StreamSummary& s = e.summary;
         if (!s.hasTime)
         {
@@ -333,7 +366,7 @@ void AppendStreamJson(std::string& out, const StreamSummary& s)
     else
         out += ", \"first_pts\": null, \"last_pts\": null, \"duration\": null";
     out += Format(", \"bitrate_avg\": %" PRIu64 ", \"bitrate_peak\": %" PRIu64, s.AverageBitsPerSecond(),
-                  s.peakBitsPerSecond);
+                  s.PeakBitsPerSecond());
     out += Format(", \"packets\": %" PRIu64 ", \"bytes\": %" PRIu64, s.packets, s.unitBytes);
     if (s.kind == Kind::Video && s.hasSequence)
     {
@@ -341,9 +374,8 @@ void AppendStreamJson(std::string& out, const StreamSummary& s)
         out += Format(", \"width\": %u, \"height\": %u, \"aspect\": ", q.width, q.height);
         AppendJsonString(out, AspectText(q));
         out += Format(", \"frame_rate\": %.3f", q.frameRateNum ? static_cast<double>(q.frameRateNum) / q.frameRateDen : 0.0);
-        // The all-ones value of MPEG-1 marks a variable rate.
-        out += !q.mpeg2 && q.bitRateValue == 0x3FFFF ? std::string(", \"bit_rate\": null")
-                                                     : Format(", \"bit_rate\": %" PRIu64, uint64_t{q.bitRateValue} * 400);
+        out += IsVariableBitRate(q) ? std::string(", \"bit_rate\": null")
+                                    : Format(", \"bit_rate\": %" PRIu64, uint64_t{q.bitRateValue} * 400);
         out += Format(", \"vbv_buffer_size\": %u", q.vbvBufferSize);
         if (q.mpeg2)
         {
@@ -388,7 +420,7 @@ std::string StreamLine(const StreamSummary& s)
     else
         line += "  no time stamps";
     line += Format("  avg %.1f kbit/s  peak %.1f kbit/s", s.AverageBitsPerSecond() / 1000.0,
-                   s.peakBitsPerSecond / 1000.0);
+                   s.PeakBitsPerSecond() / 1000.0);
     const AccessUnit& a = s.first;
     switch (s.units ? s.kind : Kind::Unknown)
     {
@@ -398,9 +430,7 @@ std::string StreamLine(const StreamSummary& s)
             const SequenceEvent& q = s.sequence;
             line += Format("  %ux%u %s%s %.3f fps", q.width, q.height, q.mpeg2 ? "" : "PAR ", AspectText(q),
                            q.frameRateNum ? static_cast<double>(q.frameRateNum) / q.frameRateDen : 0.0);
-            // The all-ones value of MPEG-1 marks a variable rate.
-            line += !q.mpeg2 && q.bitRateValue == 0x3FFFF ? std::string(" variable rate")
-                                                          : Format(" %.0f kbit/s", q.bitRateValue * 0.4);
+            line += IsVariableBitRate(q) ? std::string(" variable rate") : Format(" %.0f kbit/s", q.bitRateValue * 0.4);
             line += Format(" VBV %u", q.vbvBufferSize);
             if (q.mpeg2)
                 line += Format(" %s %s%s", ProfileLevelText(q.profileAndLevel).c_str(), ChromaText(q.chromaFormat),

@@ -19,6 +19,15 @@ namespace model
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // "0xE0" for a PES stream, "0xBD:0x80" for a private stream 1 substream.
 std::string StreamKeyText(StreamKey stream);
+// A sequence's aspect ratio: the display ratio of MPEG-2 ("16:9"), the pixel aspect
+// ratio of MPEG-1 ("0.9375"); empty for a reserved code.
+const char* AspectText(const SequenceEvent& s);
+// "4:2:0", "4:2:2", "4:4:4"
+const char* ChromaText(uint8_t chroma);
+// "MP@ML", or the coded byte ("0x85") where it names no profile and level of the table.
+std::string ProfileLevelText(uint8_t profileAndLevel);
+// A sequence whose bit rate field marks a variable rate (MPEG-1's all-ones value).
+bool IsVariableBitRate(const SequenceEvent& s);
 
 struct StreamSummary
 {
@@ -32,7 +41,7 @@ struct StreamSummary
     int64_t firstPts27 = 0, lastPts27 = 0;  // lowest and highest presentation times
     int64_t endPts27 = 0;        // highest presentation time plus its duration
     int64_t durationSum27 = 0;   // the units' durations added up
-    uint64_t peakBitsPerSecond = 0;
+    uint64_t peakBitsPerSecond = 0;  // the most bits in one whole second (see PeakBitsPerSecond)
     AccessUnit first;            // the first unit, for the audio properties
     bool hasSequence = false;
     SequenceEvent sequence;      // the first sequence of a video stream
@@ -45,7 +54,11 @@ struct StreamSummary
     // Audio and video: the units' durations added up, which holds across time stamp
     // jumps; other streams: from the first presentation time to the end of the last.
     double DurationSeconds() const;
+    // Bits over the duration; 0 without time stamps.
     uint64_t AverageBitsPerSecond() const;
+    // The highest rate over one second of the stream's time: the busiest whole second,
+    // and never below the average; 0 without time stamps.
+    uint64_t PeakBitsPerSecond() const;
     // "0xE0", "0xBD:0x80"
     std::string StreamText() const;
     // "video", "audio", "subpicture", "navigation", "padding", "other"
@@ -85,12 +98,16 @@ private:
         bool gopOpen = false;
         bool fieldPending = false;  // a first field picture is in the pattern
         bool secondOpen = false;
+        bool secondsStarted = false;
         int64_t firstDts27 = 0;
         int64_t second = 0;
         uint64_t secondBytes = 0;
+        uint64_t navBytesCounted = 0;  // navigation packets' bytes already in a unit
     };
     Entry& EntryFor(StreamKey key, Kind kind);
     static void CloseGop(Entry& e);
+    // Counts bytes into the second of time27, seconds counted from the first call.
+    static void AddToSecond(Entry& e, int64_t time27, uint64_t bytes);
 
     Container m_container = Container::ProgramStream;
     uint32_t m_packs = 0;

@@ -6,11 +6,18 @@
 #include "app/CAnalyzerApp.h"
 #include "app/CAnalyzerDlg.h"
 #include "app/inspector/CInspectorHooks.h"
+#include "app/inspector/CInspectorWindow.h"
 #include "app/COptionsDlg.h"
 #include "controls/Resources.h"
 #include "support/TestFiles.h"
 
 #include <QAbstractItemModelTester>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <qcustomplot.h>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
@@ -19,6 +26,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -100,6 +108,14 @@ QList<QWidget*> TabStops(QWidget& dialog)
     return stops;
 }
 
+// What a message box's (rich) text reads, one line per paragraph.
+QString PlainText(const QString& html)
+{
+    QTextDocument document;
+    document.setHtml(html);
+    return document.toPlainText();
+}
+
 uint8_t ImageOf(CAnalyzerDlg& dlg, const QModelIndex& index)
 {
     return dlg.ResultTree().Image(dlg.Model().LineOf(index));
@@ -148,6 +164,13 @@ private slots:
         for (QAction* a : actions)
             hasSave = hasSave || a->text() == QStringLiteral("&Save analysis...");
         QVERIFY(hasSave);
+        // The inspector's commands, with the keys that reach them.
+        std::map<QString, QKeySequence> keys;
+        for (QAction* a : actions)
+            keys[a->text()] = a->shortcut();
+        QCOMPARE(keys[QStringLiteral("&Inspect stream...")], QKeySequence(Qt::CTRL | Qt::Key_I));
+        QCOMPARE(keys[QStringLiteral("Find in the &tree...")], QKeySequence(Qt::CTRL | Qt::Key_F));
+        QCOMPARE(keys[QStringLiteral("&Go to offset...")], QKeySequence(Qt::CTRL | Qt::Key_G));
 
         // "Follow packet lengths" is a checkable entry kept in the settings.
         QAction* byLength = nullptr;
@@ -198,12 +221,18 @@ private slots:
         QCoreApplication::sendEvent(&dlg, &onControl);
         QVERIFY(!dlg.WindowMenu()->isVisible());
 
-        // The keyboard way in.
+        // The keyboard ways in: Alt+Space (which a window manager may keep for itself),
+        // Shift+F10 and the menu key.
         QApplication::setActiveWindow(&dlg);
         QVERIFY(QTest::qWaitForWindowActive(&dlg));
-        QTest::keyClick(&dlg.m_editFileName, Qt::Key_Space, Qt::AltModifier);
-        QVERIFY(dlg.WindowMenu()->isVisible());
-        dlg.WindowMenu()->hide();
+        const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+            {Qt::Key_Space, Qt::AltModifier}, {Qt::Key_F10, Qt::ShiftModifier}, {Qt::Key_Menu, Qt::NoModifier}};
+        for (const auto& [key, modifiers] : keys)
+        {
+            QTest::keyClick(&dlg.m_editFileName, key, modifiers);
+            QVERIFY(dlg.WindowMenu()->isVisible());
+            dlg.WindowMenu()->hide();
+        }
     }
 
     void statesBeforeDuringAndAfterAStoppedRun()
@@ -233,14 +262,14 @@ private slots:
         QCOMPARE(during.rows, 0);  // the view never sees the tree being built
 
         // The run ended after the start code in hand; the tree so far stays, and its root
-        // line and the title say it is partial.
+        // line and the title (which names the file) say it is partial.
         QCOMPARE(dlg.pumps, 3);
         QCOMPARE(dlg.Driver().StartCodeCount(), uint64_t{3});
         VerifyIdle(dlg);
         QCOMPARE(dlg.Model().rowCount(), 1);
         const QString stopped = QStringLiteral(" - stopped at PACK #1");
         QCOMPARE(Text(dlg.Model().index(0, 0)), QString::fromStdString(path) + QStringLiteral(" [all packets]") + stopped);
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Varnodel     V1.1.2a") + stopped);
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("clip.mpg") + stopped + QStringLiteral(" - Varnodel     V1.1.2a"));
         QVERIFY(dlg.Driver().Records() != nullptr);
 
         // A file that does not open leaves that tree, and so the title; a complete run
@@ -248,11 +277,11 @@ private slots:
         auto closed = OnNextModal([](QWidget* w) { w->close(); });
         Analyze(dlg, dir.File("missing.mpg"));
         QVERIFY(*closed);
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Varnodel     V1.1.2a") + stopped);
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("clip.mpg") + stopped + QStringLiteral(" - Varnodel     V1.1.2a"));
         dlg.onPump = nullptr;
         Analyze(dlg, path);
         QCOMPARE(Text(dlg.Model().index(0, 0)), QString::fromStdString(path) + QStringLiteral(" [all packets]"));
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Varnodel     V1.1.2a"));
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("clip.mpg - Varnodel     V1.1.2a"));
     }
 
     void closingDuringARunStopsItThenEnds()
@@ -408,7 +437,22 @@ private slots:
         QVERIFY(*seen);
         QCOMPARE(text, QStringLiteral("Cannot open input file"));
         QCOMPARE(caption, QStringLiteral("Error !"));
-        QCOMPARE(informative, QString::fromStdString(dir.File("missing.mpg")) + QStringLiteral(": no such file"));
+
+        // A long name keeps a line of its own, unbroken.
+        const QString longName = QString::fromStdString(dir.File(std::string(120, 'x') + "-and-more.mpg"));
+        int nameWidth = 0, labelWidth = 0;
+        auto longSeen = OnNextModal([&](QWidget* w) {
+            if (auto* label = w->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+            {
+                nameWidth = label->fontMetrics().horizontalAdvance(longName);
+                labelWidth = label->sizeHint().width();
+            }
+            w->close();
+        });
+        Analyze(dlg, longName.toStdString());
+        QVERIFY(*longSeen);
+        QVERIFY2(nameWidth > 0 && labelWidth >= nameWidth, qPrintable(QStringLiteral("%1 %2").arg(nameWidth).arg(labelWidth)));
+        QCOMPARE(PlainText(informative), QString::fromStdString(dir.File("missing.mpg")) + QStringLiteral("\nno such file"));
         VerifyIdle(dlg);
         QCOMPARE(Text(dlg.Model().index(0, 0)), before);
     }
@@ -453,7 +497,7 @@ private slots:
                 Analyze(dlg, c.path);
                 QVERIFY(*seen);
                 QCOMPARE(text, QStringLiteral("Cannot open input file"));
-                QCOMPARE(informative, QString::fromStdString(c.path) + QStringLiteral(": ") + c.reason);
+                QCOMPARE(PlainText(informative), QString::fromStdString(c.path) + QStringLiteral("\n") + c.reason);
             }
             VerifyIdle(dlg);
         }
@@ -754,6 +798,17 @@ private slots:
         QCOMPARE(CAnalyzerApp::ParseCommandLine({QStringLiteral("a"), QStringLiteral("b")}).action, Line::Usage);
         QCOMPARE(CAnalyzerApp::ParseCommandLine({QStringLiteral("--"), QStringLiteral("-odd.mpg")}).file,
                  QStringLiteral("-odd.mpg"));
+        // Qt's own options are no usage error, told before Qt starts.
+        const auto without = [](const QStringList& args) {
+            return CAnalyzerApp::ParseCommandLine(CAnalyzerApp::WithoutQtOptions(args));
+        };
+        QCOMPARE(without({QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("a.mpg")}).file,
+                 QStringLiteral("a.mpg"));
+        QCOMPARE(without({QStringLiteral("--style=Fusion"), QStringLiteral("-reverse"), QStringLiteral("a.mpg")}).file,
+                 QStringLiteral("a.mpg"));
+        QCOMPARE(without({QStringLiteral("-display"), QStringLiteral(":0"), QStringLiteral("--bogus")}).action,
+                 Line::Usage);
+        QCOMPARE(without({QStringLiteral("--"), QStringLiteral("-platform")}).file, QStringLiteral("-platform"));
 
         TempDir dir;
         const std::string path = dir.Write("clip.mpg", MakeMisplacedAudioStream(0));
@@ -763,6 +818,75 @@ private slots:
         QCOMPARE(dlg.m_editFileName.text(), QString::fromStdString(path));
         QTRY_COMPARE(dlg.Model().rowCount(), 1);
         QCOMPARE(dlg.Driver().Records()->m_strInputPath, path);
+    }
+
+    void everyControlOfBothWindowsExplainsItself()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("dvd.mpg", MakeSmallDvdStream(200000));
+        CAnalyzerDlg dlg;
+        dlg.show();
+        dlg.m_strFileName = QString::fromStdString(path);
+        dlg.UpdateData(false);
+        dlg.Inspector()->OnInspect();
+        CInspectorWindow& w = dlg.Inspector()->Window();
+        w.WaitForPass();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (QWidget* top : {static_cast<QWidget*>(&dlg), static_cast<QWidget*>(&w)})
+            for (QWidget* c : top->findChildren<QWidget*>())
+            {
+                const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
+                                     qobject_cast<QComboBox*>(c) || qobject_cast<QAbstractScrollArea*>(c) ||
+                                     qobject_cast<QProgressBar*>(c) || qobject_cast<QCustomPlot*>(c) ||
+                                     qobject_cast<CMaskedPicture*>(c);
+                // The views' own parts (scroll bars, headers, the tab bars' arrows) belong to them.
+                if (!control || qobject_cast<QScrollBar*>(c) || qobject_cast<QHeaderView*>(c) ||
+                    qobject_cast<QAbstractButton*>(c->parentWidget()) || c->inherits("QToolButton") ||
+                    c->inherits("QLineEditIconButton") || !c->isVisibleTo(top))
+                    continue;
+                if (qobject_cast<QAbstractScrollArea*>(c->parentWidget()))
+                    continue;  // a viewport
+                QVERIFY2(!c->toolTip().isEmpty(),
+                         qPrintable(QString::fromLatin1(c->metaObject()->className()) + QLatin1Char(' ') +
+                                    c->objectName() + QLatin1Char(' ') +
+                                    (qobject_cast<QAbstractButton*>(c) ? qobject_cast<QAbstractButton*>(c)->text()
+                                                                       : QString())));
+            }
+        for (QTabWidget* tabs : {w.TableTabs(), w.PlotTabs()})
+            for (int i = 0; i < tabs->count(); ++i)
+                QVERIFY(!tabs->tabToolTip(i).isEmpty());
+    }
+
+    void theInspectorRemembersTheLastEightFiles()
+    {
+        TempDir dir;
+        QStringList files;
+        for (int i = 0; i < 10; ++i)
+            files << QString::fromStdString(dir.Write("clip" + std::to_string(i) + ".mpg", MakeMisplacedAudioStream(0)));
+        {
+            CInspectorWindow w;
+            for (const QString& file : files)
+            {
+                w.Inspect(file);
+                w.WaitForPass();
+                QCoreApplication::processEvents();
+            }
+            // The same file again goes to the top instead of twice into the list.
+            w.Inspect(files[5]);
+            w.WaitForPass();
+            QCoreApplication::processEvents();
+        }
+        CInspectorWindow again;
+        const QStringList expected{files[5], files[9], files[8], files[7], files[6], files[4], files[3], files[2]};
+        QCOMPARE(again.RecentFiles(), expected);
+        QMenu* menu = again.RecentMenu();
+        emit menu->aboutToShow();
+        QCOMPARE(menu->actions().size(), 8);
+        QCOMPARE(menu->actions()[1]->text(), QStringLiteral("&2 clip9.mpg"));
+        // Choosing one inspects it.
+        menu->actions()[2]->trigger();
+        again.WaitForPass();
+        QTRY_COMPARE(again.FilePath(), files[8]);
     }
 
     void theWindowGrowsAndKeepsItsLookAtTheInitialSize()

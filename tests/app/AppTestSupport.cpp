@@ -1,11 +1,13 @@
 #include "AppTestSupport.h"
 
 #include "app/CAnalyzerApp.h"
+#include "support/TestFiles.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSettings>
 #include <QTimer>
 
@@ -110,6 +112,55 @@ Bytes MakeSmallDvdStream(uint64_t bytes)
     options.bFrameBytes = 2000;
     options.slicesPerPicture = 4;
     return MakeDvdStream(options);
+}
+
+namespace
+{
+bool Ffmpeg(QStringList args)
+{
+    args.prepend(QStringLiteral("-y"));
+    args.prepend(QStringLiteral("error"));
+    args.prepend(QStringLiteral("-loglevel"));
+    args.prepend(QStringLiteral("-nostdin"));
+    args.prepend(QStringLiteral("-hide_banner"));
+    return QProcess::execute(QStringLiteral("ffmpeg"), args) == 0;
+}
+
+QStringList Sources(const char* size, int seconds, bool audio)
+{
+    QStringList args{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                     QStringLiteral("testsrc2=size=%1:rate=25:duration=%2").arg(QLatin1String(size)).arg(seconds)};
+    if (audio)
+        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+             << QStringLiteral("sine=frequency=440:sample_rate=48000:duration=%1").arg(seconds);
+    return args;
+}
+}  // namespace
+
+std::string MakeFfmpegStream(const TempDir& dir, const std::string& name, const QStringList& options, int seconds)
+{
+    const std::string path = dir.File(name);
+    return Ffmpeg(Sources("352x288", seconds, true) << options << QString::fromStdString(path)) ? path : std::string();
+}
+
+std::string MakeMplexDvdStream(const TempDir& dir, int seconds)
+{
+    const QString video = QString::fromStdString(dir.File("mplex.m2v"));
+    const QString audio = QString::fromStdString(dir.File("mplex.mp2"));
+    const std::string path = dir.File("mplex.mpg");
+    const bool made =
+        Ffmpeg(Sources("720x576", seconds, false)
+               << QStringLiteral("-c:v") << QStringLiteral("mpeg2video") << QStringLiteral("-b:v") << QStringLiteral("4000k")
+               << QStringLiteral("-maxrate") << QStringLiteral("6000k") << QStringLiteral("-bufsize")
+               << QStringLiteral("1835k") << QStringLiteral("-f") << QStringLiteral("mpeg2video") << video) &&
+        Ffmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                QStringLiteral("sine=frequency=440:sample_rate=48000:duration=%1").arg(seconds), QStringLiteral("-c:a"),
+                QStringLiteral("mp2"), QStringLiteral("-b:a"), QStringLiteral("224k"), QStringLiteral("-f"),
+                QStringLiteral("mp2"), audio}) &&
+        QProcess::execute(QStringLiteral("mplex"), {QStringLiteral("-v"), QStringLiteral("0"), QStringLiteral("-f"),
+                                                    QStringLiteral("8"), QStringLiteral("-o"),
+                                                    QString::fromStdString(path), video, audio}) == 0;
+    return made ? path : std::string();
 }
 
 // ---------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -39,3 +40,11 @@ bool ChooseInFileDialog(QWidget* dialog, const QString& path);
 Bytes MakeMisplacedAudioStream(int gap);
 // A DVD-like program stream of about `bytes` bytes.
 Bytes MakeSmallDvdStream(uint64_t bytes);
+
+class TempDir;
+// Streams of muxers of their own, made in dir from ffmpeg's test sources (352x288 or
+// 720x576 video at 25 frames a second, a 440 Hz tone as MP2 at 48 kHz): ffmpeg with
+// the given codec and format options, and mplex's DVD program stream (-f 8), whose
+// decoder buffers mplex models. The path, or an empty string when a tool failed.
+std::string MakeFfmpegStream(const TempDir& dir, const std::string& name, const QStringList& options, int seconds = 2);
+std::string MakeMplexDvdStream(const TempDir& dir, int seconds = 3);

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <random>
@@ -297,10 +298,19 @@ private slots:
 
         QVERIFY(w.ExportStreams(Q(dir.File("streams.csv"))));
         QVERIFY(w.ExportPlot(0, Q(dir.File("rate.png"))));
-        QCOMPARE(QImage(Q(dir.File("rate.png"))).size(), w.Plot(0)->size());
+        // Twice the size on screen.
+        QCOMPARE(QImage(Q(dir.File("rate.png"))).size(), w.Plot(0)->size() * 2);
+        // A plot squeezed to nothing on screen still gives a picture.
+        w.Plot(1)->resize(0, 0);
+        QVERIFY(w.ExportPlot(1, Q(dir.File("stamps.png"))));
+        QVERIFY(QImage(Q(dir.File("stamps.png"))).width() >= 480);
         QVERIFY(w.ExportPlot(3, Q(dir.File("pictures.svg"))));
         QFile svg(Q(dir.File("pictures.svg")));
-        QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        const QByteArray drawing = svg.readAll();
+        QVERIFY(drawing.contains("<svg"));
+        // Titled with the file and the plot.
+        QVERIFY(drawing.contains("<title>damaged.mpg: Picture sizes</title>"));
         // A folder that does not exist: a message in the window, no file.
         QVERIFY(!w.ExportFindings(Q(dir.File("no/such/folder.json"))));
         QVERIFY(w.Message().contains(QStringLiteral("Cannot write")));
@@ -355,6 +365,163 @@ private slots:
         QCOMPARE(again.size(), QSize(900, 640));
         QCOMPARE(again.PlotTabs()->currentIndex(), 2);
         QCOMPARE(again.TableTabs()->currentIndex(), 1);
+    }
+
+    void tablesGiveTheCodecsPropertiesAndWholeFindings()
+    {
+        TempDir dir;
+        const std::string path = dir.Write("damaged.mpg", DamagedStream());
+        CInspectorWindow w;
+        w.Inspect(Q(path));
+        w.WaitForPass();
+        const CStreamsModel& streams = *w.StreamsModel();
+        auto cell = [&](int row, int column) { return streams.index(row, column).data().toString(); };
+        // The writer's stream: 720x576 at 25 frames, MP2 audio at 48 kHz, 224 kbit/s stereo.
+        QCOMPARE(cell(0, CStreamsModel::ColResolution), QStringLiteral("720x576"));
+        QCOMPARE(cell(0, CStreamsModel::ColFrameRate), QStringLiteral("25.000 fps"));
+        QVERIFY(!cell(0, CStreamsModel::ColAspect).isEmpty());
+        QVERIFY(cell(0, CStreamsModel::ColProfile).startsWith(QStringLiteral("MP@ML 4:2:0")));
+        QVERIFY(cell(0, CStreamsModel::ColGop).contains(QStringLiteral("GOPs")));
+        QCOMPARE(cell(1, CStreamsModel::ColSampleRate), QStringLiteral("48000 Hz"));
+        QCOMPARE(cell(1, CStreamsModel::ColChannels), QStringLiteral("stereo"));
+        QCOMPARE(cell(1, CStreamsModel::ColCodedRate), QStringLiteral("224.0 kbit/s"));
+        QCOMPARE(cell(1, CStreamsModel::ColResolution), QString());
+        // The rates are those of the stream list, and the whole list line is the tool tip.
+        for (int row = 0; row < streams.rowCount(); ++row)
+        {
+            const model::StreamSummary& s = w.Result()->streams[size_t(row)];
+            QCOMPARE(cell(row, CStreamsModel::ColBitrateAvg),
+                     QString::number(s.AverageBitsPerSecond() / 1000.0, 'f', 1) + QStringLiteral(" kbit/s"));
+            QVERIFY(s.PeakBitsPerSecond() >= s.AverageBitsPerSecond());
+            QCOMPARE(streams.index(row, 0).data(Qt::ToolTipRole).toString(),
+                     Q(model::StreamLine(s)).simplified());
+        }
+        for (int column = 0; column < CStreamsModel::ColumnCount; ++column)
+            QVERIFY(!streams.headerData(column, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty());
+
+        // Findings: the count in a column of its own (sorted as a number), the whole
+        // message with it in the tool tip.
+        const CFindingsModel& findings = *w.FindingsModel();
+        int repeated = -1;
+        for (int row = 0; row < findings.rowCount(); ++row)
+        {
+            const checks::Finding* f = findings.FindingAt(row);
+            QCOMPARE(findings.index(row, CFindingsModel::ColCount).data().toULongLong(), f->count);
+            const QString tip = findings.index(row, CFindingsModel::ColSeverity).data(Qt::ToolTipRole).toString();
+            QVERIFY(tip.contains(Q(f->message).toHtmlEscaped()));
+            if (f->count > 1)
+            {
+                repeated = row;
+                QVERIFY(tip.contains(QStringLiteral("(%1 times)").arg(f->count)));
+            }
+        }
+        QVERIFY(repeated >= 0);
+        w.FindingsView()->sortByColumn(CFindingsModel::ColCount, Qt::DescendingOrder);
+        QCOMPARE(w.FindingsFilter()->index(0, CFindingsModel::ColCount).data().toULongLong(),
+                 std::max_element(w.Result()->findings.begin(), w.Result()->findings.end(),
+                                  [](const auto& a, const auto& b) { return a.count < b.count; })
+                     ->count);
+    }
+
+    void plotsKeepTheirLegendOffTheDataAndFollowTheRange()
+    {
+        // mplex's stream: its decoder buffers are modelled, so they stay within their sizes.
+        TempDir dir;
+        const std::string path = MakeMplexDvdStream(dir);
+        QVERIFY(!path.empty());
+        CInspectorWindow w;
+        w.show();
+        w.Inspect(Q(path));
+        w.WaitForPass();
+        for (int p = 0; p < 4; ++p)
+        {
+            w.PlotTabs()->setCurrentIndex(p);
+            CPlotWidget* plot = w.Plot(p);
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            plot->replot();
+            // The legend stands apart from the data.
+            QVERIFY2(!plot->legend->outerRect().intersects(plot->axisRect()->outerRect()),
+                     qPrintable(w.PlotTabs()->tabText(p)));
+            // Every point has a read-out with a name and units.
+            for (size_t k = 0; k < plot->SeriesCount(); ++k)
+                QVERIFY2(plot->Series(k).describe, qPrintable(plot->Series(k).name));
+        }
+        // A click on a legend entry hides its series, a second shows it again.
+        CPlotWidget* rate = w.Plot(0);
+        w.PlotTabs()->setCurrentIndex(0);
+        rate->replot();
+        const QPoint entry = rate->LegendEntryRect(0).center();
+        QTest::mouseClick(rate, Qt::LeftButton, Qt::NoModifier, entry);
+        QVERIFY(!rate->IsSeriesVisible(0));
+        QTest::mouseClick(rate, Qt::LeftButton, Qt::NoModifier, entry);
+        QVERIFY(rate->IsSeriesVisible(0));
+
+        // The value axis follows the time range: zoomed into the audio alone, it spans the
+        // audio's rate, not the video's.
+        for (size_t k = 0; k < rate->SeriesCount(); ++k)
+            rate->SetSeriesVisible(k, rate->Series(k).name.startsWith(QStringLiteral("0xC0")));
+        rate->SetXRange(1, 5);
+        QVERIFY2(rate->yAxis->range().upper < 400000, qPrintable(QString::number(rate->yAxis->range().upper)));
+        QVERIFY(rate->yAxis->range().upper > 224000);
+
+        // Buffers as a share of their size: the audio buffer (4 KB) fills it as visibly
+        // as the video one; the read-out gives bytes and size.
+        CPlotWidget* buffers = w.Plot(2);
+        QVERIFY(buffers->SeriesCount() >= 2);
+        for (size_t k = 0; k < buffers->SeriesCount(); ++k)
+        {
+            const PlotSeries& s = buffers->Series(k);
+            if (s.style != PlotSeries::StepLine)
+                continue;
+            double most = 0;
+            for (size_t i = 0; i < s.count; ++i)
+                most = std::max(most, s.y(i));
+            QVERIFY2(most > 30 && most <= 100, qPrintable(s.name + QStringLiteral(" %1").arg(most)));
+            QVERIFY(QRegularExpression(QStringLiteral("^0x[0-9A-F]{2} \\w+ buffer [0-9,]+ of [0-9,]+ bytes at [0-9.]+ s$"))
+                        .match(s.describe(s.count / 2))
+                        .hasMatch());
+        }
+        // Time stamps as lead times: the data of a clean stream arrives ahead of its time,
+        // by less than a second.
+        CPlotWidget* stamps = w.Plot(1);
+        for (size_t k = 0; k < stamps->SeriesCount(); ++k)
+        {
+            const PlotSeries& s = stamps->Series(k);
+            if (s.stream == 0 || !s.name.endsWith(QStringLiteral("PTS - arrival")))
+                continue;
+            for (size_t i = 0; i < s.count; i += 7)
+                QVERIFY2(s.y(i) > 0 && s.y(i) < 1.0, qPrintable(s.describe(i)));
+        }
+    }
+
+    void aPointIsPickedFromAFewPixelsAway()
+    {
+        CPlotWidget plot(QStringLiteral("time (s)"), QStringLiteral("bytes"));
+        plot.resize(400, 300);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        PlotSeries s;
+        s.name = QStringLiteral("one");
+        s.style = PlotSeries::Dots;
+        s.count = 3;
+        s.x = [](size_t i) { return double(i); };
+        s.y = [](size_t i) { return 10.0 * double(i + 1); };
+        s.offset = [](size_t i) { return uint64_t(1000 + i); };
+        s.describe = [](size_t i) { return QStringLiteral("point %1").arg(i); };
+        plot.AddSeries(s);
+        plot.ShowAll();
+        QSignalSpy hovered(&plot, &CPlotWidget::Hovered);
+        QSignalSpy clicked(&plot, &CPlotWidget::ElementClicked);
+        const QPoint at(int(plot.xAxis->coordToPixel(1)), int(plot.yAxis->coordToPixel(20)));
+        QTest::mouseMove(&plot, at + QPoint(6, -5));
+        QTRY_VERIFY(!hovered.isEmpty());
+        QCOMPARE(hovered.last()[0].toString(), QStringLiteral("point 1"));
+        QTest::mouseClick(&plot, Qt::LeftButton, Qt::NoModifier, at + QPoint(-5, 6));
+        QCOMPARE(clicked.size(), 1);
+        QCOMPARE(clicked[0][0].toULongLong(), quint64(1001));
+        // Far from every point: the pointer's own place, with the axes' names.
+        QTest::mouseMove(&plot, at + QPoint(60, 60));
+        QTRY_VERIFY(hovered.last()[0].toString().startsWith(QStringLiteral("time (s) = ")));
     }
 
     void findingSelectsTheTreeLineOfItsPack()

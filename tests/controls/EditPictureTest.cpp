@@ -66,6 +66,7 @@ private slots:
     void fillColourPaintsTheBackgroundOnly();
     void pictureThroughItsMask();
     void pictureWithoutMask();
+    void pictureForATwiceDenseScreen();
     void noPictureDrawsNothing();
     void rasterOperationsAreBitwise();
 };
@@ -222,6 +223,43 @@ void EditPictureTest::pictureWithoutMask()
     const QImage larger = logo.Render();
     QCOMPARE(Rgb(larger, 160, 10), TileAt(220, 140));
     QCOMPARE(Rgb(larger, 10, 48), TileAt(70, 178));
+}
+
+void EditPictureTest::pictureForATwiceDenseScreen()
+{
+    // At a device pixel ratio above 1 the logo is composed from the artwork drawn at
+    // twice the size: its pixels, not the small picture's blown up.
+    CSkinDialog dialog;
+    dialog.resize(300, 200);
+    dialog.SetBackgroundBitmap(155);
+    auto* logo = new CMaskedPicture(&dialog);
+    logo->setGeometry(20, 30, 150, 46);
+    logo->m_nPicture = 156;
+    logo->m_nMask = 157;
+    const QImage picture = Res::LoadImage(156, 2).convertToFormat(QImage::Format_RGB32);
+    const QImage mask = Res::LoadImage(157, 2).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(picture.size(), QSize(300, 92));
+    QCOMPARE(mask.size(), QSize(300, 92));
+    for (const qreal scale : {1.5, 2.0, 3.0})
+    {
+        const QImage image = logo->Render(scale);
+        QCOMPARE(image.size(), QSize(300, 92));
+        QCOMPARE(image.devicePixelRatio(), 2.0);
+        int shown = 0;
+        for (int y = 0; y < 92; ++y)
+            for (int x = 0; x < 300; ++x)
+                if (Rgb(mask, x, y) == 0xFFFFFF) {
+                    ++shown;
+                    QCOMPARE(Rgb(image, x, y), Rgb(picture, x, y));
+                }
+        QVERIFY(shown > 4 * 1500);
+        // Round the band the tile shows, each of its pixels over two by two.
+        QCOMPARE(Rgb(image, 0, 0), TileAt(20, 30));
+        QCOMPARE(Rgb(image, 1, 1), TileAt(20, 30));
+    }
+    // A screen of ordinary density keeps the picture of the ordinary size.
+    QCOMPARE(logo->Render(1.0), logo->Render());
+    QCOMPARE(logo->Render(1.0).size(), QSize(150, 46));
 }
 
 void EditPictureTest::noPictureDrawsNothing()

@@ -2,6 +2,7 @@
 // (make-model-streams.sh), set against what ffprobe reports for the same files.
 
 #include "ModelSupport.h"
+#include "model/StreamStats.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,33 @@ TEST_P(ModelRealStreams, UnitsMatchFfprobe)
         }
     }
     EXPECT_GE(compared, 2);
+}
+
+// The stream list's rates: every stream with time stamps and bytes has an average, and
+// its peak is not below it (streams of two seconds, so no whole second covers them).
+TEST_P(ModelRealStreams, BitRatesAgree)
+{
+    const std::string path = kDir + "/" + GetParam();
+    ASSERT_TRUE(std::filesystem::exists(path)) << path << " was not made";
+    model::CStreamStats stats;
+    ASSERT_TRUE(model::CDemuxer(stats).Run(path));
+    for (const model::StreamSummary& s : stats.Streams())
+    {
+        SCOPED_TRACE(model::StreamLine(s));
+        if (!s.hasTime)
+        {
+            EXPECT_EQ(s.PeakBitsPerSecond(), 0u);
+            continue;
+        }
+        EXPECT_GT(s.unitBytes, 0u);
+        EXPECT_GT(s.AverageBitsPerSecond(), 0u);
+        EXPECT_GE(s.PeakBitsPerSecond(), s.AverageBitsPerSecond());
+        // Navigation packs count their packets' bytes.
+        if (s.kind == model::Kind::Navigation)
+        {
+            EXPECT_EQ(s.unitBytes, s.payloadBytes);
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Muxers, ModelRealStreams,

@@ -510,6 +510,115 @@ TEST(ModelDvd, NavigationPack)
     EXPECT_EQ(s.pes[2].kind, model::Kind::Padding);
 }
 
+// ---------------------------------------------------------------------------- bit rates
+
+namespace
+{
+model::AccessUnit TimedUnit(model::StreamKey key, model::Kind kind, int64_t pts27, int64_t duration27, uint32_t size)
+{
+    model::AccessUnit u;
+    u.stream = key;
+    u.kind = kind;
+    u.timed = true;
+    u.pts27 = u.dts27 = pts27;
+    u.duration27 = duration27;
+    u.size = size;
+    return u;
+}
+
+model::StreamSummary Only(const model::CStreamStats& stats)
+{
+    const auto streams = stats.Streams();
+    EXPECT_EQ(streams.size(), 1u);
+    return streams.empty() ? model::StreamSummary() : streams[0];
+}
+}  // namespace
+
+// Average and peak agree with each other for streams of every length: a stream shorter
+// than a second, one whose units fall on one instant, one without time stamps, and one
+// whose busiest second stands out.
+TEST(ModelStats, AverageAndPeakBitRates)
+{
+    constexpr int64_t kFrame = 1080000;  // 25 Hz
+    const auto video = model::MakeStreamKey(0xE0);
+    {
+        // Ten pictures of 5000 bytes: 0.4 s at 1 Mbit/s.
+        model::CStreamStats stats;
+        for (int i = 0; i < 10; ++i)
+            stats.OnAccessUnit(TimedUnit(video, model::Kind::Video, 27000000 + i * kFrame, kFrame, 5000));
+        stats.OnEnd({});
+        const model::StreamSummary s = Only(stats);
+        EXPECT_EQ(s.AverageBitsPerSecond(), 1000000u);
+        EXPECT_EQ(s.PeakBitsPerSecond(), 1000000u);
+        EXPECT_NE(model::StreamLine(s).find("avg 1000.0 kbit/s  peak 1000.0 kbit/s"), std::string::npos)
+            << model::StreamLine(s);
+    }
+    {
+        // One subpicture with no end: its bytes are the rate of its one second.
+        model::CStreamStats stats;
+        stats.OnAccessUnit(TimedUnit(model::MakeStreamKey(0xBD, 0x20), model::Kind::Subpicture, 27000000, 0, 1200));
+        stats.OnEnd({});
+        const model::StreamSummary s = Only(stats);
+        EXPECT_EQ(s.AverageBitsPerSecond(), 9600u);
+        EXPECT_EQ(s.PeakBitsPerSecond(), 9600u);
+    }
+    {
+        // Units whose times are not known: no rate at all.
+        model::CStreamStats stats;
+        model::AccessUnit u = TimedUnit(video, model::Kind::Video, 0, kFrame, 4000);
+        u.timed = false;
+        stats.OnAccessUnit(u);
+        stats.OnAccessUnit(u);
+        stats.OnEnd({});
+        const model::StreamSummary s = Only(stats);
+        EXPECT_EQ(s.AverageBitsPerSecond(), 0u);
+        EXPECT_EQ(s.PeakBitsPerSecond(), 0u);
+        std::string json;
+        model::AppendStreamJson(json, s);
+        EXPECT_NE(json.find("\"bitrate_avg\": 0, \"bitrate_peak\": 0"), std::string::npos) << json;
+    }
+    {
+        // Three seconds, the second of them twice as busy: the peak is that second.
+        model::CStreamStats stats;
+        for (int i = 0; i < 75; ++i)
+            stats.OnAccessUnit(TimedUnit(video, model::Kind::Video, i * kFrame, kFrame, i >= 25 && i < 50 ? 10000 : 5000));
+        stats.OnEnd({});
+        const model::StreamSummary s = Only(stats);
+        EXPECT_EQ(s.PeakBitsPerSecond(), 25u * 10000 * 8);
+        EXPECT_EQ(s.AverageBitsPerSecond(), 100u * 5000 * 8 / 3);
+    }
+}
+
+// Navigation packs: their packets' bytes over the time their VOBUs span.
+TEST(ModelStats, NavigationBitRate)
+{
+    model::CStreamStats stats;
+    const auto key = model::MakeStreamKey(0xBF);
+    for (uint32_t i = 0; i < 4; ++i)
+    {
+        for (uint32_t size : {980u, 1018u})  // PCI, DSI
+        {
+            model::PesEvent pes;
+            pes.stream = key;
+            pes.kind = model::Kind::Navigation;
+            pes.payloadSize = size;
+            stats.OnPes(pes);
+        }
+        model::NavPack nav;
+        nav.hasPci = nav.hasDsi = true;
+        nav.vobuSPtm = 45000 * i;          // a VOBU every half second
+        nav.vobuEPtm = 45000 * (i + 1);
+        stats.OnNavPack(nav);
+    }
+    stats.OnEnd({});
+    const model::StreamSummary s = Only(stats);
+    EXPECT_EQ(s.units, 4u);
+    EXPECT_EQ(s.unitBytes, 4u * 1998);
+    EXPECT_DOUBLE_EQ(s.DurationSeconds(), 2.0);
+    EXPECT_EQ(s.AverageBitsPerSecond(), 4u * 1998 * 8 / 2);
+    EXPECT_EQ(s.PeakBitsPerSecond(), 2u * 1998 * 8);
+}
+
 // ---------------------------------------------------------------------------- column store
 
 TEST(ModelColumns, TwentyTwoBytesPerUnit)

@@ -5,6 +5,7 @@
 //   background.png  100 x 100 the dialogs' seamless background tile, 256 colours
 //   logo.png        150 x 46  "Varnodel" on a film band, 256 colours
 //   logomask.png    150 x 46  its monochrome mask: white over band and lettering
+//   logo@2x.png, logomask@2x.png  the same at 300 x 92, for screens of twice the density
 //   icons/varnodel-N.png      the application icon at N x N
 //
 // Everything is computed: the noise from a fixed seed, the lettering from a font on the
@@ -241,8 +242,9 @@ QFont LetteringFont(int pixelSize)
 }
 
 // A film band across the picture, perforated along both edges, and the name in pale
-// lettering with a dark outline that reaches beyond the band.
-void DrawLogo(QImage& picture, QImage& mask)
+// lettering with a dark outline that reaches beyond the band. scale 2 draws the same
+// picture at twice the size, for screens of twice the density.
+void DrawLogo(QImage& picture, QImage& mask, int scale = 1)
 {
     constexpr int kWidth = 150;
     constexpr int kHeight = 46;
@@ -276,20 +278,22 @@ void DrawLogo(QImage& picture, QImage& mask)
 
     // Mask: white over the band and the lettering with its outline. Drawn without
     // antialiasing: a pixel shows the picture or the background, nothing in between.
-    mask = QImage(kWidth, kHeight, QImage::Format_RGB32);
+    mask = QImage(kWidth * scale, kHeight * scale, QImage::Format_RGB32);
     mask.fill(Qt::black);
     {
         QPainter painter(&mask);
+        painter.scale(scale, scale);
         painter.setPen(Qt::NoPen);
         painter.setBrush(Qt::white);
         painter.drawPath(bandPath);
         painter.drawPath(outline);
     }
 
-    QImage art(kWidth, kHeight, QImage::Format_RGB32);
+    QImage art(kWidth * scale, kHeight * scale, QImage::Format_RGB32);
     art.fill(qRgb(60, 8, 24));
     {
         QPainter painter(&art);
+        painter.scale(scale, scale);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
 
@@ -326,8 +330,8 @@ void DrawLogo(QImage& picture, QImage& mask)
         painter.drawPath(text);
     }
     // Outside the mask the picture is black, so that it can also be drawn without one.
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
+    for (int y = 0; y < art.height(); ++y)
+        for (int x = 0; x < art.width(); ++x)
             if (qRed(mask.pixel(x, y)) < 128)
                 art.setPixel(x, y, qRgb(0, 0, 0));
 
@@ -481,6 +485,9 @@ int main(int argc, char** argv)
     DrawLogo(logo, mask);
     ok = logo.save(out.filePath(QStringLiteral("logo.png"))) && ok;
     ok = mask.save(out.filePath(QStringLiteral("logomask.png"))) && ok;
+    DrawLogo(logo, mask, 2);
+    ok = logo.save(out.filePath(QStringLiteral("logo@2x.png"))) && ok;
+    ok = mask.save(out.filePath(QStringLiteral("logomask@2x.png"))) && ok;
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         ok = DrawIcon(size).save(out.filePath(QStringLiteral("icons/varnodel-%1.png").arg(size))) && ok;
     if (!ok) {

@@ -27,6 +27,17 @@ bool CByteView::SetFile(const QString& path)
     return true;
 }
 
+std::vector<uint8_t> CByteView::Read(uint64_t offset, uint64_t size) const
+{
+    std::vector<uint8_t> bytes;
+    if (offset >= m_nSize || !m_file.isOpen() || !m_file.seek(static_cast<qint64>(offset)))
+        return bytes;
+    bytes.resize(static_cast<size_t>(std::min(size, m_nSize - offset)));
+    const qint64 got = m_file.read(reinterpret_cast<char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    bytes.resize(static_cast<size_t>(std::max<qint64>(got, 0)));
+    return bytes;
+}
+
 void CByteView::Clear()
 {
     m_file.close();

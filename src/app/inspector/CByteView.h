@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 class CByteView : public QAbstractScrollArea
 {
@@ -21,6 +22,8 @@ public:
     bool SetFile(const QString& path);
     void Clear();
     uint64_t FileSize() const { return m_nSize; }
+    // Up to size bytes of the file at offset (fewer at its end, none without a file).
+    std::vector<uint8_t> Read(uint64_t offset, uint64_t size) const;
 
     // Highlights [start, start + length) and scrolls its first row into view.
     void ShowRange(uint64_t start, uint64_t length);
@@ -39,7 +42,7 @@ private:
     void UpdateScrollBar();
     int VisibleRows() const;
 
-    QFile m_file;
+    mutable QFile m_file;
     uint64_t m_nSize = 0;
     uint64_t m_nHiStart = 0, m_nHiLength = 0;
 };

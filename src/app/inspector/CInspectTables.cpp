@@ -1,5 +1,7 @@
 #include "app/inspector/CInspectTables.h"
 
+#include "syntax/dvd/AudioSubstreams.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QStyle>
@@ -14,9 +16,83 @@ QString Seconds(double s)
     return QString::number(s, 'f', 3);
 }
 
-QString Rate(double bitsPerSecond)
+// In kbit/s with one decimal, as the command line's stream list has them.
+QString Rate(uint64_t bitsPerSecond)
 {
-    return QString::number(bitsPerSecond / 1e6, 'f', 3) + QStringLiteral(" Mbit/s");
+    return QString::number(static_cast<double>(bitsPerSecond) / 1000.0, 'f', 1) + QStringLiteral(" kbit/s");
+}
+
+// A column's name (display) or what it shows (tool tip), from a table of both.
+template <size_t N>
+QVariant HeaderOf(const char* const (&names)[N][2], int section, Qt::Orientation orientation, int role)
+{
+    if (orientation != Qt::Horizontal || section < 0 || static_cast<size_t>(section) >= N ||
+        (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return QVariant();
+    return QString::fromLatin1(names[section][role == Qt::DisplayRole ? 0 : 1]);
+}
+
+bool IsAudio(model::Kind kind)
+{
+    return kind == model::Kind::MpegAudio || kind == model::Kind::Ac3 || kind == model::Kind::Dts ||
+           kind == model::Kind::Lpcm;
+}
+
+// A codec property of the stream, or an empty string where it has none.
+QString Property(const model::StreamSummary& s, int column)
+{
+    const bool video = s.kind == model::Kind::Video && s.hasSequence;
+    const bool audio = IsAudio(s.kind) && s.units > 0;
+    const model::SequenceEvent& q = s.sequence;
+    const model::AccessUnit& a = s.first;
+    switch (column)
+    {
+    case CStreamsModel::ColResolution:
+        return video ? QStringLiteral("%1x%2").arg(q.width).arg(q.height) : QString();
+    case CStreamsModel::ColFrameRate:
+        return video && q.frameRateNum ? QString::number(double(q.frameRateNum) / q.frameRateDen, 'f', 3) + QStringLiteral(" fps")
+                                       : QString();
+    case CStreamsModel::ColAspect:
+        if (!video)
+            return QString();
+        return (q.mpeg2 ? QString() : QStringLiteral("PAR ")) + QString::fromLatin1(model::AspectText(q));
+    case CStreamsModel::ColProfile:
+        if (!video || !q.mpeg2)
+            return QString();
+        return QStringLiteral("%1 %2 %3")
+            .arg(QString::fromStdString(model::ProfileLevelText(q.profileAndLevel)),
+                 QString::fromLatin1(model::ChromaText(q.chromaFormat)),
+                 q.progressiveSequence ? QStringLiteral("progressive") : QStringLiteral("interlaced"));
+    case CStreamsModel::ColSampleRate:
+        return audio && a.sampleRate ? QStringLiteral("%1 Hz").arg(a.sampleRate) : QString();
+    case CStreamsModel::ColChannels:
+        if (!audio)
+            return QString();
+        if (s.kind == model::Kind::MpegAudio)
+            return a.channels == 1 ? QStringLiteral("mono") : QStringLiteral("stereo");
+        if (s.kind == model::Kind::Ac3)
+            return QString::fromLatin1(CAc3Header::ChannelModeText(a.channelMode)) +
+                   (a.lfe ? QStringLiteral("+LFE") : QString());
+        return QString::number(a.channels);
+    case CStreamsModel::ColCodedRate:
+        if (video)
+            return model::IsVariableBitRate(q) ? QStringLiteral("variable")
+                                               : Rate(uint64_t{q.bitRateValue} * 400);
+        if (audio && s.kind == model::Kind::Lpcm)
+            return QStringLiteral("%1 bits").arg(a.bitsPerSample);
+        return audio && a.bitRate ? Rate(a.bitRate) : QString();
+    case CStreamsModel::ColGop:
+        if (s.kind != model::Kind::Video || s.gops == 0)
+            return QString();
+        return QStringLiteral("%1 (%2 GOPs, %3 closed, %4-%5 frames)")
+            .arg(QString::fromStdString(s.CommonGop()))
+            .arg(s.gops)
+            .arg(s.closedGops)
+            .arg(s.gopMin)
+            .arg(s.gopMax);
+    default:
+        return QString();
+    }
 }
 
 QString Plural(uint64_t n, const char* word)
@@ -63,6 +139,9 @@ QVariant CStreamsModel::data(const QModelIndex& index, int role) const
         return index.column() >= ColUnits && index.column() <= ColBitratePeak
                    ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                    : QVariant();
+    // The whole stream on one line, as the command line lists it.
+    if (role == Qt::ToolTipRole)
+        return QString::fromStdString(model::StreamLine(s)).simplified();
     if (role != Qt::DisplayRole)
         return QVariant();
     switch (index.column())
@@ -74,20 +153,36 @@ QVariant CStreamsModel::data(const QModelIndex& index, int role) const
     case ColFirstPts: return s.hasTime ? Seconds(checks::Seconds27(s.firstPts27)) : QString();
     case ColLastPts: return s.hasTime ? Seconds(checks::Seconds27(s.lastPts27)) : QString();
     case ColDuration: return s.hasTime ? Seconds(s.DurationSeconds()) : QString();
-    case ColBitrateAvg: return Rate(static_cast<double>(s.AverageBitsPerSecond()));
-    case ColBitratePeak: return Rate(static_cast<double>(s.peakBitsPerSecond));
-    case ColGop: return QString::fromStdString(s.CommonGop());
-    default: return QVariant();
+    case ColBitrateAvg: return s.hasTime ? Rate(s.AverageBitsPerSecond()) : QString();
+    case ColBitratePeak: return s.hasTime ? Rate(s.PeakBitsPerSecond()) : QString();
+    default: return Property(s, index.column());
     }
 }
 
 QVariant CStreamsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char* const names[ColumnCount] = {"Stream", "Kind", "Codec", "Units", "First PTS (s)",
-                                                   "Last PTS (s)", "Duration (s)", "Average", "Peak", "GOP"};
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    return QString::fromLatin1(names[section]);
+    static const char* const names[ColumnCount][2] = {
+        {"Stream", "The PES stream id, and the substream id of private stream 1"},
+        {"Kind", "What the stream carries"},
+        {"Codec", "The coding of the stream"},
+        {"Units", "Access units: pictures, audio frames, subpicture units, navigation packs"},
+        {"First PTS (s)", "The lowest presentation time"},
+        {"Last PTS (s)", "The highest presentation time"},
+        {"Duration (s)", "The units' durations added up (from the first presentation to the end of the last "
+                         "for subpictures and navigation)"},
+        {"Average", "The stream's bits over its duration"},
+        {"Peak", "The highest rate over one second of the stream"},
+        {"Resolution", "Width x height of the pictures, extensions applied"},
+        {"Frame rate", "Frames per second, as the sequence header codes them"},
+        {"Aspect", "Display aspect ratio (MPEG-2) or pixel aspect ratio (MPEG-1, PAR)"},
+        {"Profile", "Profile and level, chroma format, progressive or interlaced sequence"},
+        {"Sample rate", "Audio samples per second"},
+        {"Channels", "Audio channels (AC-3: the coding mode, front/rear)"},
+        {"Coded rate", "The bit rate the stream's headers code (LPCM: the bits per sample)"},
+        {"GOP", "The most common group of pictures in coded order, and how many there are"},
+    };
+    const QVariant header = HeaderOf(names, section, orientation, role);
+    return header.isValid() ? header : QAbstractTableModel::headerData(section, orientation, role);
 }
 
 // ---------------------------------------------------------------------------------
@@ -140,13 +235,32 @@ QVariant CFindingsModel::data(const QModelIndex& index, int role) const
         case ColPack: return f->pack;
         case ColOffset: return QVariant::fromValue<qulonglong>(f->offset);
         case ColTime: return f->hasTime ? f->time : -1.0;
+        case ColCount: return QVariant::fromValue<qulonglong>(f->count);
         default: break;
         }
         role = Qt::DisplayRole;
     }
     if (role == Qt::TextAlignmentRole)
-        return index.column() >= ColPack && index.column() <= ColTime ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
-                                                                       : QVariant();
+        return (index.column() >= ColPack && index.column() <= ColTime) || index.column() == ColCount
+                   ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                   : QVariant();
+    // The whole finding, however narrow the columns: the report's line, the message
+    // and its count on a paragraph of their own.
+    if (role == Qt::ToolTipRole)
+    {
+        QString message = QString::fromStdString(f->message);
+        if (f->count > 1)
+            message += QStringLiteral(" (%1 times)").arg(f->count);
+        QString place = QStringLiteral("%1 %2, pack %3, offset %4")
+                            .arg(QLatin1String(checks::SeverityName(f->severity)), QLatin1String(f->check))
+                            .arg(f->pack)
+                            .arg(f->offset);
+        if (f->stream != model::kNoStream)
+            place += QStringLiteral(", stream ") + QString::fromStdString(checks::StreamName(f->stream));
+        if (f->hasTime)
+            place += QStringLiteral(", ") + Seconds(f->time) + QStringLiteral(" s");
+        return QStringLiteral("<p><b>%1</b></p><p>%2</p>").arg(place.toHtmlEscaped(), message.toHtmlEscaped());
+    }
     if (role != Qt::DisplayRole)
         return QVariant();
     switch (index.column())
@@ -157,6 +271,7 @@ QVariant CFindingsModel::data(const QModelIndex& index, int role) const
     case ColOffset: return QVariant::fromValue<qulonglong>(f->offset);
     case ColTime: return f->hasTime ? Seconds(f->time) : QString();
     case ColStream: return QString::fromStdString(checks::StreamName(f->stream));
+    case ColCount: return QVariant::fromValue<qulonglong>(f->count);
     case ColMessage: return QString::fromStdString(f->message);
     default: return QVariant();
     }
@@ -164,11 +279,18 @@ QVariant CFindingsModel::data(const QModelIndex& index, int role) const
 
 QVariant CFindingsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char* const names[ColumnCount] = {"Severity", "Check", "Pack", "Offset", "Time (s)", "Stream",
-                                                   "Message"};
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    return QString::fromLatin1(names[section]);
+    static const char* const names[ColumnCount][2] = {
+        {"Severity", "Error, warning or info"},
+        {"Check", "The check that found it (varnodel-cli --list-checks lists them)"},
+        {"Pack", "The pack that holds it: PACK #n in the tree"},
+        {"Offset", "The byte offset in the file of the element it is about"},
+        {"Time (s)", "When it happens, on the stream's clock"},
+        {"Stream", "The elementary stream it concerns; empty for the system layer"},
+        {"Count", "How often it occurred in a row; only the first time is listed"},
+        {"Message", "What was found (point at a row for the whole text)"},
+    };
+    const QVariant header = HeaderOf(names, section, orientation, role);
+    return header.isValid() ? header : QAbstractTableModel::headerData(section, orientation, role);
 }
 
 // ---------------------------------------------------------------------------------

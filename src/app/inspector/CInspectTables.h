@@ -26,6 +26,14 @@ public:
         ColDuration,
         ColBitrateAvg,
         ColBitratePeak,
+        // The codec's properties, as the command line's stream list gives them.
+        ColResolution,
+        ColFrameRate,
+        ColAspect,
+        ColProfile,
+        ColSampleRate,
+        ColChannels,
+        ColCodedRate,
         ColGop,
         ColumnCount
     };
@@ -54,6 +62,7 @@ public:
         ColOffset,
         ColTime,
         ColStream,
+        ColCount,
         ColMessage,
         ColumnCount
     };

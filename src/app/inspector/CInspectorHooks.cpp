@@ -3,11 +3,16 @@
 #include "app/CAnalyzerDlg.h"
 #include "app/inspector/CInspectorWindow.h"
 #include "app/inspector/CTreeSearchDlg.h"
+#include "app/inspector/TreeLinks.h"
 #include "app/DialogFont.h"
+#include "app/ModalRun.h"
 
 #include <QAction>
+#include <QFile>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMenu>
+#include <QScreen>
 #include <QShortcut>
 
 #include <algorithm>
@@ -21,6 +26,8 @@ CInspectorHooks::CInspectorHooks(CAnalyzerDlg& dlg)
     m_btnInspect.m_nFrameStyle = 2;
     m_btnInspect.m_bTransparent = true;
     m_btnInspect.setAutoDefault(false);
+    m_btnInspect.setToolTip(QStringLiteral("Inspect the file named above: its streams, the checks' findings, plots "
+                                           "and bytes, in a window of their own (Ctrl+I)"));
     m_btnInspect.show();
     QWidget::setTabOrder(&dlg.m_btnStop, &m_btnInspect);
     QWidget::setTabOrder(&m_btnInspect, &dlg.m_btnOptions);
@@ -42,12 +49,25 @@ CInspectorHooks::CInspectorHooks(CAnalyzerDlg& dlg)
         for (qsizetype i = 0; i + 1 < actions.size(); ++i)
             if (actions[i]->data().toUInt() == CAnalyzerDlg::IDM_SAVEANALYSIS)
                 before = actions[i + 1];
-        auto* action = new QAction(QString::fromLatin1(kMenuText), menu);
-        action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-        action->setShortcutContext(Qt::WidgetShortcut);
-        menu->insertAction(before, action);
-        connect(action, &QAction::triggered, this, &CInspectorHooks::OnInspect);
+        // The menu shows the keys; the shortcuts above do the work.
+        auto add = [&](const char* text, QKeyCombination keys, void (CInspectorHooks::*slot)()) {
+            auto* action = new QAction(QString::fromLatin1(text), menu);
+            action->setShortcut(QKeySequence(keys));
+            action->setShortcutContext(Qt::WidgetShortcut);
+            menu->insertAction(before, action);
+            connect(action, &QAction::triggered, this, slot);
+        };
+        add(kMenuText, Qt::CTRL | Qt::Key_I, &CInspectorHooks::OnInspect);
+        add(kFindMenuText, Qt::CTRL | Qt::Key_F, &CInspectorHooks::OnFind);
+        add(kGoToMenuText, Qt::CTRL | Qt::Key_G, &CInspectorHooks::OnGoToOffset);
     }
+
+    // The program ends with the main dialog: the inspector closes with it, as if the
+    // user had closed it (its layout is kept).
+    connect(&dlg, &QDialog::finished, this, [this] {
+        if (m_pWindow)
+            m_pWindow->close();
+    });
 
     if (QItemSelectionModel* selection = dlg.m_treeView.selectionModel())
         connect(selection, &QItemSelectionModel::currentChanged, this, &CInspectorHooks::OnTreeLineChanged);
@@ -56,8 +76,8 @@ CInspectorHooks::CInspectorHooks(CAnalyzerDlg& dlg)
     connect(&dlg.Model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         if (m_pSearch)
             m_pSearch->Stop();
-        m_packStarts.clear();
-        m_pLinesOf = nullptr;
+        m_pLinks.reset();
+        m_pLinksOf = nullptr;
     });
 }
 
@@ -73,8 +93,7 @@ CInspectorWindow& CInspectorHooks::Window()
     {
         m_pWindow = std::make_unique<CInspectorWindow>();
         m_pWindow->setWindowIcon(m_dlg.windowIcon());
-        connect(m_pWindow.get(), &CInspectorWindow::PackSelected, this,
-                [this](quint64 offset, quint32) { OnPackSelected(offset); });
+        m_pWindow->SetPackLink([this](quint64 offset, quint32 number) { return LinkPack(offset, number); });
     }
     return *m_pWindow;
 }
@@ -94,30 +113,48 @@ void CInspectorHooks::OnInspect()
 // Packs and tree lines
 // ---------------------------------------------------------------------------------
 
-const std::vector<std::pair<uint64_t, uint32_t>>& CInspectorHooks::PackStarts()
+inspector::CTreeLinks* CInspectorHooks::Links()
 {
     const CPackList* records = m_dlg.Driver().Records();
-    if (records != m_pLinesOf || (records && records->Count() != m_nLinesCount))
+    if (m_dlg.IsRunning() || records == nullptr)
+        return nullptr;
+    if (!m_pLinks || records != m_pLinksOf || records->Count() != m_nLinksCount)
     {
-        m_packStarts.clear();
-        m_pLinesOf = records;
-        m_nLinesCount = records ? records->Count() : 0;
-        // A record's position is taken just after its pack start code.
-        if (records)
-            for (const CPackNode& node : records->Nodes())
-                if (node.m_nPackNumber != 0 && node.m_nPosition >= 4)
-                    m_packStarts.emplace_back(node.m_nPosition - 4, node.m_nPackNumber);
-        std::stable_sort(m_packStarts.begin(), m_packStarts.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        m_pLinks = std::make_unique<inspector::CTreeLinks>(m_dlg.ResultTree(), records, m_dlg.Driver().FileSize());
+        m_pLinksOf = records;
+        m_nLinksCount = records->Count();
     }
-    return m_packStarts;
+    return m_pLinks.get();
+}
+
+bool CInspectorHooks::ShowsInspectedFile() const
+{
+    const CPackList* records = m_dlg.Driver().Records();
+    return records != nullptr && m_pWindow && m_pWindow->Result() &&
+           QFile::decodeName(QByteArray::fromStdString(records->m_strInputPath)) == m_pWindow->FilePath();
+}
+
+std::vector<uint8_t> CInspectorHooks::ReadAnalysed(uint64_t offset, uint64_t size) const
+{
+    if (ShowsInspectedFile())
+        return m_pWindow->ReadBytes(offset, size);
+    std::vector<uint8_t> bytes;
+    const CPackList* records = m_dlg.Driver().Records();
+    QFile file(records ? QFile::decodeName(QByteArray::fromStdString(records->m_strInputPath)) : QString());
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(static_cast<qint64>(offset)))
+        return bytes;
+    bytes.resize(static_cast<size_t>(size));
+    const qint64 got = file.read(reinterpret_cast<char*>(bytes.data()), static_cast<qint64>(size));
+    bytes.resize(static_cast<size_t>(std::max<qint64>(got, 0)));
+    return bytes;
 }
 
 ItemId CInspectorHooks::PackLine(uint64_t offset, bool exact)
 {
-    if (m_dlg.IsRunning())
+    inspector::CTreeLinks* links = Links();
+    if (links == nullptr)
         return kNoItem;
-    const auto& starts = PackStarts();
+    const auto& starts = links->PackStarts();
     auto it = std::upper_bound(starts.begin(), starts.end(), offset,
                                [](uint64_t value, const auto& entry) { return value < entry.first; });
     if (it == starts.begin())
@@ -175,37 +212,42 @@ bool CInspectorHooks::SelectLine(ItemId line)
     return true;
 }
 
-void CInspectorHooks::OnPackSelected(quint64 packOffset)
+QString CInspectorHooks::LinkPack(quint64 packOffset, quint32 number)
 {
-    // Only when the tree shows the file the inspector looks at.
-    const CPackList* records = m_dlg.Driver().Records();
-    if (records == nullptr || !m_pWindow ||
-        QString::fromLocal8Bit(records->m_strInputPath.c_str()) != m_pWindow->FilePath())
-        return;
-    SelectLine(PackLine(packOffset, true));
+    if (m_dlg.IsRunning())
+        return QStringLiteral("the main window is analysing");
+    if (!ShowsInspectedFile())
+        return m_dlg.Driver().Records() ? QStringLiteral("the main window's tree shows another file")
+                                        : QStringLiteral("the main window shows no tree");
+    inspector::CTreeLinks* links = Links();
+    const uint32_t inTree = links ? links->PackNumberAt(packOffset) : 0;
+    // The tree follows the inspector here; its new line must not send its own bytes back.
+    m_bLinking = true;
+    const bool selected = inTree != 0 && SelectLine(PackNumberLine(inTree));
+    m_bLinking = false;
+    if (selected)
+        return inTree == number ? QString()
+                                : QStringLiteral("the tree, which found its packs in its own way, has it as PACK #%1")
+                                      .arg(inTree);
+    const auto& starts = links ? links->PackStarts() : std::vector<std::pair<uint64_t, uint32_t>>();
+    if (starts.empty() || packOffset > starts.back().first)
+        return QStringLiteral("not in the tree, which holds packs up to #%1: analyse more packs to see it")
+            .arg(links ? links->LastPack() : 0);
+    return QStringLiteral("not in the tree: it found no pack at offset %1").arg(packOffset);
 }
 
 void CInspectorHooks::OnTreeLineChanged()
 {
-    // The bytes of the pack a tree line belongs to, when the inspector shows that file.
-    if (!m_pWindow || !m_pWindow->isVisible() || !m_pWindow->Result() || m_dlg.IsRunning())
+    // The bytes of the element a tree line shows, when the inspector shows that file.
+    if (m_bLinking || !m_pWindow || !m_pWindow->isVisible() || !ShowsInspectedFile())
         return;
-    const CPackList* records = m_dlg.Driver().Records();
-    if (records == nullptr || QString::fromLocal8Bit(records->m_strInputPath.c_str()) != m_pWindow->FilePath())
+    inspector::CTreeLinks* links = Links();
+    inspector::CTreeLinks::Target target;
+    const ItemId line = m_dlg.Model().LineOf(m_dlg.m_treeView.currentIndex());
+    if (links == nullptr ||
+        !links->LineTarget(line, [this](uint64_t o, uint64_t n) { return ReadAnalysed(o, n); }, target))
         return;
-    const CResultTree& tree = m_dlg.ResultTree();
-    ItemId line = m_dlg.Model().LineOf(m_dlg.m_treeView.currentIndex());
-    while (line != kNoItem && tree.Format(line) != LineFmt::PackNumber)
-        line = tree.Parent(line);
-    if (line == kNoItem)
-        return;
-    const auto number = static_cast<uint32_t>(tree.Arg(line));
-    for (const auto& [offset, n] : PackStarts())
-        if (n == number)
-        {
-            m_pWindow->ShowPack(offset);
-            return;
-        }
+    m_pWindow->ShowElement(target.range.offset, target.range.size, target.pack, QString::fromStdString(target.name));
 }
 
 // ---------------------------------------------------------------------------------
@@ -216,11 +258,51 @@ CTreeSearchDlg& CInspectorHooks::Search()
 {
     if (!m_pSearch)
     {
+        auto found = [this](ItemId line) {
+            SelectLine(line);
+            KeepSearchClearOf(line);
+        };
         m_pSearch = new CTreeSearchDlg(
-            m_dlg.ResultTree(), [this] { return m_dlg.Model().LineOf(m_dlg.m_treeView.currentIndex()); },
-            [this](ItemId line) { SelectLine(line); }, [this](uint32_t n) { return PackNumberLine(n); }, &m_dlg);
+            m_dlg.ResultTree(), [this] { return m_dlg.Model().LineOf(m_dlg.m_treeView.currentIndex()); }, found,
+            [this](uint32_t n) { return PackNumberLine(n); }, &m_dlg);
     }
     return *m_pSearch;
+}
+
+void CInspectorHooks::PlaceSearch()
+{
+    // Beside the main window, where the screen has room, so that it hides no tree line;
+    // where it has none, a found line is kept clear of it (KeepSearchClearOf).
+    CTreeSearchDlg& search = Search();
+    search.adjustSize();
+    const QRect main = m_dlg.frameGeometry();
+    const QSize size = search.frameGeometry().size();
+    const QScreen* screen = m_dlg.screen();
+    const QRect room = screen ? screen->availableGeometry() : QRect(main.topLeft(), main.size() * 3);
+    QPoint at(main.right() + 1, main.top());
+    if (at.x() + size.width() - 1 > room.right())
+        at.setX(main.left() - size.width());
+    if (at.x() < room.left())
+        at = QPoint(main.left(), std::min(main.bottom() + 1, room.bottom() - size.height() + 1));
+    search.move(at);
+}
+
+void CInspectorHooks::KeepSearchClearOf(ItemId line)
+{
+    if (!m_pSearch || !m_pSearch->isVisible())
+        return;
+    QRect rect = m_dlg.m_treeView.visualRect(m_dlg.Model().IndexOf(line));
+    if (rect.isEmpty())
+        return;
+    rect = QRect(m_dlg.m_treeView.viewport()->mapToGlobal(rect.topLeft()), rect.size());
+    const QRect frame = m_pSearch->frameGeometry();
+    if (!frame.intersects(rect))
+        return;
+    // Below the line where there is room for it, else above it.
+    const QScreen* screen = m_dlg.screen();
+    const int bottom = screen ? screen->availableGeometry().bottom() : rect.bottom() + frame.height() + 10;
+    const int y = rect.bottom() + 1 + frame.height() <= bottom ? rect.bottom() + 1 : rect.top() - frame.height();
+    m_pSearch->move(frame.left(), y);
 }
 
 void CInspectorHooks::OnFind()
@@ -228,6 +310,8 @@ void CInspectorHooks::OnFind()
     if (m_dlg.IsRunning())
         return;
     CTreeSearchDlg& search = Search();
+    if (!search.isVisible())
+        PlaceSearch();
     search.show();
     search.raise();
     search.activateWindow();
@@ -239,16 +323,42 @@ void CInspectorHooks::OnGoToOffset()
 {
     if (m_dlg.IsRunning())
         return;
-    bool ok = false;
-    const QString text = QInputDialog::getText(&m_dlg, QStringLiteral("Go to offset"),
-                                               QStringLiteral("Byte offset (decimal, or hex with 0x):"),
-                                               QLineEdit::Normal, QString(), &ok)
-                             .trimmed();
-    if (!ok || text.isEmpty())
+    QInputDialog ask(&m_dlg);
+    ask.setWindowTitle(QStringLiteral("Go to offset"));
+    ask.setLabelText(QStringLiteral("Byte offset (decimal, or hex with 0x):"));
+    if (ExecOverParent(ask) != QDialog::Accepted || ask.textValue().trimmed().isEmpty())
         return;
-    const uint64_t offset = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
-                                ? text.mid(2).toULongLong(&ok, 16)
-                                : text.toULongLong(&ok, 10);
-    if (!ok || !SelectLine(PackLine(offset, false)))
-        m_dlg.MessageBox(QStringLiteral("No pack in the tree holds offset %1.").arg(text));
+    const QString problem = GoToOffset(ask.textValue());
+    if (!problem.isEmpty())
+        m_dlg.MessageBox(problem);
+}
+
+QString CInspectorHooks::GoToOffset(const QString& typed)
+{
+    const QString text = typed.trimmed();
+    bool ok = false;
+    const uint64_t offset = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? text.mid(2).toULongLong(&ok, 16)
+                                                                                     : text.toULongLong(&ok, 10);
+    if (!ok)
+        return QStringLiteral("\"%1\" is no offset: type a decimal number, or a hexadecimal one after 0x.").arg(text);
+    inspector::CTreeLinks* links = Links();
+    if (links == nullptr || links->PackStarts().empty())
+        return QStringLiteral("The tree holds no packs to go to.");
+    const QLocale numbers(QLocale::English);
+    const uint64_t fileSize = m_dlg.Driver().FileSize();
+    if (offset >= fileSize)
+        return QStringLiteral("Offset %1 lies past the end of the file (%2 bytes).")
+            .arg(text, numbers.toString(qulonglong(fileSize)));
+    const uint64_t first = links->PackStarts().front().first;
+    if (offset < first)
+        return QStringLiteral("Offset %1 lies before the first pack of the tree, which starts at %2.")
+            .arg(text, numbers.toString(qulonglong(first)));
+    const uint64_t end = links->AnalysedEnd([this](uint64_t o, uint64_t n) { return ReadAnalysed(o, n); });
+    if (offset >= end)
+        return QStringLiteral("The tree holds packs up to #%1 (bytes 0 to %2); analyse more packs to reach offset %3.")
+            .arg(links->LastPack())
+            .arg(numbers.toString(qulonglong(end > 0 ? end - 1 : 0)), numbers.toString(qulonglong(offset)));
+    if (!SelectLine(PackLine(offset, false)))
+        return QStringLiteral("No pack in the tree holds offset %1.").arg(text);
+    return QString();
 }

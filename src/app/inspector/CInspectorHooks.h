@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
@@ -18,6 +19,10 @@
 
 class CAnalyzerDlg;
 class CInspectorWindow;
+namespace inspector
+{
+class CTreeLinks;
+}
 class CTreeSearchDlg;
 class CPackList;
 
@@ -29,6 +34,8 @@ public:
     ~CInspectorHooks() override;
 
     static constexpr const char* kMenuText = "&Inspect stream...";
+    static constexpr const char* kFindMenuText = "Find in the &tree...";
+    static constexpr const char* kGoToMenuText = "&Go to offset...";
 
     // Opens (or raises) the inspector on the file named in the field.
     void OnInspect();
@@ -50,16 +57,30 @@ public:
 
     CQuimbelButton m_btnInspect;
 
+    // What Ctrl+G says about an offset it cannot go to; empty when it went there.
+    QString GoToOffset(const QString& text);
+
 private:
-    void OnPackSelected(quint64 packOffset);
+    // Selects the tree's line of the pack the inspector selected (by where it starts);
+    // a note for the inspector when the tree does not hold it, empty when it does.
+    QString LinkPack(quint64 packOffset, quint32 number);
     void OnTreeLineChanged();
-    // (pack start offset, pack number) of the analysis on show, in file order.
-    const std::vector<std::pair<uint64_t, uint32_t>>& PackStarts();
+    // The find dialog beside the main window; moved off a found line it would hide.
+    void PlaceSearch();
+    void KeepSearchClearOf(ItemId line);
+    // The links between the tree and the bytes of the analysis on show, made anew after
+    // each run; null while a run is under way or before the first.
+    inspector::CTreeLinks* Links();
+    // The tree shows the file the inspector shows.
+    bool ShowsInspectedFile() const;
+    // Reads the analysed file (through the inspector's view of it when that shows it).
+    std::vector<uint8_t> ReadAnalysed(uint64_t offset, uint64_t size) const;
 
     CAnalyzerDlg& m_dlg;
     std::unique_ptr<CInspectorWindow> m_pWindow;
     QPointer<CTreeSearchDlg> m_pSearch;
-    std::vector<std::pair<uint64_t, uint32_t>> m_packStarts;
-    const CPackList* m_pLinesOf = nullptr;
-    uint32_t m_nLinesCount = 0;
+    std::unique_ptr<inspector::CTreeLinks> m_pLinks;
+    const CPackList* m_pLinksOf = nullptr;
+    uint32_t m_nLinksCount = 0;
+    bool m_bLinking = false;  // the tree is being moved to the inspector's pack
 };

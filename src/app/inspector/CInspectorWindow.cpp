@@ -1,11 +1,14 @@
 #include "app/inspector/CInspectorWindow.h"
 
 #include "app/CAnalyzerApp.h"
+#include "app/ModalRun.h"
 #include "app/inspector/CByteView.h"
 #include "app/inspector/CInspectTables.h"
 #include "app/inspector/CPlotWidget.h"
+#include "app/inspector/Decimate.h"
 #include "app/inspector/InspectExport.h"
 #include "app/inspector/InspectPlots.h"
+#include "app/inspector/PackElements.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -103,6 +106,9 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
     top->addWidget(m_pProgress);
     top->addWidget(m_pCancel);
     layout->addLayout(top);
+    m_pFile->setToolTip(QStringLiteral("The file inspected; drop another file on the window to inspect it instead"));
+    m_pProgress->setToolTip(QStringLiteral("How far the pass over the file has come"));
+    m_pCancel->setToolTip(QStringLiteral("Stop the pass: what it has read so far is shown"));
 
     m_pMessage = new QLabel(central);
     m_pMessage->setWordWrap(true);
@@ -110,6 +116,7 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
     m_pMessage->hide();
     layout->addWidget(m_pMessage);
     m_pSummary = new QLabel(central);
+    m_pSummary->setToolTip(QStringLiteral("What the checks found in the whole file, as varnodel-cli --check counts it"));
     layout->addWidget(m_pSummary);
 
     // Tables | plots above, bytes below.
@@ -123,6 +130,10 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
     m_pStreamsView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pStreamsView->verticalHeader()->hide();
     m_pTableTabs->addTab(m_pStreamsView, QStringLiteral("Streams"));
+    m_pTableTabs->setTabToolTip(0, QStringLiteral("What the checks found, one row per fault (a fault that repeats: one "
+                                                  "row and its count); select one to see its bytes and its pack"));
+    m_pTableTabs->setTabToolTip(1, QStringLiteral("The elementary streams with their codec's properties"));
+    m_pStreamsView->setToolTip(QStringLiteral("The elementary streams, as varnodel-cli --streams lists them"));
 
     BuildPlotTabs();
     BuildBytesPage();
@@ -147,16 +158,26 @@ void CInspectorWindow::BuildPlotTabs()
 {
     m_pPlotTabs = new QTabWidget(m_pTopSplitter);
     m_pPlots[0] = new CPlotWidget(QStringLiteral("time (s)"), QStringLiteral("bit/s"));
-    m_pPlots[1] = new CPlotWidget(QStringLiteral("arrival (s)"), QStringLiteral("time stamp (s)"));
-    m_pPlots[2] = new CPlotWidget(QStringLiteral("time (s)"), QStringLiteral("bytes in buffer"));
+    m_pPlots[1] = new CPlotWidget(QStringLiteral("arrival (s)"), QStringLiteral("time stamp - arrival (s)"));
+    m_pPlots[2] = new CPlotWidget(QStringLiteral("time (s)"), QStringLiteral("buffer fullness (% of its size)"));
     m_pPlots[3] = new CPlotWidget(QStringLiteral("picture (coded order)"), QStringLiteral("bytes"));
     const char* const plotNames[4] = {"Bit rate", "Time stamps", "Buffers", "Picture sizes"};
+    const char* const plotTips[4] = {
+        "Bits per second of each stream and of all, per GOP for video, and the packs' mux rate",
+        "How far ahead of its presentation each stream arrives (time stamp minus arrival), and each pack's SCR "
+        "against its arrival",
+        "Each decoder buffer's fullness as a share of its size, with the overflows and underflows found",
+        "The size of each picture in coded order, by coding type, with the GOP starts"};
     for (int i = 0; i < 4; ++i)
     {
         m_pPlotTabs->addTab(m_pPlots[i], QString::fromLatin1(plotNames[i]));
+        m_pPlotTabs->setTabToolTip(i, QString::fromLatin1(plotTips[i]));
+        m_pPlots[i]->setToolTip(QString::fromLatin1(plotTips[i]) +
+                                QStringLiteral(". Wheel: zoom; drag: pan; double click: everything; a click on a "
+                                               "legend entry hides or shows it, on a point shows its bytes"));
         connect(m_pPlots[i], &CPlotWidget::Hovered, this, [this](const QString& text) { statusBar()->showMessage(text); });
         connect(m_pPlots[i], &CPlotWidget::ElementClicked, this,
-                [this](quint64 offset, quint32 size) { SelectBytes(offset, size); });
+                [this](quint64 offset, quint32 size, quint16 stream) { SelectBytes(offset, size, stream); });
     }
 }
 
@@ -169,12 +190,15 @@ void CInspectorWindow::BuildBytesPage()
     m_pOffsetEdit = new QLineEdit(bytesPage);
     m_pOffsetEdit->setPlaceholderText(QStringLiteral("offset (decimal, or hex with 0x)"));
     auto* go = new QPushButton(QStringLiteral("Go to offset"), bytesPage);
+    m_pOffsetEdit->setToolTip(QStringLiteral("A byte offset of the file, decimal or hex with 0x (Ctrl+G)"));
+    go->setToolTip(QStringLiteral("Show the bytes at the offset, and its pack in the main window's tree"));
     goLayout->addWidget(new QLabel(QStringLiteral("Bytes"), bytesPage));
     goLayout->addStretch(1);
     goLayout->addWidget(m_pOffsetEdit);
     goLayout->addWidget(go);
     bytesLayout->addLayout(goLayout);
     m_pBytes = new CByteView(bytesPage);
+    m_pBytes->setToolTip(QStringLiteral("The file's bytes in hex and ASCII; the selected element is highlighted"));
     bytesLayout->addWidget(m_pBytes, 1);
     connect(go, &QPushButton::clicked, this, [this] { GoToOffset(m_pOffsetEdit->text()); });
     connect(m_pOffsetEdit, &QLineEdit::returnPressed, this, [this] { GoToOffset(m_pOffsetEdit->text()); });
@@ -202,12 +226,15 @@ QWidget* CInspectorWindow::BuildFindingsPage()
     {
         m_pShow[i] = new QCheckBox(QString::fromLatin1(names[i]), page);
         m_pShow[i]->setChecked(true);
+        m_pShow[i]->setToolTip(QStringLiteral("Show the %1 in the table").arg(QString::fromLatin1(names[i]).toLower()));
         filters->addWidget(m_pShow[i]);
         connect(m_pShow[i], &QCheckBox::toggled, this,
                 [this, i](bool on) { m_pFilter->SetSeverityShown(static_cast<checks::Severity>(i), on); });
     }
     m_pCheckChoice = new QComboBox(page);
     m_pStreamChoice = new QComboBox(page);
+    m_pCheckChoice->setToolTip(QStringLiteral("Show the findings of one check only"));
+    m_pStreamChoice->setToolTip(QStringLiteral("Show the findings of one stream only"));
     filters->addWidget(new QLabel(QStringLiteral("Check:"), page));
     filters->addWidget(m_pCheckChoice, 1);
     filters->addWidget(new QLabel(QStringLiteral("Stream:"), page));
@@ -226,6 +253,7 @@ QWidget* CInspectorWindow::BuildFindingsPage()
     m_pFindingsView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pFindingsView->verticalHeader()->hide();
     m_pFindingsView->horizontalHeader()->setStretchLastSection(true);
+    m_pFindingsView->setToolTip(QStringLiteral("Select a finding to see its bytes and its pack in the main window's tree"));
     layout->addWidget(m_pFindingsView, 1);
     connect(m_pFindingsView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { OnFindingActivated(current); });
@@ -235,17 +263,67 @@ QWidget* CInspectorWindow::BuildFindingsPage()
 void CInspectorWindow::BuildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(QStringLiteral("&Inspect file..."), QKeySequence::Open, this, &CInspectorWindow::OnOpen);
+    file->setToolTipsVisible(true);
+    file->addAction(QStringLiteral("&Inspect file..."), QKeySequence::Open, this, &CInspectorWindow::OnOpen)
+        ->setToolTip(QStringLiteral("Choose a file to inspect"));
+    m_pRecentMenu = file->addMenu(QStringLiteral("&Recent files"));
+    m_pRecentMenu->setToolTipsVisible(true);
+    connect(m_pRecentMenu, &QMenu::aboutToShow, this, &CInspectorWindow::FillRecentMenu);
+    FillRecentMenu();
     file->addSeparator();
-    file->addAction(QStringLiteral("Export &findings..."), this, [this] { OnExport(ExportFindingsFile); });
-    file->addAction(QStringLiteral("Export &streams..."), this, [this] { OnExport(ExportStreamsFile); });
-    file->addAction(QStringLiteral("Export &units..."), this, [this] { OnExport(ExportUnitsFile); });
-    file->addAction(QStringLiteral("Export &plot..."), this, [this] { OnExport(ExportPlotFile); });
+    const char* const exports[4][2] = {
+        {"Export &findings...", "The findings as the check report (text or JSON), or CSV"},
+        {"Export &streams...", "The stream list (text or JSON), or CSV"},
+        {"Export &units...", "Every access unit as CSV or JSON lines"},
+        {"Export &plot...", "The plot on show as a PNG picture or an SVG drawing"},
+    };
+    for (int what = ExportFindingsFile; what <= ExportPlotFile; ++what)
+        file->addAction(QString::fromLatin1(exports[what][0]), this, [this, what] { OnExport(what); })
+            ->setToolTip(QString::fromLatin1(exports[what][1]));
     file->addSeparator();
     file->addAction(QStringLiteral("&Close"), QKeySequence::Close, this, &QWidget::close);
     QMenu* go = menuBar()->addMenu(QStringLiteral("&Go"));
     go->addAction(QStringLiteral("Go to &offset..."), QKeySequence(Qt::CTRL | Qt::Key_G), this,
                   &CInspectorWindow::OnGoToOffset);
+}
+
+QStringList CInspectorWindow::RecentFiles() const
+{
+    QStringList files = CAnalyzerApp::GetProfileString(QString::fromLatin1(ProgOpts::kSection), SettingKey("recent"))
+                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    while (files.size() > kRecentFiles)
+        files.removeLast();
+    return files;
+}
+
+void CInspectorWindow::RememberFile(const QString& path)
+{
+    QStringList files = RecentFiles();
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    files.removeAll(absolute);
+    files.prepend(absolute);
+    while (files.size() > kRecentFiles)
+        files.removeLast();
+    CAnalyzerApp::WriteProfileString(QString::fromLatin1(ProgOpts::kSection), SettingKey("recent"),
+                                     files.join(QLatin1Char('\n')));
+}
+
+void CInspectorWindow::FillRecentMenu()
+{
+    m_pRecentMenu->clear();
+    const QStringList files = RecentFiles();
+    for (int i = 0; i < files.size(); ++i)
+    {
+        // "&1 clip.mpg", the folder in the tool tip.
+        QAction* action = m_pRecentMenu->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName().replace(QLatin1Char('&'),
+                                                                                            QStringLiteral("&&"))));
+        action->setToolTip(QDir::toNativeSeparators(files[i]));
+        const QString path = files[i];
+        connect(action, &QAction::triggered, this, [this, path] { Inspect(path); });
+    }
+    if (files.isEmpty())
+        m_pRecentMenu->addAction(QStringLiteral("(none yet)"))->setEnabled(false);
 }
 
 CPlotWidget* CInspectorWindow::Plot(int i) const
@@ -295,6 +373,7 @@ void CInspectorWindow::OnFinished(std::shared_ptr<const inspector::InspectResult
     m_result = std::move(result);
     m_path = m_pendingPath;
     m_pFile->setText(QDir::toNativeSeparators(m_path));
+    RememberFile(m_path);
     QString summary = SummaryText(*m_result);
     if (m_result->stopped)
         summary += QStringLiteral(" (cancelled: the file up to offset %1 only)")
@@ -365,35 +444,95 @@ void CInspectorWindow::OnFindingActivated(const QModelIndex& index)
         SelectBytes(f->offset, 0);
 }
 
-void CInspectorWindow::SelectBytes(quint64 offset, quint64 length)
+std::vector<uint8_t> CInspectorWindow::ReadBytes(quint64 offset, quint64 size) const
+{
+    return m_pBytes->Read(offset, size);
+}
+
+CInspectorWindow::Element CInspectorWindow::ElementAt(quint64 offset, model::StreamKey stream) const
+{
+    Element found;
+    if (!m_result || m_result->packs.size() == 0)
+        return found;
+    const inspector::PackColumns& packs = m_result->packs;
+    const uint32_t pack = packs.PackAt(offset);
+    const uint64_t packStart = packs.offset[pack];
+    const std::vector<uint8_t> bytes =
+        m_pBytes->Read(packStart, std::min<uint64_t>(packs.PackLength(pack, m_result->fileSize), 1 << 20));
+    const std::vector<inspector::PackElement> elements = inspector::WalkElements(bytes.data(), bytes.size(), packStart);
+    auto take = [&](const inspector::ByteRange& range, const std::string& name) {
+        found = {range.offset, range.size, QString::fromStdString(name)};
+    };
+    // A point of a stream's time stamps: its first stamped packet in the pack.
+    if (stream != model::kNoStream)
+        for (const inspector::PackElement& e : elements)
+            if (e.stream == stream && e.hasPts)
+                return take(e.whole, inspector::ElementName(e)), found;
+    for (const inspector::PackElement& e : elements)
+        if (e.whole.offset == offset)
+            return take(e.whole, inspector::ElementName(e)), found;
+    // An access unit that starts there: a picture, an audio frame (the bytes of its first
+    // packet; a unit that goes on in later packets has their headers in between).
+    for (const auto& series : m_result->units.Series())
+    {
+        const model::CUnitSeries& u = *series;
+        const size_t lo = inspector::LowerBound(u.Count(), [&u](size_t i) { return u.Offset(i); }, offset);
+        if (lo < u.Count() && u.Offset(lo) == offset)
+        {
+            model::StreamSummary label;
+            label.stream = u.Stream();
+            label.kind = u.GetKind();
+            return take({offset, u.Size(lo)}, label.StreamText() + " access unit " + std::to_string(lo)), found;
+        }
+    }
+    // Else the innermost element around it: a packet's payload, or the element itself.
+    for (const inspector::PackElement& e : elements)
+        if (e.whole.Contains(offset))
+            take(e.whole, inspector::ElementName(e));
+    return found;
+}
+
+void CInspectorWindow::SelectBytes(quint64 offset, quint64 length, model::StreamKey stream)
 {
     if (!m_result)
         return;
     const inspector::PackColumns& packs = m_result->packs;
-    const uint32_t pack = packs.PackAt(offset);
+    QString name;
     if (length == 0)
     {
-        // The element's own extent is not known here: its bytes up to the next pack.
-        const uint64_t packEnd = packs.size() ? packs.offset[pack] + packs.PackLength(pack, m_result->fileSize) : 0;
-        length = packEnd > offset ? packEnd - offset : 4;
+        const Element e = ElementAt(offset, stream);
+        offset = e.length ? e.offset : offset;
+        length = e.length ? e.length : 1;
+        name = e.name;
     }
     m_pBytes->ShowRange(offset, length);
-    statusBar()->showMessage(QStringLiteral("offset %1 (0x%2), %3 bytes, pack %4")
+    const uint32_t pack = packs.PackAt(offset) + 1;
+    QString status = QStringLiteral("offset %1 (0x%2), %3 bytes").arg(offset).arg(offset, 0, 16).arg(length);
+    if (!name.isEmpty())
+        status = name + QStringLiteral(" at ") + status;
+    if (packs.size() > 0)
+    {
+        status += QStringLiteral(", PACK #%1").arg(pack);
+        const QString note = m_packLink ? m_packLink(packs.offset[pack - 1], pack) : QString();
+        if (!note.isEmpty())
+            status += QStringLiteral(" (%1)").arg(note);
+    }
+    statusBar()->showMessage(status);
+    if (packs.size() > 0)
+        emit PackSelected(packs.offset[pack - 1], pack);
+}
+
+void CInspectorWindow::ShowElement(quint64 offset, quint64 length, quint32 pack, const QString& what)
+{
+    if (!m_result)
+        return;
+    m_pBytes->ShowRange(offset, length ? length : 1);
+    statusBar()->showMessage(QStringLiteral("%1 at offset %2 (0x%3), %4 bytes, PACK #%5")
+                                 .arg(what)
                                  .arg(offset)
                                  .arg(offset, 0, 16)
                                  .arg(length)
                                  .arg(pack));
-    if (packs.size() > 0)
-        emit PackSelected(packs.offset[pack], pack);
-}
-
-void CInspectorWindow::ShowPack(quint64 offset)
-{
-    if (!m_result)
-        return;
-    const uint32_t pack = m_result->packs.PackAt(offset);
-    const uint64_t length = m_result->packs.PackLength(pack, m_result->fileSize);
-    m_pBytes->ShowRange(offset, length ? length : 1);
 }
 
 bool CInspectorWindow::GoToOffset(const QString& text)
@@ -423,11 +562,12 @@ void CInspectorWindow::OnGoToOffset()
 
 void CInspectorWindow::OnOpen()
 {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Inspect file"), QFileInfo(m_path).absolutePath(),
-        QStringLiteral("MPEG Files (*.mpg *.vob *.mpv *.m2v *.m2p *.mp2 *.mpa);;All files (*)"));
-    if (!path.isEmpty())
-        Inspect(path);
+    QFileDialog chooser(this, QStringLiteral("Inspect file"), QFileInfo(m_path).absolutePath(),
+                        QStringLiteral("MPEG Files (*.mpg *.vob *.mpv *.m2v *.m2p *.mp2 *.mpa);;All files (*)"));
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    if (ExecOverParent(chooser) == QDialog::Accepted && !chooser.selectedFiles().isEmpty())
+        Inspect(chooser.selectedFiles().first());
 }
 
 bool CInspectorWindow::ExportFindings(const QString& path)
@@ -470,7 +610,8 @@ bool CInspectorWindow::ExportUnits(const QString& path)
 bool CInspectorWindow::ExportPlot(int plot, const QString& path)
 {
     CPlotWidget* p = Plot(plot);
-    if (p != nullptr && p->Export(path))
+    const QString title = QFileInfo(m_path).fileName() + QStringLiteral(": ") + m_pPlotTabs->tabText(plot);
+    if (p != nullptr && p->Export(path, title))
         return true;
     ShowMessage(QStringLiteral("Cannot write %1").arg(path));
     return false;
@@ -487,12 +628,16 @@ void CInspectorWindow::OnExport(int what)
         "CSV (*.csv);;JSON lines (*.jsonl)",
         "PNG image (*.png);;SVG drawing (*.svg)",
     };
-    QString selected;
-    QString path = QFileDialog::getSaveFileName(this, QString::fromLatin1(titles[what]),
-                                                QFileInfo(m_path).completeBaseName(),
-                                                QString::fromLatin1(filters[what]), &selected);
-    if (path.isEmpty())
+    QFileDialog chooser(this, QString::fromLatin1(titles[what]), QString(), QString::fromLatin1(filters[what]));
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setFileMode(QFileDialog::AnyFile);
+    // Beside the file inspected, named after it.
+    chooser.setDirectory(QFileInfo(m_path).absolutePath());
+    chooser.selectFile(QFileInfo(m_path).completeBaseName());
+    if (ExecOverParent(chooser) != QDialog::Accepted || chooser.selectedFiles().isEmpty())
         return;
+    QString path = chooser.selectedFiles().first();
+    const QString selected = chooser.selectedNameFilter();
     // A name without a suffix takes the chosen filter's.
     if (QFileInfo(path).suffix().isEmpty())
     {

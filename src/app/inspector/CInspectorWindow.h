@@ -10,9 +10,12 @@
 #include "app/inspector/InspectData.h"
 
 #include <QMainWindow>
+#include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CByteView;
 class CFindingsFilter;
@@ -23,6 +26,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
@@ -43,12 +47,30 @@ public:
     // Blocks until the pass under way has ended and its result is shown (tests).
     void WaitForPass();
 
-    // Shows the bytes of [offset, offset + length) (length 0: the pack that holds offset)
-    // and reports the pack.
-    void SelectBytes(quint64 offset, quint64 length = 0);
+    // Shows the bytes of [offset, offset + length) and reports their pack. Length 0: the
+    // element at offset (one that starts there, else the innermost that holds it); with
+    // a stream, offset is a pack's and the element that stream's first stamped packet in
+    // it.
+    void SelectBytes(quint64 offset, quint64 length = 0, model::StreamKey stream = model::kNoStream);
     bool GoToOffset(const QString& text);
-    // Shows the bytes of the pack that starts at offset, reporting nothing back.
-    void ShowPack(quint64 offset);
+    // Shows the bytes of an element of the pack numbered pack (as the tree counts), named
+    // what, reporting nothing back.
+    void ShowElement(quint64 offset, quint64 length, quint32 pack, const QString& what);
+    // Up to size bytes of the file on show.
+    std::vector<uint8_t> ReadBytes(quint64 offset, quint64 size) const;
+
+    // What selecting a pack did in the other window: a note for the status bar when it
+    // could not show it there, empty when it did.
+    using PackLink = std::function<QString(quint64 packOffset, quint32 pack)>;
+    void SetPackLink(PackLink link) { m_packLink = std::move(link); }
+
+    struct Element
+    {
+        quint64 offset = 0, length = 0;
+        QString name;
+    };
+    // The element at offset, as SelectBytes finds it; length 0 when there is none.
+    Element ElementAt(quint64 offset, model::StreamKey stream = model::kNoStream) const;
 
     std::shared_ptr<const inspector::InspectResult> Result() const { return m_result; }
     QString FilePath() const { return m_path; }
@@ -74,9 +96,14 @@ public:
     bool ExportPlot(int plot, const QString& path);
 
     static constexpr const char* kSettingsPrefix = "inspector";
+    // File > Recent files: the files last inspected, the latest first.
+    static constexpr int kRecentFiles = 8;
+    QStringList RecentFiles() const;
+    QMenu* RecentMenu() const { return m_pRecentMenu; }
 
 signals:
-    // The pack holding a selected element: its file offset and 0-based number.
+    // The pack holding a selected element: its file offset and its number, counted from 1
+    // as the tree's "PACK #n" lines count them.
     void PackSelected(quint64 packOffset, quint32 pack);
     void PassFinished();
 
@@ -89,6 +116,8 @@ private:
     // Writes a report made for an export; says so when it cannot.
     bool ExportReport(const QString& path, const std::string& report);
     void BuildMenus();
+    void FillRecentMenu();
+    void RememberFile(const QString& path);
     QWidget* BuildFindingsPage();
     // The four plots on their tabs, under the tables' splitter.
     void BuildPlotTabs();
@@ -132,4 +161,6 @@ private:
     CPlotWidget* m_pPlots[4] = {};
     CByteView* m_pBytes = nullptr;
     QLineEdit* m_pOffsetEdit = nullptr;
+    PackLink m_packLink;
+    QMenu* m_pRecentMenu = nullptr;
 };

@@ -8,7 +8,10 @@
 
 namespace
 {
-constexpr int kPickRadius = 6;  // pixels
+constexpr int kPickRadius = 10;  // pixels
+constexpr int kLegendItemWidth = 170;  // pixels a legend entry takes, for its wrap
+const QColor kHiddenText(160, 160, 160);
+constexpr QSize kSmallestExport(480, 320);
 }
 
 CPlotWidget::CPlotWidget(const QString& xLabel, const QString& yLabel, QWidget* parent) : QCustomPlot(parent)
@@ -16,11 +19,23 @@ CPlotWidget::CPlotWidget(const QString& xLabel, const QString& yLabel, QWidget* 
     xAxis->setLabel(xLabel);
     yAxis->setLabel(yLabel);
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    // The time axis zooms and pans; the value axis follows what is on show.
     axisRect()->setRangeZoom(Qt::Horizontal);
-    axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+    axisRect()->setRangeDrag(Qt::Horizontal);
+    // The legend above the data, never over it; a click on an entry hides or shows its
+    // series.
     legend->setVisible(true);
     legend->setFont(font());
-    axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    axisRect()->insetLayout()->take(legend);
+    plotLayout()->insertRow(0);
+    plotLayout()->addElement(0, 0, legend);
+    plotLayout()->setRowStretchFactor(0, 0.001);
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    legend->setWrap(3);
+    legend->setBorderPen(Qt::NoPen);
+    legend->setMargins(QMargins(4, 2, 4, 2));
+    connect(this, &QCustomPlot::legendClick, this,
+            [this](QCPLegend*, QCPAbstractLegendItem* item, QMouseEvent*) { OnLegendClick(item); });
     setNoAntialiasingOnDrag(true);
     // Smooth dots cost a millisecond per thousand; square ones are as readable.
     setNotAntialiasedElements(QCP::aeScatters);
@@ -42,6 +57,7 @@ void CPlotWidget::AddSeries(PlotSeries series)
     QCPGraph* g = addGraph();
     g->setName(series.name);
     QPen pen(series.color);
+    pen.setStyle(series.penStyle);
     g->setPen(pen);
     switch (series.style)
     {
@@ -95,14 +111,36 @@ void CPlotWidget::ShowAll()
     }
     if (hi <= lo)
         hi = lo + 1;
-    xAxis->setRange(lo, hi);  // decimates
-    // The value axis spans what is drawn, with some room above.
+    WrapLegend();
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true);
+    xAxis->setRange(lo, hi);  // decimates and fits the value axis
+    FitValues();
+    replot();
+}
+
+void CPlotWidget::WrapLegend()
+{
+    // As many entries a row as the width has room for; the grid is laid out anew.
+    const int columns = std::max(1, width() / kLegendItemWidth);
+    if (legend->wrap() != columns)
+    {
+        legend->setWrap(columns);
+        legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true);
+    }
+}
+
+void CPlotWidget::FitValues()
+{
+    // The value axis spans what the visible series draw in the time range on show (and
+    // the levels), from 0 unless something lies below it, with some room above.
     bool found = false;
     QCPRange values = QCPRange(0, 1);
     for (const Entry& e : m_series)
     {
+        if (!e.graph->visible())
+            continue;
         bool ok = false;
-        const QCPRange r = e.graph->getValueRange(ok);
+        const QCPRange r = e.graph->getValueRange(ok, QCP::sdBoth, xAxis->range());
         if (!ok)
             continue;
         values = found ? QCPRange(std::min(values.lower, r.lower), std::max(values.upper, r.upper)) : r;
@@ -115,7 +153,42 @@ void CPlotWidget::ShowAll()
         values.upper = values.lower + 1;
     const double room = (values.upper - values.lower) * 0.08;
     yAxis->setRange(std::min(values.lower, 0.0), values.upper + room);
+}
+
+void CPlotWidget::OnLegendClick(QCPAbstractLegendItem* item)
+{
+    auto* entry = qobject_cast<QCPPlottableLegendItem*>(item);
+    if (entry == nullptr)
+        return;
+    SetSeriesVisible(static_cast<size_t>(std::distance(
+                         m_series.begin(), std::find_if(m_series.begin(), m_series.end(),
+                                                        [&](const Entry& e) { return e.graph == entry->plottable(); }))),
+                     !entry->plottable()->visible());
+}
+
+void CPlotWidget::SetSeriesVisible(size_t k, bool visible)
+{
+    if (k >= m_series.size())
+        return;
+    QCPGraph* graph = m_series[k].graph;
+    graph->setVisible(visible);
+    if (QCPPlottableLegendItem* entry = legend->itemWithPlottable(graph))
+        entry->setTextColor(visible ? QColor(Qt::black) : kHiddenText);
+    FitValues();
     replot();
+}
+
+bool CPlotWidget::IsSeriesVisible(size_t k) const
+{
+    return k < m_series.size() && m_series[k].graph->visible();
+}
+
+QRect CPlotWidget::LegendEntryRect(size_t k) const
+{
+    if (k >= m_series.size())
+        return QRect();
+    const QCPPlottableLegendItem* entry = legend->itemWithPlottable(m_series[k].graph);
+    return entry ? entry->outerRect() : QRect();
 }
 
 void CPlotWidget::SetXRange(double lo, double hi)
@@ -144,6 +217,7 @@ void CPlotWidget::Redecimate()
             points[static_cast<qsizetype>(i)] = QCPGraphData(m_scratch.x[i], m_scratch.y[i]);
         data->set(points, true);
     }
+    FitValues();
     m_bRedecimating = false;
 }
 
@@ -155,6 +229,7 @@ int CPlotWidget::DrawnPoints(size_t k) const
 void CPlotWidget::resizeEvent(QResizeEvent* event)
 {
     // Before the base class, which redraws at once.
+    WrapLegend();
     Redecimate();
     QCustomPlot::resizeEvent(event);
 }
@@ -175,22 +250,14 @@ bool CPlotWidget::Nearest(const QPointF& pos, size_t& seriesOut, size_t& pointOu
             continue;
         // First point at or after lo, then every point up to hi (bounded, as a column
         // of a dense series may hold thousands of points).
-        size_t a = 0, b = s.count;
-        while (a < b)
-        {
-            const size_t mid = a + (b - a) / 2;
-            if (s.x(mid) < lo)
-                a = mid + 1;
-            else
-                b = mid;
-        }
-        for (size_t i = a, n = 0; i < s.count && n < 20000; ++i, ++n)
+        for (size_t i = inspector::LowerBound(s.count, s.x, lo), n = 0; i < s.count && n < 20000; ++i, ++n)
         {
             const double x = s.x(i);
             if (x > hi)
                 break;
             const double dx = xAxis->coordToPixel(x) - pos.x();
-            const double dy = yAxis->coordToPixel(s.y(i)) - pos.y();
+            // An impulse is a line from 0 up to its value: near it anywhere is near.
+            const double dy = s.style == PlotSeries::Impulses ? 0.0 : yAxis->coordToPixel(s.y(i)) - pos.y();
             const double d = dx * dx + dy * dy;
             if (d < best)
             {
@@ -212,10 +279,12 @@ void CPlotWidget::mouseMoveEvent(QMouseEvent* event)
     if (Nearest(event->position(), k, i))
     {
         const PlotSeries& s = m_series[k].data;
-        QString text = s.name + QStringLiteral(": ");
-        text += s.describe ? s.describe(i)
-                           : QStringLiteral("%1, %2").arg(s.x(i), 0, 'f', 3).arg(s.y(i), 0, 'f', 0);
-        emit Hovered(text);
+        emit Hovered(s.describe ? s.describe(i)
+                                : QStringLiteral("%1: %2 %3, %4 %5")
+                                      .arg(s.name, xAxis->label())
+                                      .arg(s.x(i), 0, 'f', 3)
+                                      .arg(yAxis->label())
+                                      .arg(s.y(i), 0, 'f', 3));
     }
     else
     {
@@ -243,7 +312,7 @@ void CPlotWidget::mouseReleaseEvent(QMouseEvent* event)
         return;
     const PlotSeries& s = m_series[k].data;
     if (s.offset)
-        emit ElementClicked(s.offset(i), s.size ? s.size(i) : 0);
+        emit ElementClicked(s.offset(i), s.size ? s.size(i) : 0, s.stream);
 }
 
 void CPlotWidget::mouseDoubleClickEvent(QMouseEvent* event)
@@ -256,26 +325,56 @@ void CPlotWidget::mouseDoubleClickEvent(QMouseEvent* event)
 // Export
 // ---------------------------------------------------------------------------------
 
-bool CPlotWidget::Export(const QString& path, int width, int height)
+bool CPlotWidget::Export(const QString& path, const QString& title, int width, int height)
 {
     if (width <= 0 || height <= 0)
     {
         width = this->width();
         height = this->height();
     }
+    // A plot squeezed out of sight (a splitter pulled over it) is drawn at a size of its
+    // own: the picture is what is asked for, not the sliver on screen.
+    if (width < kSmallestExport.width() || height < kSmallestExport.height())
+    {
+        width = std::max(width, kSmallestExport.width());
+        height = std::max(height, kSmallestExport.height());
+    }
+    // The picture names what it shows, in a title row that is there only for it.
+    QCPTextElement* heading = nullptr;
+    if (!title.isEmpty())
+    {
+        plotLayout()->insertRow(0);
+        QFont bold = font();
+        bold.setBold(true);
+        heading = new QCPTextElement(this, title, bold);
+        plotLayout()->addElement(0, 0, heading);
+    }
+    bool ok = false;
     if (QFileInfo(path).suffix().compare(QStringLiteral("svg"), Qt::CaseInsensitive) == 0)
     {
         QSvgGenerator generator;
         generator.setFileName(path);
         generator.setSize(QSize(width, height));
         generator.setViewBox(QRect(0, 0, width, height));
-        generator.setTitle(xAxis->label() + QStringLiteral(" / ") + yAxis->label());
+        generator.setTitle(title.isEmpty() ? xAxis->label() + QStringLiteral(" / ") + yAxis->label() : title);
         QCPPainter painter;
-        if (!painter.begin(&generator))
-            return false;
-        toPainter(&painter, width, height);
-        painter.end();
-        return QFileInfo(path).size() > 0;
+        if (painter.begin(&generator))
+        {
+            toPainter(&painter, width, height);
+            painter.end();
+            ok = QFileInfo(path).size() > 0;
+        }
     }
-    return savePng(path, width, height);
+    else
+    {
+        // Twice the size on screen, for print and for screens of a higher density.
+        ok = savePng(path, width, height, 2.0);
+    }
+    if (heading)
+    {
+        plotLayout()->remove(heading);
+        plotLayout()->simplify();
+        replot();
+    }
+    return ok;
 }

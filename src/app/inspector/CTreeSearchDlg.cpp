@@ -2,8 +2,11 @@
 
 #include "app/inspector/TreeSearch.h"
 
+#include "analysis/LineFormat.h"
+
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -44,6 +47,8 @@ CTreeSearchDlg::CTreeSearchDlg(const CResultTree& tree, std::function<ItemId()> 
     m_pProgress->hide();
     layout->addWidget(m_pProgress);
     m_pStatus = new QLabel(this);
+    // Long places wrap: the dialog keeps its size and its place beside the main window.
+    m_pStatus->setWordWrap(true);
     layout->addWidget(m_pStatus);
     m_pCancel->setEnabled(false);
 
@@ -51,7 +56,9 @@ CTreeSearchDlg::CTreeSearchDlg(const CResultTree& tree, std::function<ItemId()> 
     connect(m_pPrevious, &QPushButton::clicked, this, [this] { Find(false); });
     connect(m_pCancel, &QPushButton::clicked, this, [this] { m_stop.store(true); });
     connect(goPack, &QPushButton::clicked, this, [this] { GoToPack(m_pPack->text()); });
-    connect(m_pPack, &QLineEdit::returnPressed, this, [this] { GoToPack(m_pPack->text()); });
+    // Enter does what the field it is pressed in is for (the dialog would press "Next").
+    m_pText->installEventFilter(this);
+    m_pPack->installEventFilter(this);
     m_poll.setInterval(100);
     connect(&m_poll, &QTimer::timeout, this, [this] {
         const uint32_t total = std::max<uint32_t>(m_tree.Count(), 1);
@@ -59,6 +66,39 @@ CTreeSearchDlg::CTreeSearchDlg(const CResultTree& tree, std::function<ItemId()> 
         if (m_pThread && m_pThread->isFinished())
             OnThreadDone();
     });
+}
+
+bool CTreeSearchDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((watched == m_pText || watched == m_pPack) && event->type() == QEvent::KeyPress)
+    {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) == 0)
+        {
+            if (watched == m_pPack)
+                GoToPack(m_pPack->text());
+            else
+                Find(!(key->modifiers() & Qt::ShiftModifier));  // Shift+Enter looks backwards
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QString CTreeSearchDlg::PlaceOf(ItemId line) const
+{
+    // Under its pack, where it has one; else the branches above it.
+    QStringList above;
+    for (ItemId p = m_tree.Parent(line); p != kNoItem; p = m_tree.Parent(p))
+    {
+        if (m_tree.Format(p) == LineFmt::PackNumber)
+            return QStringLiteral("under ") + QString::fromStdString(LineText(m_tree, p));
+        if (m_tree.Parent(p) != kNoItem)  // the root line names the file
+            above.prepend(QString::fromStdString(LineText(m_tree, p)));
+    }
+    return above.isEmpty() ? QStringLiteral("at the top of the tree")
+                           : QStringLiteral("under ") + above.join(QStringLiteral(" > "));
 }
 
 CTreeSearchDlg::~CTreeSearchDlg()
@@ -123,7 +163,7 @@ void CTreeSearchDlg::OnThreadDone()
     m_pProgress->hide();
     if (m_result != kNoItem)
     {
-        m_pStatus->setText(QStringLiteral("Found \"%1\".").arg(m_needle));
+        m_pStatus->setText(QStringLiteral("Found \"%1\" %2.").arg(m_needle, PlaceOf(m_result)));
         if (m_found)
             m_found(m_result);
     }
@@ -143,7 +183,7 @@ bool CTreeSearchDlg::GoToPack(const QString& number)
         m_pStatus->setText(QStringLiteral("No pack %1 in the tree.").arg(number.trimmed()));
         return false;
     }
-    m_pStatus->setText(QStringLiteral("Pack %1.").arg(n));
+    m_pStatus->setText(QStringLiteral("PACK #%1.").arg(n));
     if (m_found)
         m_found(line);
     return true;

@@ -34,9 +34,14 @@ public:
     QLineEdit* TextEdit() const { return m_pText; }
     QLineEdit* PackEdit() const { return m_pPack; }
     QString Status() const;
+    // Where a line is: "under PACK #12", "under Elementary streams > (Video Stream 0)".
+    QString PlaceOf(ItemId line) const;
 
 signals:
     void SearchEnded(ItemId line);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnThreadDone();

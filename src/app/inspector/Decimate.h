@@ -23,6 +23,23 @@ struct Decimated
     }
 };
 
+// The first i in [0, n) whose at(i) is not below value (n if none), for values read
+// through an accessor in ascending order.
+template <class At, class Value>
+size_t LowerBound(size_t n, At at, Value value)
+{
+    size_t lo = 0, hi = n;
+    while (lo < hi)
+    {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (at(mid) < value)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
 // xs ascending (ties allowed); values read through xAt(i), yAt(i) for i in [0, n).
 // The visible range [x0, x1] is spread over `columns` pixel columns.
 template <class XAt, class YAt>
@@ -31,17 +48,7 @@ void DecimateMinMax(size_t n, XAt xAt, YAt yAt, double x0, double x1, int column
     out.clear();
     if (n == 0 || columns <= 0 || !(x1 > x0))
         return;
-    // First point at or after x0 (binary search over the accessor).
-    size_t lo = 0, hi = n;
-    while (lo < hi)
-    {
-        const size_t mid = lo + (hi - lo) / 2;
-        if (xAt(mid) < x0)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    size_t i = lo;
+    size_t i = LowerBound(n, xAt, x0);
     if (i > 0)
     {
         out.x.push_back(xAt(i - 1));

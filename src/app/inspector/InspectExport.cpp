@@ -134,7 +134,7 @@ std::string StreamsReport(const InspectResult& r, ExportFormat format)
                               s.DurationSeconds());
             else
                 out += ",,";
-            out += ',' + std::to_string(s.AverageBitsPerSecond()) + ',' + std::to_string(s.peakBitsPerSecond) + ',' +
+            out += ',' + std::to_string(s.AverageBitsPerSecond()) + ',' + std::to_string(s.PeakBitsPerSecond()) + ',' +
                    s.CommonGop() + '\n';
         }
         break;

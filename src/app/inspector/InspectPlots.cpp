@@ -2,6 +2,8 @@
 
 #include "app/inspector/CPlotWidget.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -58,6 +60,22 @@ double Seconds90(int64_t t90)
     return static_cast<double>(t90) / 90000.0;
 }
 
+// 1,234,567
+QString Grouped(double n)
+{
+    return QLocale(QLocale::English).toString(n, 'f', 0);
+}
+
+QString Kbits(double bitsPerSecond)
+{
+    return QLocale(QLocale::English).toString(bitsPerSecond / 1000.0, 'f', 1) + QStringLiteral(" kbit/s");
+}
+
+QString PackText(uint32_t index)
+{
+    return QStringLiteral("PACK #%1").arg(index + 1);
+}
+
 std::shared_ptr<const Table> SecondsTable(const std::map<int64_t, double>& perSecond)
 {
     auto points = std::make_shared<Table>();
@@ -69,6 +87,17 @@ std::shared_ptr<const Table> SecondsTable(const std::map<int64_t, double>& perSe
 // ---------------------------------------------------------------------------------
 // Bit rate
 // ---------------------------------------------------------------------------------
+
+// Bits per whole second of a stream (or of all), described as a rate.
+PlotSeries PerSecondSeries(std::shared_ptr<const Table> points, const QString& label)
+{
+    PlotSeries s = TableSeries(points);
+    s.style = PlotSeries::StepLine;
+    s.describe = [points, label](size_t i) {
+        return QStringLiteral("%1 %2 in the second from %3 s").arg(label, Kbits((*points)[i].second)).arg((*points)[i].first);
+    };
+    return s;
+}
 
 void FillBitrate(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plot)
 {
@@ -100,33 +129,38 @@ void FillBitrate(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plo
             }
             gopBits += bits;
         }
-        PlotSeries s = TableSeries(SecondsTable(perSecond));
-        s.name = StreamLabel(u.Stream(), u.GetKind()) + QStringLiteral(" /s");
+        const QString label = StreamLabel(u.Stream(), u.GetKind());
+        PlotSeries s = PerSecondSeries(SecondsTable(perSecond), label);
+        s.name = label + QStringLiteral(" /s");
         s.color = ColorOf(*r, u.Stream());
-        s.style = PlotSeries::StepLine;
         plot.AddSeries(std::move(s));
         if (!gops->empty())
         {
             PlotSeries g = TableSeries(gops);
-            g.name = StreamLabel(u.Stream(), u.GetKind()) + QStringLiteral(" /GOP");
+            g.name = label + QStringLiteral(" /GOP");
             g.color = ColorOf(*r, u.Stream()).lighter(150);
             g.style = PlotSeries::StepLine;
+            g.describe = [gops, label](size_t i) {
+                return QStringLiteral("%1 %2 over the GOP from %3 s")
+                    .arg(label, Kbits((*gops)[i].second))
+                    .arg((*gops)[i].first, 0, 'f', 3);
+            };
             plot.AddSeries(std::move(g));
         }
     }
     if (!total.empty())
     {
-        PlotSeries all = TableSeries(SecondsTable(total));
+        PlotSeries all = PerSecondSeries(SecondsTable(total), QStringLiteral("all streams"));
         all.name = QStringLiteral("total /s");
         all.color = Qt::black;
-        all.style = PlotSeries::StepLine;
         plot.AddSeries(std::move(all));
     }
     if (r->packs.size() > 0)
     {
         PlotSeries mux;
         mux.name = QStringLiteral("mux rate");
-        mux.color = QColor(200, 0, 0);
+        mux.color = QColor(90, 90, 90);
+        mux.penStyle = Qt::DashLine;
         mux.style = PlotSeries::StepLine;
         mux.count = r->packs.size();
         mux.x = [r](size_t i) { return r->packs.scr[i]; };
@@ -134,6 +168,12 @@ void FillBitrate(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plo
         mux.offset = [r](size_t i) { return r->packs.offset[i]; };
         mux.size = [r](size_t i) {
             return static_cast<uint32_t>(r->packs.PackLength(static_cast<uint32_t>(i), r->fileSize));
+        };
+        mux.describe = [r](size_t i) {
+            return QStringLiteral("mux rate %1 bit/s from %2 s (%3)")
+                .arg(Grouped(r->packs.muxRate[i] * 400.0))
+                .arg(r->packs.scr[i], 0, 'f', 3)
+                .arg(PackText(static_cast<uint32_t>(i)));
         };
         plot.AddSeries(std::move(mux));
     }
@@ -145,26 +185,33 @@ void FillBitrate(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plo
 
 void FillStamps(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plot)
 {
+    // How far ahead of its presentation (or decoding) each stream's data arrives: the
+    // streams lie apart, and a stream that comes late falls towards 0 or below.
     auto packLength = [r](uint32_t pack) { return static_cast<uint32_t>(r->packs.PackLength(pack, r->fileSize)); };
     if (r->packs.size() > 0)
     {
-        // A pack's bytes arrive at the rate of the pack before it: that arrival time
-        // against the SCR shows a pack that comes too soon below the diagonal.
-        PlotSeries scr;
-        scr.name = QStringLiteral("SCR");
-        scr.color = Qt::black;
-        scr.count = r->packs.size();
-        scr.x = [r](size_t i) {
+        // A pack's bytes arrive at the rate of the pack before it; its SCR against that
+        // arrival is 0 in a steady multiplex, and a pack that comes too soon or too late
+        // stands off it.
+        auto arrival = [r](size_t i) {
             const inspector::PackColumns& p = r->packs;
             if (i == 0 || p.muxRate[i - 1] == 0)
                 return p.scr[i];
             return p.scr[i - 1] + static_cast<double>(p.offset[i] - p.offset[i - 1]) / (p.muxRate[i - 1] * 50.0);
         };
-        scr.y = [r](size_t i) { return r->packs.scr[i]; };
+        PlotSeries scr;
+        scr.name = QStringLiteral("SCR - arrival");
+        scr.color = Qt::black;
+        scr.count = r->packs.size();
+        scr.x = [r](size_t i) { return r->packs.scr[i]; };
+        scr.y = [r, arrival](size_t i) { return r->packs.scr[i] - arrival(i); };
         scr.offset = [r](size_t i) { return r->packs.offset[i]; };
         scr.size = [packLength](size_t i) { return packLength(static_cast<uint32_t>(i)); };
-        scr.describe = [r](size_t i) {
-            return QStringLiteral("pack %1, SCR %2 s").arg(i).arg(r->packs.scr[i], 0, 'f', 6);
+        scr.describe = [r, arrival](size_t i) {
+            return QStringLiteral("%1: SCR %2 s, %3 s from its arrival at the rate before it")
+                .arg(PackText(static_cast<uint32_t>(i)))
+                .arg(r->packs.scr[i], 0, 'f', 6)
+                .arg(r->packs.scr[i] - arrival(i), 0, 'f', 6);
         };
         plot.AddSeries(std::move(scr));
     }
@@ -177,31 +224,44 @@ void FillStamps(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plot
         auto shared = std::make_shared<const std::vector<uint32_t>>(std::move(list));
         const QString label = StreamLabel(key, KindOf(*r, key));
         PlotSeries pts;
-        pts.name = label + QStringLiteral(" PTS");
+        pts.name = label + QStringLiteral(" PTS - arrival");
         pts.color = ColorOf(*r, key);
+        pts.style = PlotSeries::Dots;
         pts.count = shared->size();
+        pts.stream = key;
         pts.x = [r, shared](size_t i) { return double(r->stamps.arrival[(*shared)[i]]); };
-        pts.y = [r, shared](size_t i) { return double(r->stamps.pts[(*shared)[i]]); };
-        pts.offset = [r, shared](size_t i) { return r->packs.offset.empty() ? 0 : r->packs.offset[r->stamps.pack[(*shared)[i]]]; };
-        pts.size = [r, shared, packLength](size_t i) { return packLength(r->stamps.pack[(*shared)[i]]); };
-        pts.describe = [r, shared](size_t i) {
-            const uint32_t row = (*shared)[i];
-            return QStringLiteral("pack %1, arrives %2 s, PTS %3 s, %4 s ahead")
-                .arg(r->stamps.pack[row])
-                .arg(r->stamps.arrival[row], 0, 'f', 3)
-                .arg(r->stamps.pts[row], 0, 'f', 3)
-                .arg(r->stamps.pts[row] - r->stamps.arrival[row], 0, 'f', 3);
+        pts.y = [r, shared](size_t i) {
+            return double(r->stamps.pts[(*shared)[i]]) - double(r->stamps.arrival[(*shared)[i]]);
         };
+        // The pack: the element is found in it, as the first packet of the stream there
+        // with a time stamp.
+        pts.offset = [r, shared](size_t i) {
+            return r->packs.offset.empty() ? 0 : r->packs.offset[r->stamps.pack[(*shared)[i]]];
+        };
+        auto describe = [r, shared, label](const char* stamp, const std::vector<float>* times) {
+            return [r, shared, label, stamp, times](size_t i) {
+                const uint32_t row = (*shared)[i];
+                return QStringLiteral("%1 %2 %3 s arrives at %4 s, %5 s ahead (%6)")
+                    .arg(label, QLatin1String(stamp))
+                    .arg((*times)[row], 0, 'f', 3)
+                    .arg(r->stamps.arrival[row], 0, 'f', 3)
+                    .arg((*times)[row] - r->stamps.arrival[row], 0, 'f', 3)
+                    .arg(PackText(r->stamps.pack[row]));
+            };
+        };
+        pts.describe = describe("PTS", &r->stamps.pts);
         const bool anyDts = std::any_of(shared->begin(), shared->end(),
                                         [r](uint32_t row) { return r->stamps.dts[row] != r->stamps.pts[row]; });
         PlotSeries dts = pts;
         plot.AddSeries(std::move(pts));
         if (anyDts)
         {
-            dts.name = label + QStringLiteral(" DTS");
+            dts.name = label + QStringLiteral(" DTS - arrival");
             dts.color = dts.color.darker(160);
-            dts.y = [r, shared](size_t i) { return double(r->stamps.dts[(*shared)[i]]); };
-            dts.describe = nullptr;
+            dts.y = [r, shared](size_t i) {
+                return double(r->stamps.dts[(*shared)[i]]) - double(r->stamps.arrival[(*shared)[i]]);
+            };
+            dts.describe = describe("DTS", &r->stamps.dts);
             plot.AddSeries(std::move(dts));
         }
     }
@@ -211,35 +271,49 @@ void FillStamps(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plot
 // Decoder buffers
 // ---------------------------------------------------------------------------------
 
+// The buffer size in force at a time: the last one signalled before it (the first one
+// before that); 0 where none is known.
+uint32_t SizeAt(const inspector::BufferCurve& c, float time)
+{
+    if (c.sizeBytes.empty())
+        return 0;
+    const auto it = std::upper_bound(c.sizeTime.begin(), c.sizeTime.end(), time);
+    return c.sizeBytes[it == c.sizeTime.begin() ? 0 : static_cast<size_t>(it - c.sizeTime.begin() - 1)];
+}
+
+// Occupancy as a share of the buffer's size (or, where no size is known, of the curve's
+// own peak), so that a 4 KB audio buffer shows as plainly as a 224 KB video one.
+double Share(const inspector::BufferCurve& c, size_t i, uint32_t peak)
+{
+    const uint32_t size = SizeAt(c, c.time[i]);
+    const uint32_t scale = size ? size : std::max<uint32_t>(peak, 1);
+    return 100.0 * c.bytes[i] / scale;
+}
+
 void FillBuffers(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plot)
 {
     for (const inspector::BufferCurve& c : r->buffers)
     {
         const inspector::BufferCurve* curve = &c;
         const QString label = StreamLabel(c.stream, KindOf(*r, c.stream));
+        const uint32_t peak = c.bytes.empty() ? 0 : *std::max_element(c.bytes.begin(), c.bytes.end());
         PlotSeries s;
-        s.name = label + QStringLiteral(" occupancy");
+        s.name = label + (c.sizeBytes.empty() ? QStringLiteral(" buffer (of its peak)") : QStringLiteral(" buffer"));
         s.color = ColorOf(*r, c.stream);
         s.style = PlotSeries::StepLine;
         s.count = curve->time.size();
         s.x = [r, curve](size_t i) { return double(curve->time[i]); };
-        s.y = [r, curve](size_t i) { return double(curve->bytes[i]); };
+        s.y = [r, curve, peak](size_t i) { return Share(*curve, i, peak); };
+        s.describe = [r, curve, label](size_t i) {
+            const uint32_t size = SizeAt(*curve, curve->time[i]);
+            return QStringLiteral("%1 buffer %2 of %3 bytes at %4 s")
+                .arg(label, Grouped(curve->bytes[i]), size ? Grouped(size) : QStringLiteral("(unknown)"))
+                .arg(curve->time[i], 0, 'f', 3);
+        };
         plot.AddSeries(std::move(s));
-        if (!curve->sizeBytes.empty())
-        {
-            // The size holds on to the end of the curve.
-            auto points = std::make_shared<Table>();
-            for (size_t i = 0; i < curve->sizeTime.size(); ++i)
-                points->emplace_back(curve->sizeTime[i], curve->sizeBytes[i]);
-            if (!curve->time.empty() && curve->time.back() > points->back().first)
-                points->emplace_back(curve->time.back(), points->back().second);
-            PlotSeries size = TableSeries(points);
-            size.name = label + QStringLiteral(" size");
-            size.color = ColorOf(*r, c.stream).darker(170);
-            size.style = PlotSeries::StepLine;
-            plot.AddSeries(std::move(size));
-        }
     }
+    if (!r->buffers.empty())
+        plot.AddLevel(QStringLiteral("buffer size"), 100.0, QColor(120, 120, 120));
     // The checks' overflow and underflow findings, at their time, on the stream's
     // occupancy of that moment.
     for (const char* check : {"pstd-overflow", "pstd-underflow"})
@@ -258,8 +332,9 @@ void FillBuffers(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plo
             {
                 if (c.stream != f.stream || c.time.empty())
                     continue;
+                const uint32_t peak = *std::max_element(c.bytes.begin(), c.bytes.end());
                 const auto it = std::upper_bound(c.time.begin(), c.time.end(), static_cast<float>(f.time));
-                return it == c.time.begin() ? 0.0 : double(c.bytes[static_cast<size_t>(it - c.time.begin() - 1)]);
+                return it == c.time.begin() ? 0.0 : Share(c, static_cast<size_t>(it - c.time.begin() - 1), peak);
             }
             return 0.0;
         };
@@ -271,7 +346,11 @@ void FillBuffers(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plo
         marks.x = [r, rows](size_t i) { return r->findings[(*rows)[i]].time; };
         marks.y = [r, rows, level](size_t i) { return level(r->findings[(*rows)[i]]); };
         marks.offset = [r, rows](size_t i) { return r->findings[(*rows)[i]].offset; };
-        marks.describe = [r, rows](size_t i) { return QString::fromStdString(r->findings[(*rows)[i]].message); };
+        marks.describe = [r, rows](size_t i) {
+            const checks::Finding& f = r->findings[(*rows)[i]];
+            return QString::fromStdString(checks::StreamName(f.stream)) + QStringLiteral(" at ") +
+                   QString::number(f.time, 'f', 3) + QStringLiteral(" s: ") + QString::fromStdString(f.message);
+        };
         plot.AddSeries(std::move(marks));
     }
 }
@@ -310,6 +389,13 @@ void FillPictures(const std::shared_ptr<const InspectResult>& r, CPlotWidget& pl
         g.x = [gops](size_t i) { return double((*gops)[i]); };
         g.y = [maxSize](size_t) { return maxSize; };
         g.offset = [r, video, gops](size_t i) { return video->Offset((*gops)[i]); };
+        g.describe = [video, gops](size_t i) {
+            const uint32_t row = (*gops)[i];
+            return QStringLiteral("GOP start at picture %1 (offset %2, %3)")
+                .arg(row)
+                .arg(video->Offset(row))
+                .arg(PackText(video->Pack(row)));
+        };
         plot.AddSeries(std::move(g));
     }
     static const char* const names[4] = {"I", "P", "B", "other"};
@@ -330,13 +416,13 @@ void FillPictures(const std::shared_ptr<const InspectResult>& r, CPlotWidget& pl
         s.size = [r, video, byType, t](size_t i) { return video->Size((*byType)[t][i]); };
         s.describe = [r, video, byType, t](size_t i) {
             const uint32_t row = (*byType)[t][i];
-            return QStringLiteral("picture %1 (%2), %3 bytes, pack %4, offset %5, DTS %6 s")
+            return QStringLiteral("picture %1 (%2): %3 bytes, decoded at %4 s, offset %5 (%6)")
                 .arg(row)
                 .arg(QLatin1String(names[t]))
-                .arg(video->Size(row))
-                .arg(video->Pack(row))
+                .arg(Grouped(video->Size(row)))
+                .arg(Seconds90(video->Dts90(row)), 0, 'f', 3)
                 .arg(video->Offset(row))
-                .arg(Seconds90(video->Dts90(row)), 0, 'f', 3);
+                .arg(PackText(video->Pack(row)));
         };
         plot.AddSeries(std::move(s));
     }
