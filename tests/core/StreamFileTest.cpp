@@ -2,6 +2,7 @@
 
 #include "stream/CCdxaInput.h"
 #include "stream/CMpegStreamFile.h"
+#include "stream/StartCodeSearch.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -433,6 +434,51 @@ TEST(CdxaInputTest, OnlyACdxaFileWithItsSectorsIsReadThroughThem)
     Bytes got(10000);
     got.resize(input->Read(got.data(), 10000));
     EXPECT_EQ(got, big.stream);
+}
+
+// ---------------------------------------------------------------------------- start code search
+
+TEST(StartCodeSearch, EveryWayFindsEveryStartCodeInOrder)
+{
+    // Random bytes with few zeros, start codes planted at every distance from a block's
+    // start, overlapping ones (00 00 01 00 00 01), and one ending at the last byte.
+    std::mt19937 random(5);
+    Bytes data(5000);
+    for (uint8_t& b : data)
+        b = static_cast<uint8_t>(2 + random() % 254);
+    for (size_t at = 3; at + 4 < data.size(); at += 37 + at % 29)
+        std::copy_n(Bytes{0x00, 0x00, 0x01}.begin(), 3, data.begin() + static_cast<long>(at));
+    std::copy_n(Bytes{0x00, 0x00, 0x01, 0x00, 0x00, 0x01, 0xB3}.begin(), 7, data.begin() + 1000);
+    std::copy_n(Bytes{0x00, 0x00, 0x01, 0xB8}.begin(), 4, data.end() - 4);
+
+    const startcode::Finders all = startcode::AllFinders();
+    for (const startcode::Finder find : {all.bytes, all.sse2, all.avx2})
+    {
+        if (!find)
+            continue;
+        // Every length, from every start, in batches of one place and of many.
+        for (size_t n : {size_t{0}, size_t{3}, size_t{4}, size_t{17}, size_t{33}, size_t{34}, size_t{35}, size_t{100},
+                         data.size() - 1, data.size()})
+            for (size_t from : {size_t{0}, size_t{1}, size_t{5}, size_t{31}})
+                for (size_t batch : {size_t{1}, size_t{64}})
+                {
+                    std::vector<uint32_t> expected, got;
+                    for (size_t j = from; j + 3 < n; ++j)
+                        if (data[j] == 0 && data[j + 1] == 0 && data[j + 2] == 1)
+                            expected.push_back(static_cast<uint32_t>(j));
+                    uint32_t out[64];
+                    for (size_t at = from;;)
+                    {
+                        size_t next = 0;
+                        const size_t count = find(data.data(), n, at, out, batch, next);
+                        got.insert(got.end(), out, out + count);
+                        if (count < batch)
+                            break;
+                        at = next;
+                    }
+                    ASSERT_EQ(got, expected) << "n " << n << " from " << from << " batch " << batch;
+                }
+    }
 }
 
 }  // namespace
