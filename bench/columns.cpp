@@ -2,8 +2,8 @@
 // the store and prints the units, the store's bytes and the bytes per unit.
 //   varnodel-columns FILE
 
-#include "model/CDemuxer.h"
 #include "model/ColumnStore.h"
+#include "model/Pipeline.h"
 
 #include <cstdio>
 
@@ -12,8 +12,9 @@ int main(int argc, char** argv)
     if (argc != 2)
         return 2;
     model::CColumnStore store;
-    model::CDemuxer demuxer(store);
-    if (!demuxer.Run(argv[1]))
+    model::CPipeline pipeline;
+    pipeline.Add(store);
+    if (!pipeline.Run(argv[1]))
         return 1;
     const size_t units = store.Units();
     std::printf("units %zu\nbytes %zu\nbytes per unit %.2f\n", units, store.MemoryBytes(),

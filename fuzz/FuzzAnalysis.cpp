@@ -12,6 +12,7 @@
 #include "analysis/TreeExport.h"
 #include "checks/StreamChecks.h"
 #include "model/CDemuxer.h"
+#include "model/Pipeline.h"
 #include "model/StreamStats.h"
 
 #include <cstdint>
@@ -140,9 +141,10 @@ void CheckAnalysisFile(const std::string& path, const CPackList& list)
 // input, the totals must cover the findings, and the reports must format.
 void RunChecks(const uint8_t* data, size_t size)
 {
-    checks::StreamChecks c;
-    model::CDemuxer demuxer(c);
-    demuxer.Run(data, size);
+    model::CPipeline pipeline;
+    checks::StreamChecks c(pipeline.Context());
+    pipeline.Add(c);
+    pipeline.Run(data, size);
     const checks::FindingLog& log = c.Log();
     uint64_t counted = 0;
     std::string json;
@@ -150,7 +152,7 @@ void RunChecks(const uint8_t* data, size_t size)
     {
         if (f.offset > size)
             Fail("finding past the end of the input");
-        if (f.pack > c.Packs())
+        if (f.pack > c.Packs())  // counted from 1; 0 where no pack holds it
             Fail("finding in a pack that does not exist");
         if (f.count == 0)
             Fail("finding without an occurrence");

@@ -1,7 +1,7 @@
 #include "analysis/CAnalysisDriver.h"
 
 #include "analysis/LengthWalk.h"
-#include "model/CDemuxer.h"
+#include "model/Pipeline.h"
 #include "stream/CInput.h"
 
 #include "syntax/Mpeg.h"
@@ -172,10 +172,13 @@ CAnalysisDriver::Outcome CAnalysisDriver::LoopByLength(CInput& input, uint32_t m
     });
     CPacedInput paced(input, progress);
     CLengthWalk walk(m_tree, m_display, *m_pRecords, input, progress, maxPacks);
-    model::CDemuxer demuxer(walk);
-    demuxer.SetElementHook(&walk);
-    demuxer.SetUnitAssembly(false);
-    demuxer.Run(paced);
+    // The tree takes the model's run like every other consumer, with the elements of
+    // the demultiplexer's walk besides; it needs no access units.
+    model::CPipeline pipeline;
+    pipeline.Add(walk);
+    pipeline.Demuxer().SetElementHook(&walk);
+    pipeline.Demuxer().SetUnitAssembly(false);
+    pipeline.Run(paced);
     walk.Finish();
     m_run.record = nullptr;
     m_run.packCount = walk.PackCount();

@@ -1,5 +1,7 @@
 #include "checks/BufferModel.h"
 
+#include "model/StreamContext.h"
+
 #include <algorithm>
 #include <cinttypes>
 
@@ -9,9 +11,8 @@ namespace checks
 namespace
 {
 
-// 27 MHz ticks per byte at a mux rate of one (50 bytes/s): 27e6 / 50.
-constexpr int64_t kTicksPerByteUnit = 540000;
-constexpr int64_t kOneSecond27 = 27000000;
+constexpr int64_t kTicksPerByteUnit = mpeg::kTicksPerByteUnit;
+constexpr int64_t kOneSecond27 = mpeg::kClock27;
 
 __int128 FloorDiv(__int128 a, __int128 b)
 {
@@ -28,36 +29,58 @@ __int128 FloorDiv(__int128 a, __int128 b)
 
 void BufferModel::AddArrival(const Arrival& arrival)
 {
-    if (arrival.size == 0)
+    if (arrival.size == 0 || m_stopped)
         return;
     m_segments.push_back({arrival, m_esTotal});
     m_esTotal += arrival.size;
     Advance(false);
-    while (m_segments.size() > kMaxQueued)
-    {
-        if (m_current == 0)
-            Arrive(m_segments.front().EsEnd() - m_arrived);
-        m_segments.pop_front();
-        --m_current;
-    }
+    if (m_segments.size() > kMaxQueued)
+        Stop("PES packets", {arrival.pack, arrival.fileOffset, m_stream, true, arrival.scr27});
 }
 
 void BufferModel::AddRemoval(const Removal& removal)
 {
+    if (m_stopped)
+        return;
     Removal r = removal;
     // Decoding times that go back are reported by the timestamp checks; the buffer
     // keeps them in order so that it stays a buffer.
     r.decode27 = std::max(r.decode27, m_units.empty() ? m_lastDecode : m_units.back().decode27);
     m_units.push_back(r);
     Advance(false);
-    while (m_units.size() > kMaxQueued)
-        Remove();
+    if (m_units.size() > kMaxQueued)
+        Stop("access units", {r.pack, r.offset, m_stream, true, r.decode27});
+}
+
+void BufferModel::Discard(uint64_t esEnd)
+{
+    // As if a unit had left: bytes before esEnd no longer count, whenever they arrive.
+    if (m_stopped || esEnd <= m_removed)
+        return;
+    m_removed = esEnd;
+    Trim();
 }
 
 void BufferModel::Finish()
 {
+    if (m_stopped)
+        return;
     Advance(true);
     EndOverflow();
+}
+
+void BufferModel::Stop(const char* what, const FindingLog::Place& place)
+{
+    EndOverflow();
+    m_stopped = true;
+    m_log.Note(rules::kModelLimit, place, [&] {
+        return Format("decoder buffer of %s: more than %zu %s wait to be decoded (decoding times far after their "
+                      "arrival); the buffer is not judged from here on",
+                      StreamName(m_stream).c_str(), kMaxQueued, what);
+    });
+    m_segments.clear();
+    m_units.clear();
+    m_current = 0;
 }
 
 void BufferModel::EndOverflow()
@@ -69,7 +92,7 @@ void BufferModel::EndOverflow()
             Format("buffer occupancy peaks at %" PRIu64 " bytes, over the buffer size of %" PRIu32 " bytes",
                    m_overflowPeak, m_overflowSize);
     }
-    m_log.Close("pstd-overflow", m_stream);
+    m_log.Pass(rules::kPstdOverflow, m_stream);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -77,11 +100,7 @@ void BufferModel::EndOverflow()
 
 int64_t BufferModel::ArrivalTime27(const Segment& s, uint64_t esPos) const
 {
-    const uint64_t fileOffset = s.a.fileOffset + (esPos - s.esStart);
-    if (s.a.muxRate == 0)
-        return s.a.scr27;
-    const __int128 distance = static_cast<__int128>(fileOffset) - static_cast<__int128>(s.a.scrByte);
-    return static_cast<int64_t>(s.a.scr27 + FloorDiv(distance * kTicksPerByteUnit, s.a.muxRate));
+    return model::ArrivalTime27(s.a.scr27, s.a.scrByte, s.a.muxRate, s.a.fileOffset + (esPos - s.esStart));
 }
 
 uint64_t BufferModel::CountArriving(int64_t t27, bool inclusive) const
@@ -153,14 +172,15 @@ void BufferModel::Arrive(uint64_t count)
     const uint64_t occupancy = end > m_removed ? end - m_removed : 0;
     m_peak = std::max(m_peak, occupancy);
     const uint32_t size = s.a.bufferSize;
+    m_size = size;
     if (occupancy > size)
     {
         // The first byte over the size: occupancy size + 1.
         const uint64_t over = std::max(m_arrived, m_removed + size);
-        const bool open = m_log.IsOpen("pstd-overflow", m_stream);
+        const bool open = m_log.IsOpen(rules::kPstdOverflow, m_stream);
         FindingLog::Place place{s.a.pack, s.a.fileOffset + (over - s.esStart), m_stream, true,
                                 ArrivalTime27(s, over)};
-        const size_t index = m_log.Report("pstd-overflow", Severity::Error, place, std::string());
+        const size_t index = m_log.Report(rules::kPstdOverflow, place, std::string());
         if (!open)
         {
             m_overflowFinding = index;
@@ -175,6 +195,8 @@ void BufferModel::Arrive(uint64_t count)
     {
         EndOverflow();
     }
+    if (m_observer)
+        m_observer->OnLevel(m_stream, ArrivalTime27(s, end - 1), occupancy, size);
     m_arrived = end;
     if (m_arrived == s.EsEnd())
     {
@@ -192,20 +214,14 @@ void BufferModel::Remove()
     m_lastDecode = unit.decode27;
     const uint64_t unitStart = m_removed;
 
-    if (m_arrived < unit.esEnd)
-    {
-        const uint64_t present = m_arrived > unitStart ? m_arrived - unitStart : 0;
-        FindingLog::Place place{unit.pack, unit.offset, m_stream, true, unit.decode27};
-        m_log.Report("pstd-underflow", Severity::Error, place,
-                     [&] { return Format("access unit %" PRIu64 " has %" PRIu64 " of its %" PRIu64
-                            " bytes in the buffer at its decoding time %.6f s",
-                            unit.index, present, unit.esEnd > unitStart ? unit.esEnd - unitStart : 0,
-                            Seconds27(unit.decode27)); });
-    }
-    else
-    {
-        m_log.Close("pstd-underflow", m_stream);
-    }
+    const uint64_t present = m_arrived > unitStart ? m_arrived - unitStart : 0;
+    m_log.Judge(rules::kPstdUnderflow, m_arrived < unit.esEnd, {unit.pack, unit.offset, m_stream, true, unit.decode27},
+                [&] {
+                    return Format("access unit %" PRIu64 " has %" PRIu64 " of its %" PRIu64
+                                  " bytes in the buffer at its decoding time %.6f s",
+                                  unit.index, present, unit.esEnd > unitStart ? unit.esEnd - unitStart : 0,
+                                  Seconds27(unit.decode27));
+                });
 
     // The oldest byte leaving: the first one not yet removed, if it has arrived. Arrived
     // segments leave the queue once decoded, so the front one holds it.
@@ -215,29 +231,30 @@ void BufferModel::Remove()
         const Segment& s = m_segments.front();
         const int64_t arrival = ArrivalTime27(s, unitStart);
         const int64_t wait = unit.decode27 - arrival;
-        if (wait > kOneSecond27)
-        {
-            FindingLog::Place place{s.a.pack, s.a.fileOffset + (unitStart - s.esStart), m_stream, true,
-                                    unit.decode27};
-            m_log.Report("mux-delay", Severity::Warning, place,
-                         [&] { return Format("a byte stays %.3f s in the buffer (arrives at %.6f s, decoded at %.6f s)",
-                                Seconds27(wait), Seconds27(arrival), Seconds27(unit.decode27)); });
-        }
-        else
-        {
-            m_log.Close("mux-delay", m_stream);
-        }
+        m_log.Judge(rules::kMuxDelay, wait > kOneSecond27,
+                    {s.a.pack, s.a.fileOffset + (unitStart - s.esStart), m_stream, true, unit.decode27}, [&] {
+                        return Format("a byte stays %.3f s in the buffer (arrives at %.6f s, decoded at %.6f s)",
+                                      Seconds27(wait), Seconds27(arrival), Seconds27(unit.decode27));
+                    });
     }
     m_removed = std::max(m_removed, unit.esEnd);
+    if (m_observer)
+        m_observer->OnLevel(m_stream, unit.decode27, m_arrived > m_removed ? m_arrived - m_removed : 0,
+                            m_size);
     Trim();
 }
 
 void BufferModel::Trim()
 {
-    while (m_current > 0 && m_segments.front().EsEnd() <= m_removed)
+    // Bytes whose unit has left count for nothing any more, arrived or not (a unit
+    // decoded before its bytes came): the queue keeps only what can still fill Bn.
+    while (!m_segments.empty() && m_segments.front().EsEnd() <= m_removed)
     {
+        if (m_current > 0)
+            --m_current;
+        else
+            m_arrived = std::max(m_arrived, m_segments.front().EsEnd());
         m_segments.pop_front();
-        --m_current;
     }
 }
 

@@ -41,17 +41,38 @@ public:
         uint64_t offset = 0;
     };
 
-    BufferModel(FindingLog& log, model::StreamKey stream) : m_log(log), m_stream(stream) {}
+    // Where the occupancy goes, for plots: the level after each run of arriving bytes
+    // (the run's peak, at its last byte's arrival) and after each unit leaves.
+    class IObserver
+    {
+    public:
+        virtual ~IObserver() = default;
+        virtual void OnLevel(model::StreamKey stream, int64_t time27, uint64_t bytes, uint32_t size) = 0;
+    };
+
+    // esStart: the stream position of the first byte handed in (a time base may start
+    // in the middle of a stream).
+    BufferModel(FindingLog& log, model::StreamKey stream, uint64_t esStart = 0, IObserver* observer = nullptr)
+        : m_log(log), m_stream(stream), m_esTotal(esStart), m_arrived(esStart), m_removed(esStart),
+          m_observer(observer)
+    {
+    }
 
     void AddArrival(const Arrival& arrival);
     void AddRemoval(const Removal& removal);
-    // The stream has ended: everything still queued arrives and leaves.
+    // The stream's bytes before esEnd belong to units whose decoding time is unknown:
+    // they are not modelled (they leave as they arrive). Units come in order, so no
+    // removal of a known time is queued before them.
+    void Discard(uint64_t esEnd);
+    // The stream (or its time base) has ended: everything still queued arrives and leaves.
     void Finish();
 
     uint64_t PeakOccupancy() const { return m_peak; }
+    // A bound was reached: the buffer is no longer judged (a model-limit warning said so).
+    bool Stopped() const { return m_stopped; }
 
     // Bounds that keep a damaged stream (timestamps far ahead, units that never end)
-    // from queueing the whole file.
+    // from queueing the whole file: past either, the model stops.
     static constexpr size_t kMaxQueued = 1 << 16;
 
 private:
@@ -67,6 +88,8 @@ private:
     void Remove();
     void Trim();
     void EndOverflow();
+    // Past a bound: says so and gives up the queues.
+    void Stop(const char* what, const FindingLog::Place& place);
     // Bytes of the current segment, from m_arrived on, that arrive before t27 (or at t27
     // when inclusive).
     uint64_t CountArriving(int64_t t27, bool inclusive) const;
@@ -74,19 +97,22 @@ private:
 
     FindingLog& m_log;
     model::StreamKey m_stream;
+    bool m_stopped = false;
     std::deque<Segment> m_segments;  // [0, m_current) arrived, still in the buffer
     size_t m_current = 0;
     std::deque<Removal> m_units;     // not yet decoded
-    uint64_t m_esTotal = 0;          // stream bytes handed in
-    uint64_t m_arrived = 0;          // stream bytes arrived in Bn
-    uint64_t m_removed = 0;          // stream bytes decoded
+    uint64_t m_esTotal = 0;          // stream position after the bytes handed in
+    uint64_t m_arrived = 0;          // stream position after the bytes arrived in Bn
+    uint64_t m_removed = 0;          // stream position after the bytes decoded (or discarded)
     int64_t m_lastDecode = INT64_MIN;
     uint64_t m_peak = 0;
+    uint32_t m_size = 0;             // BSn of the bytes that arrived last
     // The open overflow episode.
     size_t m_overflowFinding = 0;
     uint64_t m_overflowPeak = 0;
     uint32_t m_overflowSize = 0;
     bool m_overflowOpen = false;
+    IObserver* m_observer = nullptr;
 };
 
 }  // namespace checks

@@ -9,17 +9,6 @@
 namespace checks
 {
 
-const char* SeverityName(Severity severity)
-{
-    switch (severity)
-    {
-    case Severity::Error: return "error";
-    case Severity::Warning: return "warning";
-    case Severity::Info: return "info";
-    }
-    return "error";
-}
-
 std::string StreamName(model::StreamKey stream)
 {
     return stream == model::kNoStream ? std::string() : model::StreamKeyText(stream);
@@ -28,66 +17,79 @@ std::string StreamName(model::StreamKey stream)
 // ---------------------------------------------------------------------------------------
 // The log
 
-FindingLog::Episode* FindingLog::Find(const char* check, model::StreamKey stream)
+FindingLog::Episode* FindingLog::Find(const Rule& rule, model::StreamKey stream)
 {
     for (Episode& e : m_episodes)
-        if (e.stream == stream && e.check == check)
+        if (e.stream == stream && e.rule == &rule)
             return &e;
     return nullptr;
 }
 
-const FindingLog::Episode* FindingLog::Find(const char* check, model::StreamKey stream) const
+const FindingLog::Episode* FindingLog::Find(const Rule& rule, model::StreamKey stream) const
 {
-    return const_cast<FindingLog*>(this)->Find(check, stream);
+    return const_cast<FindingLog*>(this)->Find(rule, stream);
 }
 
-bool FindingLog::Repeat(const char* check, Severity severity, model::StreamKey stream, bool episodic,
-                        size_t& index)
+void FindingLog::SetOpen(Episode& e, bool open)
 {
-    Episode* episode = Find(check, stream);
+    if (e.open != open)
+        open ? ++m_open : --m_open;
+    e.open = open;
+}
+
+bool FindingLog::Repeat(const Rule& rule, model::StreamKey stream, bool episodic, size_t& index)
+{
+    Episode* episode = Find(rule, stream);
     if (!episode || !(episode->open || episode->kept >= kMaxPerCheck))
         return false;
-    ++m_totals[static_cast<int>(severity)];
+    ++m_totals[static_cast<int>(rule.severity)];
     ++m_findings[episode->finding].count;
-    episode->open = episode->open || episodic;
+    SetOpen(*episode, episode->open || episodic);
     index = episode->finding;
     return true;
 }
 
-size_t FindingLog::Add(const char* check, Severity severity, const Place& place, std::string message, bool episodic)
+size_t FindingLog::Add(const Rule& rule, const Place& place, std::string message, bool episodic)
 {
-    ++m_totals[static_cast<int>(severity)];
+    ++m_totals[static_cast<int>(rule.severity)];
     Finding f;
-    f.check = check;
-    f.severity = severity;
-    f.pack = place.pack;
+    f.check = rule.id;
+    f.severity = rule.severity;
+    f.pack = place.pack == kNoPack ? 0 : place.pack + 1;
     f.offset = place.offset;
     f.stream = place.stream;
     f.hasTime = place.hasTime;
     f.time = Seconds27(place.time27);
     f.message = std::move(message);
     m_findings.push_back(std::move(f));
-    Episode* episode = Find(check, place.stream);
+    Episode* episode = Find(rule, place.stream);
     if (!episode)
     {
-        m_episodes.push_back({check, place.stream, 0, 0, false});
+        m_episodes.push_back({&rule, place.stream, 0, 0, false});
         episode = &m_episodes.back();
     }
     episode->finding = m_findings.size() - 1;
     ++episode->kept;
-    episode->open = episodic;
+    SetOpen(*episode, episodic);
     return episode->finding;
 }
 
-void FindingLog::Close(const char* check, model::StreamKey stream)
+void FindingLog::Close(const Rule& rule, model::StreamKey stream)
 {
-    if (Episode* e = Find(check, stream))
-        e->open = false;
+    if (Episode* e = Find(rule, stream))
+        SetOpen(*e, false);
 }
 
-bool FindingLog::IsOpen(const char* check, model::StreamKey stream) const
+void FindingLog::CloseAll()
 {
-    const Episode* e = Find(check, stream);
+    for (Episode& e : m_episodes)
+        e.open = false;
+    m_open = 0;
+}
+
+bool FindingLog::IsOpen(const Rule& rule, model::StreamKey stream) const
+{
+    const Episode* e = Find(rule, stream);
     return e && e->open;
 }
 

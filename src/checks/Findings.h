@@ -6,8 +6,10 @@
 // place and message, later ones only raise the count. So a badly broken file still gives
 // a report a person can read, while the totals count every occurrence.
 
+#include "checks/Rules.h"
 #include "model/ModelEvents.h"
 #include "model/StreamStats.h"
+#include "syntax/Mpeg.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -18,20 +20,11 @@
 namespace checks
 {
 
-enum class Severity : uint8_t
-{
-    Error,
-    Warning,
-    Info,
-};
-
-const char* SeverityName(Severity severity);
-
 struct Finding
 {
-    const char* check = "";      // the check id ("scr-backwards"), a string literal
+    const char* check = "";      // the rule's id ("scr-backwards")
     Severity severity = Severity::Error;
-    uint32_t pack = 0;
+    uint32_t pack = 0;           // counted from 1, the tree's "PACK #n"; 0 where no pack holds it
     uint64_t offset = 0;
     model::StreamKey stream = model::kNoStream;
     bool hasTime = false;
@@ -45,42 +38,62 @@ std::string StreamName(model::StreamKey stream);
 
 // printf into a string (messages are short), as the stream statistics make theirs.
 using model::Format;
-
-// Seconds of a 27 MHz time.
-inline double Seconds27(int64_t t27) { return static_cast<double>(t27) / 27000000.0; }
+using mpeg::Seconds27;
 
 class FindingLog
 {
 public:
-    // Where a finding is and when: the caller's shorthand.
+    // The model's pack index of a place that no pack holds (bytes before the first pack,
+    // streams without a system layer).
+    static constexpr uint32_t kNoPack = UINT32_MAX;
+
+    // Where a finding is and when: the caller's shorthand. pack is the model's 0-based
+    // index; the finding counts from 1.
     struct Place
     {
-        uint32_t pack = 0;
+        uint32_t pack = kNoPack;
         uint64_t offset = 0;
         model::StreamKey stream = model::kNoStream;
         bool hasTime = false;
         int64_t time27 = 0;
     };
 
-    // Reports one occurrence. Inside an open episode of the same check and stream only
-    // the count grows (and the returned index is that episode's finding); otherwise a
-    // new finding is kept and, when episodic, opens an episode. The message is a string
-    // or a function that makes it: repeats in an episode do not pay for the text.
+    // Reports one occurrence of a fault. For an episodic rule, inside an open episode of
+    // the same rule and stream only the count grows (and the returned index is that
+    // episode's finding); otherwise a new finding is kept and opens an episode. The
+    // message is a string or a function that makes it: repeats in an episode do not pay
+    // for the text.
     template <class Message>
-    size_t Report(const char* check, Severity severity, const Place& place, Message&& message,
-                  bool episodic = true)
+    size_t Report(const Rule& rule, const Place& place, Message&& message)
     {
-        size_t index;
-        if (Repeat(check, severity, place.stream, episodic, index))
-            return index;
-        if constexpr (std::is_invocable_v<Message>)
-            return Add(check, severity, place, message(), episodic);
-        else
-            return Add(check, severity, place, std::string(std::forward<Message>(message)), episodic);
+        return Occur(rule, place, std::forward<Message>(message), rule.episodic);
     }
-    // A clean result for the check and stream: the next fault starts a new episode.
-    void Close(const char* check, model::StreamKey stream);
-    bool IsOpen(const char* check, model::StreamKey stream) const;
+    // A finding of its own, whatever the rule's episodes (a one-off fact about a stream).
+    template <class Message>
+    size_t Note(const Rule& rule, const Place& place, Message&& message)
+    {
+        return Occur(rule, place, std::forward<Message>(message), false);
+    }
+    // One test of a rule: a fault is reported, a clean result ends the rule's episode for
+    // the stream. Returns fault.
+    template <class Message>
+    bool Judge(const Rule& rule, bool fault, const Place& place, Message&& message)
+    {
+        if (fault)
+            Report(rule, place, std::forward<Message>(message));
+        else
+            Pass(rule, place.stream);
+        return fault;
+    }
+    // A clean result for the rule and stream: the next fault starts a new episode.
+    void Pass(const Rule& rule, model::StreamKey stream)
+    {
+        if (m_open > 0)
+            Close(rule, stream);
+    }
+    bool IsOpen(const Rule& rule, model::StreamKey stream) const;
+    // A new time base: every episode ends, so that no finding counts faults of two.
+    void CloseAll();
 
     Finding& At(size_t index) { return m_findings[index]; }
     const std::vector<Finding>& Findings() const { return m_findings; }
@@ -89,34 +102,48 @@ public:
     std::vector<Finding> InFileOrder() const;
     uint64_t Total(Severity severity) const { return m_totals[static_cast<int>(severity)]; }
 
-    // Once this many findings of one check and stream are kept, further episodes only
+    // Once this many findings of one rule and stream are kept, further episodes only
     // count into the last of them.
     static constexpr uint32_t kMaxPerCheck = 100;
 
 private:
+    template <class Message>
+    size_t Occur(const Rule& rule, const Place& place, Message&& message, bool episodic)
+    {
+        size_t index;
+        if (Repeat(rule, place.stream, episodic, index))
+            return index;
+        if constexpr (std::is_invocable_v<Message>)
+            return Add(rule, place, message(), episodic);
+        else
+            return Add(rule, place, std::string(std::forward<Message>(message)), episodic);
+    }
     // Counts an occurrence into an open (or the last kept) finding; false when a new
     // finding is due.
-    bool Repeat(const char* check, Severity severity, model::StreamKey stream, bool episodic, size_t& index);
-    size_t Add(const char* check, Severity severity, const Place& place, std::string message, bool episodic);
+    bool Repeat(const Rule& rule, model::StreamKey stream, bool episodic, size_t& index);
+    size_t Add(const Rule& rule, const Place& place, std::string message, bool episodic);
+    void Close(const Rule& rule, model::StreamKey stream);
 
     struct Episode
     {
-        const char* check;
+        const Rule* rule;
         model::StreamKey stream;
         size_t finding;
-        uint32_t kept;     // findings kept for this check and stream
+        uint32_t kept;     // findings kept for this rule and stream
         bool open;
     };
-    Episode* Find(const char* check, model::StreamKey stream);
-    const Episode* Find(const char* check, model::StreamKey stream) const;
+    Episode* Find(const Rule& rule, model::StreamKey stream);
+    const Episode* Find(const Rule& rule, model::StreamKey stream) const;
+    void SetOpen(Episode& e, bool open);
 
     std::vector<Finding> m_findings;
     std::vector<Episode> m_episodes;
+    uint32_t m_open = 0;             // episodes open
     uint64_t m_totals[3] = {};
 };
 
 // One finding as a report line (no newline):
-//   error   scr-backwards   pack 3562  @7294976  9.726 s  SCR 9.726 s is lower ...
+//   error   scr-backwards   pack 3563  @7294976  9.726 s  SCR 9.726 s is lower ...
 std::string FormatFinding(const Finding& finding);
 // "3 errors, 1 warning, 0 infos"
 std::string FormatTotals(const FindingLog& log);

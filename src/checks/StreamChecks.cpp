@@ -12,19 +12,11 @@ namespace checks
 namespace
 {
 
-constexpr int64_t kSecond27 = 27000000;
-constexpr int64_t kMaxInterval27 = kSecond27 * 7 / 10;  // 0.7 s
-constexpr uint32_t kTicksPerByteUnit = 540000;           // 27 MHz ticks per byte at 50 bytes/s
+using Reason = model::TimeBaseEvent::Reason;
 
-bool IsAudio(model::Kind k)
-{
-    return k == model::Kind::MpegAudio || k == model::Kind::Ac3 || k == model::Kind::Dts || k == model::Kind::Lpcm;
-}
-bool IsFramedAudio(model::Kind k)
-{
-    return k == model::Kind::MpegAudio || k == model::Kind::Ac3 || k == model::Kind::Dts;
-}
-bool IsTimed(model::Kind k) { return k == model::Kind::Video || IsAudio(k); }
+constexpr int64_t kMaxInterval27 = mpeg::kClock27 * 7 / 10;  // 0.7 s
+// PES time stamps that pts-interval found out of line, remembered until their units come.
+constexpr uint32_t kMaxOutliers = 8;
 
 }  // namespace
 
@@ -32,17 +24,28 @@ struct StreamChecks::Stream
 {
     model::StreamKey key = model::kNoStream;
     model::Kind kind = model::Kind::Unknown;
+    uint64_t units = 0;
+    // The time base: units that start before baseEs belong to the last one.
+    uint64_t baseEs = 0;
+    uint64_t baseUnits = 0;      // units begun in the time base
+    // System header
     bool listedChecked = false;
     bool boundWarned = false;
     // Timestamps
     bool hasMaxPts = false;
     int64_t maxPts27 = 0;
-    uint64_t units = 0;
-    int64_t lastDecode27 = 0;
+    bool hasLastDecode = false;
+    int64_t lastDecode27 = 0, lastDuration27 = 0;
+    // Coded PTS values (33 bits) out of line with the stream, and the shift that puts the
+    // last coded time on the stream's own clock (0 unless it was out of line).
+    uint64_t outliers[kMaxOutliers] = {};
+    uint32_t outlierCount = 0;
+    int64_t shift27 = 0;
     // Decoder buffer
     enum class Buffer : uint8_t { Undecided, On, Off } buffer = Buffer::Undecided;
     uint32_t bufferSize = 0;
     std::unique_ptr<BufferModel> model;
+    uint64_t peak = 0;           // of the models of earlier time bases
     // Recent PES payloads, to find the file offset of a stream position.
     struct Piece
     {
@@ -69,17 +72,19 @@ struct StreamChecks::Stream
         uint16_t temporalReference;
         uint32_t pack;
         uint64_t offset;
+        bool hasTime;
         int64_t pts27;
     };
     bool inGroup = false;
-    FindingLog::Place groupPlace;
     std::vector<Picture> group;
     bool groupOverflow = false;
+    bool groupLimitWarned = false;
     // DVD substream headers waiting for the frames they announce
     struct SubHeader
     {
         uint64_t payloadOffset, payloadEnd, offset;
         uint32_t pack;
+        bool hasTime;
         int64_t time27;
         uint8_t frameCount;
         uint16_t firstAccessUnit;
@@ -87,6 +92,7 @@ struct StreamChecks::Stream
         uint64_t firstFound = 0;
     };
     std::deque<SubHeader> subHeaders;
+    bool subHeaderLimitWarned = false;
 
     bool Locate(uint64_t esPos, uint64_t& fileOffset, uint32_t& pack) const
     {
@@ -102,9 +108,17 @@ struct StreamChecks::Stream
         }
         return false;
     }
+    bool IsOutlier(uint64_t pts) const
+    {
+        for (uint32_t i = 0; i < std::min(outlierCount, kMaxOutliers); ++i)
+            if (outliers[i] == pts)
+                return true;
+        return false;
+    }
+    uint64_t Peak() const { return std::max(peak, model ? model->PeakOccupancy() : 0); }
 };
 
-StreamChecks::StreamChecks() : m_dvd(m_log) {}
+StreamChecks::StreamChecks(const model::CStreamContext& context) : m_context(context), m_dvd(m_log) {}
 StreamChecks::~StreamChecks() = default;
 
 StreamChecks::Stream& StreamChecks::StreamFor(model::StreamKey key, model::Kind kind)
@@ -121,9 +135,12 @@ StreamChecks::Stream& StreamChecks::StreamFor(model::StreamKey key, model::Kind 
     return *s;
 }
 
-void StreamChecks::OnContainer(model::Container container)
+FindingLog::Place StreamChecks::PlaceOf(uint32_t pack, uint64_t offset, model::StreamKey stream, bool hasTime,
+                                        int64_t time27) const
 {
-    m_container = container;
+    // Streams without a system layer have no packs to name.
+    return {m_context.IsProgramStream() && m_context.HasPack() ? pack : FindingLog::kNoPack, offset, stream, hasTime,
+            time27};
 }
 
 // ---------------------------------------------------------------------------------------
@@ -132,140 +149,176 @@ void StreamChecks::OnContainer(model::Container container)
 void StreamChecks::OnPack(const model::PackEvent& pack)
 {
     m_packs = std::max(m_packs, pack.index + 1);
-    const FindingLog::Place place{pack.index, pack.offset, model::kNoStream, true, pack.scr27};
-    if (m_hasPack)
-    {
-        const model::PackEvent& prev = m_pack;
-        const int64_t step = pack.scr27 - prev.scr27;
-        if (step < 0)
-            m_log.Report("scr-backwards", Severity::Error, place,
-                         [&] { return Format("SCR %.6f s is lower than the previous pack's %.6f s", Seconds27(pack.scr27),
-                                Seconds27(prev.scr27)); });
-        else
-            m_log.Close("scr-backwards", model::kNoStream);
-
-        if (step > kMaxInterval27)
-            m_log.Report("scr-interval", Severity::Error, place,
-                         [&] { return Format("%.6f s between the SCRs %.6f s and %.6f s", Seconds27(step), Seconds27(prev.scr27),
-                                Seconds27(pack.scr27)); });
-        else
-            m_log.Close("scr-interval", model::kNoStream);
-
-        // The previous pack's last byte arrives at its SCR plus its distance from the SCR
-        // byte at its rate; this pack may not start its clock before that. One tick of the
-        // SCR's own resolution is allowed (90 kHz in MPEG-1 packs).
-        if (step >= 0 && prev.muxRate > 0 && pack.offset > prev.scrByteOffset)
-        {
-            const int64_t tolerance = prev.mpeg2 ? 1 : 300;
-            const __int128 bytes = static_cast<__int128>(pack.offset - 1 - prev.scrByteOffset);
-            if (static_cast<__int128>(step + tolerance) * prev.muxRate < bytes * kTicksPerByteUnit)
-            {
-                const double arrival =
-                    Seconds27(prev.scr27) + static_cast<double>(bytes) / (prev.muxRate * 50.0);
-                m_log.Report("mux-rate-exceeded", Severity::Error, place,
-                             [&] { return Format("SCR %.6f s is before %.6f s, when the previous pack's last byte arrives at "
-                                    "program_mux_rate %" PRIu32 " (%" PRIu64 " bytes/s)",
-                                    Seconds27(pack.scr27), arrival, prev.muxRate, uint64_t{prev.muxRate} * 50); });
-            }
-            else
-                m_log.Close("mux-rate-exceeded", model::kNoStream);
-        }
-    }
-    if (m_hasSystemHeader && pack.muxRate > m_system.rateBound)
-        m_log.Report("system-header-bound", Severity::Warning, place,
-                     [&] { return Format("program_mux_rate %" PRIu32 " is above the system header's rate_bound %" PRIu32,
-                            pack.muxRate, m_system.rateBound); });
-    m_pack = pack;
-    m_hasPack = true;
+    CheckSystemLayer(pack);
+    m_prevPack = pack;
+    m_hasPrevPack = true;
     m_dvd.OnPack(pack);
 }
 
-void StreamChecks::OnSystemHeader(const model::SystemHeaderEvent& header)
+void StreamChecks::CheckSystemLayer(const model::PackEvent& pack)
 {
-    // VCDs carry one system header per stream in their first packs (each lists only its
-    // own stream): the decoder's view is their union.
-    if (!m_hasSystemHeader)
+    const FindingLog::Place place = PlaceOf(pack.index, pack.offset, model::kNoStream, true, pack.scr27);
+    if (m_hasPrevPack)
     {
-        m_system = header;
-        m_system.entryCount = 0;
-        m_hasSystemHeader = true;
-    }
-    m_system.rateBound = std::max(m_system.rateBound, header.rateBound);
-    m_system.audioBound = std::max(m_system.audioBound, header.audioBound);
-    m_system.videoBound = std::max(m_system.videoBound, header.videoBound);
-    const uint32_t count = std::min<uint32_t>(header.entryCount, std::size(header.entries));
-    for (uint32_t i = 0; i < count; ++i)
-    {
-        const auto& e = header.entries[i];
-        uint32_t j = 0;
-        while (j < m_system.entryCount && m_system.entries[j].streamId != e.streamId)
-            ++j;
-        if (j < std::size(m_system.entries))
+        const model::PackEvent& prev = m_prevPack;
+        const int64_t step = pack.scr27 - prev.scr27;
+        // The demultiplexer starts a new time base where an SCR runs back; events made
+        // elsewhere may not.
+        m_log.Judge(rules::kScrBackwards, step < 0, place, [&] {
+            return Format("SCR %.6f s is lower than the previous pack's %.6f s", Seconds27(pack.scr27),
+                          Seconds27(prev.scr27));
+        });
+        m_log.Judge(rules::kScrInterval, step > kMaxInterval27, place, [&] {
+            return Format("%.6f s between the SCRs %.6f s and %.6f s", Seconds27(step), Seconds27(prev.scr27),
+                          Seconds27(pack.scr27));
+        });
+
+        // The previous pack's last byte arrives at its SCR plus its distance from the SCR
+        // byte at its rate; this pack may not start its clock before that, by more than
+        // one tick of the clock the SCRs are written in. Compared exactly: a byte may
+        // arrive between two ticks.
+        if (step >= 0 && prev.muxRate > 0 && pack.offset > prev.scrByteOffset)
         {
-            m_system.entries[j] = e;
-            m_system.entryCount = std::max(m_system.entryCount, j + 1);
+            const int64_t tolerance = m_context.ScrTick27();
+            const __int128 bytes = static_cast<__int128>(pack.offset - 1 - prev.scrByteOffset);
+            const bool early =
+                static_cast<__int128>(step + tolerance) * prev.muxRate < bytes * mpeg::kTicksPerByteUnit;
+            m_log.Judge(rules::kMuxRateExceeded, early, place, [&] {
+                const int64_t arrival = model::ArrivalTime27(prev.scr27, prev.scrByteOffset, prev.muxRate, pack.offset - 1);
+                return Format("SCR %.6f s is before %.6f s, when the previous pack's last byte arrives at "
+                              "program_mux_rate %" PRIu32 " (%" PRIu64 " bytes/s)",
+                              Seconds27(pack.scr27), Seconds27(arrival), prev.muxRate,
+                              uint64_t{prev.muxRate} * mpeg::kMuxRateUnit);
+            });
+            // The SCRs set the clock; the rate only spreads a pack's bytes between them.
+            // So the previous pack's bytes arrive by this SCR (all at once where the SCRs
+            // are equal), and the buffers do not report each late byte as a fault again.
+            if (early)
+            {
+                const __int128 need = bytes * mpeg::kTicksPerByteUnit;
+                const __int128 rate = step > 0 ? (need + step - 1) / step : 0;
+                FlushArrivals(true, static_cast<uint32_t>(std::min<__int128>(rate, UINT32_MAX)));
+            }
         }
     }
-}
-
-uint32_t StreamChecks::SystemBound(uint8_t streamId) const
-{
-    if (!m_hasSystemHeader)
-        return 0;
-    uint32_t group = 0;
-    for (uint32_t i = 0; i < m_system.entryCount; ++i)
+    FlushArrivals(false, 0);
+    if (m_context.HasSystemHeader())
     {
-        const auto& e = m_system.entries[i];
-        if (e.streamId == streamId)
-            return e.bufferBound;
-        if ((e.streamId == 0xB8 && streamId >= 0xC0 && streamId <= 0xDF) ||
-            (e.streamId == 0xB9 && streamId >= 0xE0 && streamId <= 0xEF))
-            group = e.bufferBound;
+        const uint32_t rateBound = m_context.SystemHeader().rateBound;
+        m_log.Judge(rules::kSystemHeaderBound, pack.muxRate > rateBound, place, [&] {
+            return Format("program_mux_rate %" PRIu32 " is above the system header's rate_bound %" PRIu32,
+                          pack.muxRate, rateBound);
+        });
     }
-    return group;
 }
 
 void StreamChecks::CheckListed(Stream& s, const model::PesEvent& pes)
 {
     const uint8_t id = model::StreamIdOf(pes.stream);
-    const FindingLog::Place place{pes.pack, pes.offset, pes.stream, false, 0};
+    const FindingLog::Place place = PlaceOf(pes.pack, pes.offset, pes.stream, false, 0);
+    const model::SystemHeaderEvent& system = m_context.SystemHeader();
     if (!s.listedChecked)
     {
         s.listedChecked = true;
-        bool listed = false;
-        for (uint32_t i = 0; i < m_system.entryCount && !listed; ++i)
-        {
-            const uint8_t e = m_system.entries[i].streamId;
-            listed = e == id || (e == 0xB8 && id >= 0xC0 && id <= 0xDF) || (e == 0xB9 && id >= 0xE0 && id <= 0xEF);
-        }
-        if (!listed)
-            m_log.Report("system-header-bound", Severity::Warning, place,
-                         [&] { return Format("stream 0x%02X is not listed in the system header", id); }, false);
-        const bool audio = id >= 0xC0 && id <= 0xDF, video = id >= 0xE0 && id <= 0xEF;
-        if (audio && ++m_audioStreams > m_system.audioBound)
-            m_log.Report("system-header-bound", Severity::Warning, place,
-                         [&] { return Format("%" PRIu32 " audio streams, the system header's audio_bound is %" PRIu32,
-                                m_audioStreams, m_system.audioBound); }, false);
-        if (video && ++m_videoStreams > m_system.videoBound)
-            m_log.Report("system-header-bound", Severity::Warning, place,
-                         [&] { return Format("%" PRIu32 " video streams, the system header's video_bound is %" PRIu32,
-                                m_videoStreams, m_system.videoBound); }, false);
+        if (!m_context.Listed(id))
+            m_log.Note(rules::kSystemHeaderBound, place,
+                       [&] { return Format("stream 0x%02X is not listed in the system header", id); });
+        if (mpeg::IsAudioStream(id) && ++m_audioStreams > system.audioBound)
+            m_log.Note(rules::kSystemHeaderBound, place, [&] {
+                return Format("%" PRIu32 " audio streams, the system header's audio_bound is %" PRIu32, m_audioStreams,
+                              system.audioBound);
+            });
+        if (mpeg::IsVideoStream(id) && ++m_videoStreams > system.videoBound)
+            m_log.Note(rules::kSystemHeaderBound, place, [&] {
+                return Format("%" PRIu32 " video streams, the system header's video_bound is %" PRIu32, m_videoStreams,
+                              system.videoBound);
+            });
     }
-    const uint32_t bound = SystemBound(id);
+    const uint32_t bound = m_context.BufferBound(id);
     if (pes.hasPstd && bound > 0 && pes.pstdBufferBytes > bound && !s.boundWarned)
     {
         s.boundWarned = true;
-        m_log.Report("system-header-bound", Severity::Warning, place,
-                     [&] { return Format("P-STD buffer size %" PRIu32 " bytes is above the system header's bound %" PRIu32
-                            " bytes", pes.pstdBufferBytes, bound); }, false);
+        m_log.Note(rules::kSystemHeaderBound, place, [&] {
+            return Format("P-STD buffer size %" PRIu32 " bytes is above the system header's bound %" PRIu32 " bytes",
+                          pes.pstdBufferBytes, bound);
+        });
     }
 }
 
 void StreamChecks::OnResync(const model::ResyncEvent& resync)
 {
-    m_log.Report("sync-lost", Severity::Error,
-                 {resync.pack, resync.offset, model::kNoStream, m_hasPack, m_hasPack ? m_pack.scr27 : 0},
-                 [&] { return Format("%" PRIu64 " bytes skipped to the next start code", resync.skipped); }, false);
+    const bool scr = m_context.HasPack();
+    m_log.Report(rules::kSyncLost,
+                 PlaceOf(resync.pack, resync.offset, model::kNoStream, scr, scr ? m_context.Pack().scr27 : 0),
+                 [&] { return Format("%" PRIu64 " bytes skipped to the next start code", resync.skipped); });
+}
+
+// ---------------------------------------------------------------------------------------
+// Time bases
+
+void StreamChecks::OnTimeBase(const model::TimeBaseEvent& t)
+{
+    // What the old clock still owes is judged on it: the last VOBUs of a VOB, the bytes
+    // still in the buffers.
+    m_dvd.OnTimeBase(t);
+    FlushArrivals(false, 0);
+    // A new program or VOB brings its own buffer sizes and system header; an SCR that
+    // only runs back is still the same stream.
+    const bool newStream = t.reason != Reason::ScrBackwards;
+    for (auto& [key, sp] : m_streams)
+    {
+        Stream& s = *sp;
+        EndBuffer(s);
+        if (newStream || s.bufferSize == 0)
+        {
+            if (newStream || s.buffer != Stream::Buffer::Off)
+                s.buffer = Stream::Buffer::Undecided;
+            s.bufferSize = 0;
+        }
+        if (newStream)
+            s.listedChecked = s.boundWarned = false;
+        // The last group and the last packets' frames before the boundary may have been
+        // cut short by it: they are not judged.
+        EndGroup(s, false);
+        s.inGroup = false;
+        s.subHeaders.clear();
+        s.baseEs = s.esTotal;
+        s.baseUnits = 0;
+        s.hasMaxPts = s.hasLastDecode = s.hasCodedPts = s.hasPrevPts = false;
+        s.outlierCount = 0;
+        s.shift27 = 0;
+    }
+    if (newStream)
+        m_audioStreams = m_videoStreams = 0;
+    ReportTimeBase(t);
+    m_log.CloseAll();
+    m_hasPrevPack = false;
+}
+
+void StreamChecks::ReportTimeBase(const model::TimeBaseEvent& t)
+{
+    const FindingLog::Place place = PlaceOf(t.pack, t.offset, model::kNoStream, true, t.scr27);
+    switch (t.reason)
+    {
+    case Reason::ScrBackwards:
+        m_log.Report(rules::kScrBackwards, place, [&] {
+            return Format("SCR %.6f s is lower than the previous pack's %.6f s", Seconds27(t.scr27),
+                          Seconds27(t.previousScr27));
+        });
+        break;
+    case Reason::ProgramEnd:
+        m_log.Report(rules::kTimeBase, place, [&] {
+            return Format("a new program stream after an MPEG_program_end_code, SCR %.6f s (the last was %.6f s)",
+                          Seconds27(t.scr27), Seconds27(t.previousScr27));
+        });
+        break;
+    case Reason::VobChange:
+        m_log.Report(rules::kTimeBase, place, [&] {
+            return Format("VOB %u follows VOB %u: a clock of its own, SCR %.6f s (the last was %.6f s)", t.vobId,
+                          t.previousVobId, Seconds27(t.scr27), Seconds27(t.previousScr27));
+        });
+        break;
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -273,12 +326,13 @@ void StreamChecks::OnResync(const model::ResyncEvent& resync)
 
 void StreamChecks::OnPes(const model::PesEvent& pes)
 {
-    if (pes.kind == model::Kind::Padding || model::StreamIdOf(pes.stream) == 0xBE)
+    const uint8_t id = model::StreamIdOf(pes.stream);
+    if (pes.kind == model::Kind::Padding || !model::NeedsListing(id))
         return;
     Stream& s = StreamFor(pes.stream, pes.kind);
-    if (m_hasSystemHeader)
+    if (m_context.HasSystemHeader())
         CheckListed(s, pes);
-    if (IsTimed(s.kind) && m_container == model::Container::ProgramStream)
+    if (model::IsTimed(s.kind) && m_context.IsProgramStream())
     {
         CheckPesTimes(s, pes);
         FeedBuffer(s, pes);
@@ -286,34 +340,29 @@ void StreamChecks::OnPes(const model::PesEvent& pes)
     Stream::Piece& piece = s.pieces[s.pieceCount++ % 16];
     piece = {s.esTotal, pes.payloadOffset, pes.payloadSize, pes.pack};
     s.esTotal += pes.payloadSize;
-
     if (pes.hasSubHeader && (s.kind == model::Kind::Ac3 || s.kind == model::Kind::Dts))
-    {
-        if (s.subHeaders.size() >= 256)
-            s.subHeaders.pop_front();
-        Stream::SubHeader h{pes.payloadOffset, pes.payloadOffset + pes.payloadSize, pes.offset, pes.pack,
-                            pes.hasPts ? pes.pts27 : 0, pes.frameCount, pes.firstAccessUnit};
-        s.subHeaders.push_back(h);
-    }
+        KeepSubHeader(s, pes);
 }
 
 void StreamChecks::CheckPesTimes(Stream& s, const model::PesEvent& pes)
 {
     if (!pes.hasPts)
         return;
-    const FindingLog::Place place{pes.pack, pes.offset, pes.stream, true, pes.pts27};
-    if (pes.hasDts && pes.dts27 > pes.pts27)
-        m_log.Report("dts-after-pts", Severity::Error, place,
-                     [&] { return Format("DTS %.6f s is later than PTS %.6f s", Seconds27(pes.dts27), Seconds27(pes.pts27)); });
-    else
-        m_log.Close("dts-after-pts", pes.stream);
-
-    if (s.hasMaxPts && std::llabs(pes.pts27 - s.maxPts27) > kMaxInterval27)
-        m_log.Report("pts-interval", Severity::Error, place,
-                     [&] { return Format("PTS %.6f s is %.6f s from the highest PTS before it, %.6f s", Seconds27(pes.pts27),
-                            Seconds27(pes.pts27 - s.maxPts27), Seconds27(s.maxPts27)); });
-    else if (s.hasMaxPts)
-        m_log.Close("pts-interval", pes.stream);
+    const FindingLog::Place place = PlaceOf(pes.pack, pes.offset, pes.stream, true, pes.pts27);
+    m_log.Judge(rules::kDtsAfterPts, pes.hasDts && pes.dts27 > pes.pts27, place, [&] {
+        return Format("DTS %.6f s is later than PTS %.6f s", Seconds27(pes.dts27), Seconds27(pes.pts27));
+    });
+    if (s.hasMaxPts)
+    {
+        const bool jump = std::llabs(pes.pts27 - s.maxPts27) > kMaxInterval27;
+        m_log.Judge(rules::kPtsInterval, jump, place, [&] {
+            return Format("PTS %.6f s is %.6f s from the highest PTS before it, %.6f s", Seconds27(pes.pts27),
+                          Seconds27(pes.pts27 - s.maxPts27), Seconds27(s.maxPts27));
+        });
+        // Its units take the stream's own times in the rules that follow its clock.
+        if (jump)
+            s.outliers[s.outlierCount++ % kMaxOutliers] = pes.pts;
+    }
     s.maxPts27 = s.hasMaxPts ? std::max(s.maxPts27, pes.pts27) : pes.pts27;
     s.hasMaxPts = true;
 }
@@ -322,96 +371,176 @@ void StreamChecks::FeedBuffer(Stream& s, const model::PesEvent& pes)
 {
     if (s.buffer == Stream::Buffer::Undecided)
     {
-        s.bufferSize = pes.hasPstd && pes.pstdBufferBytes ? pes.pstdBufferBytes : SystemBound(model::StreamIdOf(pes.stream));
+        if (s.bufferSize == 0)
+            s.bufferSize =
+                pes.hasPstd && pes.pstdBufferBytes ? pes.pstdBufferBytes : m_context.BufferBound(model::StreamIdOf(pes.stream));
         if (s.bufferSize == 0)
         {
             s.buffer = Stream::Buffer::Off;
-            m_log.Report("pstd-size-unknown", Severity::Warning, {pes.pack, pes.offset, pes.stream, false, 0},
-                         "no P-STD buffer size in the PES headers or the system header: the buffer is not checked",
-                         false);
+            m_log.Report(rules::kPstdSizeUnknown, PlaceOf(pes.pack, pes.offset, pes.stream, false, 0),
+                         "no P-STD buffer size in the PES headers or the system header: the buffer is not checked");
             return;
         }
         s.buffer = Stream::Buffer::On;
-        s.model = std::make_unique<BufferModel>(m_log, pes.stream);
     }
     if (s.buffer != Stream::Buffer::On)
         return;
+    if (!s.model)
+        s.model = std::make_unique<BufferModel>(m_log, pes.stream, s.esTotal, m_observer);
     if (pes.hasPstd && pes.pstdBufferBytes)
         s.bufferSize = pes.pstdBufferBytes;
+    const model::PackEvent& pack = m_context.Pack();
     BufferModel::Arrival a;
     a.pack = pes.pack;
     a.fileOffset = pes.payloadOffset;
     a.size = pes.payloadSize;
-    a.scr27 = m_pack.scr27;
-    a.scrByte = m_pack.scrByteOffset;
-    a.muxRate = m_pack.muxRate;
+    a.scr27 = pack.scr27;
+    a.scrByte = pack.scrByteOffset;
+    a.muxRate = pack.muxRate;
     a.bufferSize = s.bufferSize;
-    s.model->AddArrival(a);
+    if (a.size == 0)
+        return;
+    // A pack of very many packets goes on at its own rate.
+    if (m_arrivals.size() >= kMaxPendingArrivals)
+        FlushArrivals(false, 0);
+    m_arrivals.push_back({&s, a});
+}
+
+void StreamChecks::FlushArrivals(bool retime, uint32_t rate50)
+{
+    for (PendingArrival& p : m_arrivals)
+    {
+        if (retime)
+            p.arrival.muxRate = rate50;
+        if (p.stream->model)
+            p.stream->model->AddArrival(p.arrival);
+    }
+    m_arrivals.clear();
+}
+
+void StreamChecks::KeepSubHeader(Stream& s, const model::PesEvent& pes)
+{
+    if (s.subHeaders.size() >= kMaxSubHeaders)
+    {
+        if (!s.subHeaderLimitWarned)
+        {
+            s.subHeaderLimitWarned = true;
+            const Stream::SubHeader& h = s.subHeaders.front();
+            m_log.Note(rules::kModelLimit, PlaceOf(h.pack, h.offset, s.key, h.hasTime, h.time27), [&] {
+                return Format("more than %zu substream headers wait for the frames they announce: the oldest are "
+                              "not checked",
+                              kMaxSubHeaders);
+            });
+        }
+        s.subHeaders.pop_front();
+    }
+    s.subHeaders.push_back({pes.payloadOffset, pes.payloadOffset + pes.payloadSize, pes.offset, pes.pack, pes.hasPts,
+                            pes.hasPts ? pes.pts27 : 0, pes.frameCount, pes.firstAccessUnit});
 }
 
 // ---------------------------------------------------------------------------------------
 // Access units
 
+bool StreamChecks::TimeUnit(Stream& s, const model::AccessUnit& unit, model::AccessUnit& t, bool& outlier)
+{
+    const uint64_t esEnd = unit.esOffset + unit.size;
+    if (unit.esOffset < s.baseEs)
+    {
+        // Begun on the clock that has ended: judged with neither.
+        if (s.model)
+            s.model->Discard(esEnd);
+        return false;
+    }
+    // Times are unknown only where no coded time stamp came before in this time base (an
+    // SCR that runs back leaves the stream's own times as they were).
+    if (s.baseUnits == 0 && !unit.timed)
+        m_log.Report(rules::kTimestampMissing, PlaceOf(unit.pack, unit.offset, unit.stream, false, 0),
+                     "the stream's first access unit has no PTS: its times are unknown until its first one, and "
+                     "its buffer and timestamps are not checked before");
+    if (!unit.timed)
+    {
+        if (s.model)
+            s.model->Discard(esEnd);
+        return false;
+    }
+    // A coded time out of line with the stream (pts-interval has said so) is replaced by
+    // the one the stream's own clock gives, and so are the times derived from it, so
+    // that the jump is not reported again by every rule that follows the clock.
+    if (unit.ptsCoded)
+    {
+        outlier = s.hasLastDecode && s.IsOutlier(unit.pts);
+        s.shift27 = outlier ? s.lastDecode27 + s.lastDuration27 - unit.dts27 : 0;
+    }
+    t = unit;
+    t.dts27 += s.shift27;
+    t.pts27 += s.shift27;
+    m_log.Judge(rules::kDtsBackwards, s.hasLastDecode && t.dts27 <= s.lastDecode27,
+                PlaceOf(unit.pack, unit.offset, unit.stream, true, t.dts27), [&] {
+                    return Format("decoding time %.6f s does not follow the previous unit's %.6f s", Seconds27(t.dts27),
+                                  Seconds27(s.lastDecode27));
+                });
+    s.hasLastDecode = true;
+    s.lastDecode27 = t.dts27;
+    s.lastDuration27 = unit.duration27;
+    if (s.model)
+        s.model->AddRemoval({unit.index, esEnd, t.dts27, unit.pack, unit.offset});
+    return true;
+}
+
 void StreamChecks::OnAccessUnit(const model::AccessUnit& unit)
 {
     Stream& s = StreamFor(unit.stream, unit.kind);
-    const bool timed = IsTimed(s.kind) && m_container == model::Container::ProgramStream;
-    const FindingLog::Place place{unit.pack, unit.offset, unit.stream, true, unit.pts27};
-    if (timed)
-    {
-        if (s.units == 0 && !unit.ptsCoded)
-            m_log.Report("timestamp-missing", Severity::Warning, place,
-                         "the stream's first access unit has no PTS", false);
-        if (s.units > 0 && unit.dts27 <= s.lastDecode27)
-            m_log.Report("dts-backwards", Severity::Error, {unit.pack, unit.offset, unit.stream, true, unit.dts27},
-                         [&] { return Format("decoding time %.6f s does not follow the previous unit's %.6f s",
-                                Seconds27(unit.dts27), Seconds27(s.lastDecode27)); });
-        else if (s.units > 0)
-            m_log.Close("dts-backwards", unit.stream);
-        s.lastDecode27 = unit.dts27;
-        if (s.model)
-            s.model->AddRemoval({unit.index, unit.esOffset + unit.size, unit.dts27, unit.pack, unit.offset});
-    }
-    if (IsFramedAudio(s.kind))
-        CheckAudioUnit(s, unit);
+    model::AccessUnit t = unit;
+    bool timed = false, outlier = false;
+    // A unit begun before the time base belongs to the clock that has ended.
+    const bool inBase = unit.esOffset >= s.baseEs;
+    if (model::IsTimed(s.kind) && m_context.IsProgramStream())
+        timed = TimeUnit(s, unit, t, outlier);
+    if (model::IsFramedAudio(s.kind))
+        CheckAudioUnit(s, t, timed, outlier);
     else if (s.kind == model::Kind::Video)
     {
-        CheckVideoUnit(s, unit);
+        CheckVideoUnit(s, t, timed, outlier);
         if (m_dvdVideo == model::kNoStream)
             m_dvdVideo = unit.stream;
         if (unit.stream == m_dvdVideo)
-            m_dvd.OnVideoUnit(unit);
+            m_dvd.OnVideoUnit(t);
     }
     if (!s.subHeaders.empty())
         CheckSubstreamHeaders(s, &unit);
     ++s.units;
+    if (inBase)
+        ++s.baseUnits;
 }
 
-void StreamChecks::CheckAudioUnit(Stream& s, const model::AccessUnit& unit)
+void StreamChecks::CheckAudioUnit(Stream& s, const model::AccessUnit& unit, bool timed, bool outlier)
 {
-    if (s.units > 0 && unit.skippedBefore > 0)
+    // Bytes skipped in front of the first frame of a stream or of a time base are the rest
+    // of a frame cut off.
+    const bool first = s.baseUnits == 0;
+    if (!first && unit.skippedBefore > 0)
     {
         // The missing frame should have started where the previous one ended.
         const uint64_t esPos = unit.esOffset - std::min<uint64_t>(unit.skippedBefore, unit.esOffset);
         uint64_t offset = s.prevLastOffset + 1;
         uint32_t pack = s.prevLastPack;
         s.Locate(esPos, offset, pack);
-        m_log.Report("audio-frame-gap", Severity::Error, {pack, offset, unit.stream, true, s.prevEnd27},
-                     [&] { return Format("no frame where the previous one ends: the next sync word comes %" PRIu32
-                            " bytes later",
-                            unit.skippedBefore); },
-                     false);
+        m_log.Report(rules::kAudioFrameGap, PlaceOf(pack, offset, unit.stream, true, s.prevEnd27), [&] {
+            return Format("no frame where the previous one ends: the next sync word comes %" PRIu32 " bytes later",
+                          unit.skippedBefore);
+        });
     }
-    if (unit.ptsCoded && m_container == model::Container::ProgramStream)
+    if (timed && unit.ptsCoded && !outlier)
     {
         const int64_t expected = s.lastCodedPts27 + s.durationSince27;
-        if (s.hasCodedPts && unit.duration27 > 0 && std::llabs(unit.pts27 - expected) > unit.duration27)
-            m_log.Report("audio-pts-drift", Severity::Warning, {unit.pack, unit.offset, unit.stream, true, unit.pts27},
-                         [&] { return Format("PTS %.6f s, the frames before give %.6f s (%.6f s apart, a frame lasts %.6f s)",
-                                Seconds27(unit.pts27), Seconds27(expected), Seconds27(unit.pts27 - expected),
-                                Seconds27(unit.duration27)); });
-        else if (s.hasCodedPts)
-            m_log.Close("audio-pts-drift", unit.stream);
+        if (s.hasCodedPts && unit.duration27 > 0)
+            m_log.Judge(rules::kAudioPtsDrift, std::llabs(unit.pts27 - expected) > unit.duration27,
+                        PlaceOf(unit.pack, unit.offset, unit.stream, true, unit.pts27), [&] {
+                            return Format("PTS %.6f s, the frames before give %.6f s (%.6f s apart, a frame lasts "
+                                          "%.6f s)",
+                                          Seconds27(unit.pts27), Seconds27(expected),
+                                          Seconds27(unit.pts27 - expected), Seconds27(unit.duration27));
+                        });
         s.hasCodedPts = true;
         s.lastCodedPts27 = unit.pts27;
         s.durationSince27 = 0;
@@ -422,54 +551,66 @@ void StreamChecks::CheckAudioUnit(Stream& s, const model::AccessUnit& unit)
     s.prevEnd27 = unit.pts27 + unit.duration27;
 }
 
-void StreamChecks::CheckVideoUnit(Stream& s, const model::AccessUnit& unit)
+void StreamChecks::CheckVideoUnit(Stream& s, const model::AccessUnit& unit, bool timed, bool outlier)
 {
     if (unit.gopStart)
     {
-        EndGroup(s);
+        EndGroup(s, true);
         s.inGroup = true;
-        s.groupPlace = {unit.pack, unit.offset, unit.stream, true, unit.pts27};
     }
     if (s.inGroup)
     {
-        if (s.group.size() < 1024)
-            s.group.push_back({unit.temporalReference, unit.pack, unit.offset, unit.pts27});
-        else
+        if (s.group.size() < kMaxGroup)
+            s.group.push_back({unit.temporalReference, unit.pack, unit.offset, unit.timed, unit.pts27});
+        else if (!s.groupOverflow)
+        {
             s.groupOverflow = true;
+            if (!s.groupLimitWarned)
+            {
+                s.groupLimitWarned = true;
+                m_log.Note(rules::kModelLimit, PlaceOf(s.group[0].pack, s.group[0].offset, s.key, s.group[0].hasTime,
+                                                       s.group[0].pts27),
+                           [&] {
+                               return Format("a group of more than %zu pictures: its temporal references are not "
+                                             "checked",
+                                             kMaxGroup);
+                           });
+            }
+        }
     }
 
     if (!unit.repeatFirstField && unit.duration27 > 0)
         s.fieldPeriod27 = unit.duration27 / 2;
-    if (unit.ptsCoded && m_container == model::Container::ProgramStream)
+    if (timed && unit.ptsCoded)
     {
-        if (s.hasPrevPts && s.fieldPeriod27 > 0 && unit.pts27 != s.prevPts27)
+        if (s.hasPrevPts && s.fieldPeriod27 > 0 && unit.pts27 != s.prevPts27 && !outlier)
         {
             // Coded times are rounded to 90 kHz: allow two ticks.
             const int64_t step = std::llabs(unit.pts27 - s.prevPts27);
             const int64_t rest = step % s.fieldPeriod27;
-            if (std::min(rest, s.fieldPeriod27 - rest) > 600)
-                m_log.Report("video-pts-step", Severity::Warning, {unit.pack, unit.offset, unit.stream, true, unit.pts27},
-                             [&] { return Format("PTS step %.6f s (from %.6f s) is not a whole number of field periods of %.6f s",
-                                    Seconds27(unit.pts27 - s.prevPts27), Seconds27(s.prevPts27),
-                                    Seconds27(s.fieldPeriod27)); });
-            else
-                m_log.Close("video-pts-step", unit.stream);
+            m_log.Judge(rules::kVideoPtsStep, std::min(rest, s.fieldPeriod27 - rest) > 2 * mpeg::kTicks27Per90,
+                        PlaceOf(unit.pack, unit.offset, unit.stream, true, unit.pts27), [&] {
+                            return Format("PTS step %.6f s (from %.6f s) is not a whole number of field periods of "
+                                          "%.6f s",
+                                          Seconds27(unit.pts27 - s.prevPts27), Seconds27(s.prevPts27),
+                                          Seconds27(s.fieldPeriod27));
+                        });
         }
         s.hasPrevPts = true;
         s.prevPts27 = unit.pts27;
     }
 }
 
-void StreamChecks::EndGroup(Stream& s)
+void StreamChecks::EndGroup(Stream& s, bool judge)
 {
-    if (!s.inGroup || s.group.empty() || s.groupOverflow)
+    if (!judge || !s.inGroup || s.group.empty() || s.groupOverflow)
     {
         s.group.clear();
         s.groupOverflow = false;
         return;
     }
     const size_t n = s.group.size();
-    std::bitset<1024> seen;
+    std::bitset<kMaxGroup> seen;
     const Stream::Picture* bad = nullptr;
     bool repeated = false;
     for (const Stream::Picture& p : s.group)
@@ -482,13 +623,12 @@ void StreamChecks::EndGroup(Stream& s)
         }
         seen[p.temporalReference] = true;
     }
-    if (bad)
-        m_log.Report("video-temporal-reference", Severity::Error,
-                     {bad->pack, bad->offset, s.key, true, bad->pts27},
-                     [&] { return Format("temporal_reference %u %s in a group of %zu pictures", bad->temporalReference,
-                            repeated ? "repeats" : "is out of range", n); });
-    else
-        m_log.Close("video-temporal-reference", s.key);
+    const Stream::Picture& at = bad ? *bad : s.group[0];
+    m_log.Judge(rules::kVideoTemporalReference, bad != nullptr,
+                PlaceOf(at.pack, at.offset, s.key, at.hasTime, at.pts27), [&] {
+                    return Format("temporal_reference %u %s in a group of %zu pictures", bad->temporalReference,
+                                  repeated ? "repeats" : "is out of range", n);
+                });
     s.group.clear();
 }
 
@@ -498,12 +638,11 @@ void StreamChecks::CheckSubstreamHeaders(Stream& s, const model::AccessUnit* uni
     {
         const Stream::SubHeader& h = s.subHeaders.front();
         const uint64_t pointer = h.found ? h.firstFound - h.payloadOffset + 1 : 0;
-        if (h.found != h.frameCount || (h.found && pointer != h.firstAccessUnit))
-            m_log.Report("substream-header", Severity::Error, {h.pack, h.offset, s.key, true, h.time27},
-                         [&] { return Format("header: %u frames, first at %u; found: %" PRIu32 " frames, first at %" PRIu64,
-                                h.frameCount, h.firstAccessUnit, h.found, pointer); });
-        else
-            m_log.Close("substream-header", s.key);
+        m_log.Judge(rules::kSubstreamHeader, h.found != h.frameCount || (h.found && pointer != h.firstAccessUnit),
+                    PlaceOf(h.pack, h.offset, s.key, h.hasTime, h.time27), [&] {
+                        return Format("header: %u frames, first at %u; found: %" PRIu32 " frames, first at %" PRIu64,
+                                      h.frameCount, h.firstAccessUnit, h.found, pointer);
+                    });
         s.subHeaders.pop_front();
     }
     if (!unit)
@@ -527,14 +666,23 @@ void StreamChecks::OnNavPack(const model::NavPack& nav)
     m_dvd.OnNavPack(nav);
 }
 
+void StreamChecks::EndBuffer(Stream& s)
+{
+    if (!s.model)
+        return;
+    s.model->Finish();
+    s.peak = s.Peak();
+    s.model.reset();
+}
+
 void StreamChecks::OnEnd(const model::StreamEnd& end)
 {
     m_packs = std::max(m_packs, end.packs);
     m_bytes = end.fileSize;
+    FlushArrivals(false, 0);
     for (auto& [key, s] : m_streams)
     {
-        if (s->model)
-            s->model->Finish();
+        EndBuffer(*s);
         // The last group and the last packets' frames may be cut off by the end of the
         // file: they are not judged.
         s->subHeaders.clear();
@@ -545,7 +693,7 @@ void StreamChecks::OnEnd(const model::StreamEnd& end)
 uint64_t StreamChecks::BufferPeak(model::StreamKey stream) const
 {
     const auto it = m_streams.find(stream);
-    return it != m_streams.end() && it->second->model ? it->second->model->PeakOccupancy() : 0;
+    return it != m_streams.end() ? it->second->Peak() : 0;
 }
 
 }  // namespace checks

@@ -1,7 +1,8 @@
 #include "cli/CheckCommand.h"
 
+#include "checks/Rules.h"
 #include "checks/StreamChecks.h"
-#include "model/CDemuxer.h"
+#include "model/Pipeline.h"
 #include "model/StreamStats.h"
 
 #include <cinttypes>
@@ -11,26 +12,6 @@
 
 namespace
 {
-
-// One demultiplexer run feeds the statistics and the checks.
-class CFanOut : public model::IModelSink
-{
-public:
-    CFanOut(model::IModelSink& a, model::IModelSink& b) : m_a(a), m_b(b) {}
-    void OnContainer(model::Container c) override { m_a.OnContainer(c), m_b.OnContainer(c); }
-    void OnPack(const model::PackEvent& e) override { m_a.OnPack(e), m_b.OnPack(e); }
-    void OnSystemHeader(const model::SystemHeaderEvent& e) override { m_a.OnSystemHeader(e), m_b.OnSystemHeader(e); }
-    void OnPes(const model::PesEvent& e) override { m_a.OnPes(e), m_b.OnPes(e); }
-    void OnSequence(const model::SequenceEvent& e) override { m_a.OnSequence(e), m_b.OnSequence(e); }
-    void OnAccessUnit(const model::AccessUnit& e) override { m_a.OnAccessUnit(e), m_b.OnAccessUnit(e); }
-    void OnNavPack(const model::NavPack& e) override { m_a.OnNavPack(e), m_b.OnNavPack(e); }
-    void OnResync(const model::ResyncEvent& e) override { m_a.OnResync(e), m_b.OnResync(e); }
-    void OnEnd(const model::StreamEnd& e) override { m_a.OnEnd(e), m_b.OnEnd(e); }
-
-private:
-    model::IModelSink& m_a;
-    model::IModelSink& m_b;
-};
 
 std::string Plural(uint64_t n, const char* word)
 {
@@ -97,13 +78,14 @@ int RunCheckCommand(const cli::Options& options, cli::InputReporter& inputs)
     bool errors = false;
     for (const std::string& input : options.inputs)
     {
+        model::CPipeline pipeline;
         model::CStreamStats stats;
-        checks::StreamChecks c;
-        CFanOut fan(stats, c);
-        model::CDemuxer demuxer(fan);
-        if (!demuxer.Run(input))
+        checks::StreamChecks c(pipeline.Context());
+        pipeline.Add(stats);
+        pipeline.Add(c);
+        if (!pipeline.Run(input))
         {
-            inputs.OpenFailed(input, demuxer.OpenError());
+            inputs.OpenFailed(input, pipeline.OpenError());
             continue;
         }
         const std::string report = options.json ? JsonReport(input, stats, c)
@@ -115,4 +97,9 @@ int RunCheckCommand(const cli::Options& options, cli::InputReporter& inputs)
         errors |= c.Log().Total(checks::Severity::Error) > 0;
     }
     return inputs.Failed() ? 1 : errors ? 3 : 0;
+}
+
+int RunListChecks(const cli::Options& options)
+{
+    return cli::WriteOut(checks::ListRules(options.json)) ? 0 : 1;
 }

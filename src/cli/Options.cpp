@@ -15,6 +15,7 @@ namespace
 #define STREAMS_LINE "       varnodel-cli --streams [--json] INPUT...\n"
 #define UNITS_LINE "       varnodel-cli --units [--json] INPUT\n"
 #define CHECK_LINE "       varnodel-cli --check [--streams] [--json] INPUT...\n"
+#define LIST_LINE "       varnodel-cli --list-checks [--json]\n"
 
 #define TREE_OPTIONS                                                                      \
     "  --packs N     analyse N packs (default 100; 0 = the whole file)\n"                  \
@@ -33,14 +34,18 @@ namespace
     "  --streams     also list the elementary streams\n"                                    \
     "  --json        one JSON object per file, one line each\n"                             \
     "  exit status: 0 no error found, 3 errors found, 1 an input could not be read\n"
+#define LIST_OPTIONS                                                                      \
+    "  --list-checks every check: its id, severity and what it judges (a JSON array\n"      \
+    "                with --json)\n"
 
 const char kTreeUsage[] = TREE_LINE TREE_OPTIONS;
 const char kModelUsage[] = "usage: varnodel-cli --streams [--json] INPUT...\n" UNITS_LINE MODEL_OPTIONS;
 const char kCheckUsage[] = "usage: varnodel-cli --check [--streams] [--json] INPUT...\n" CHECK_OPTIONS;
-const char kFullUsage[] = TREE_LINE STREAMS_LINE UNITS_LINE CHECK_LINE
+const char kListUsage[] = "usage: varnodel-cli --list-checks [--json]\n" LIST_OPTIONS;
+const char kFullUsage[] = TREE_LINE STREAMS_LINE UNITS_LINE CHECK_LINE LIST_LINE
     "The tree of one file:\n" TREE_OPTIONS
     "The stream model:\n" MODEL_OPTIONS
-    "The checks:\n" CHECK_OPTIONS
+    "The checks:\n" CHECK_OPTIONS LIST_OPTIONS
     "Every mode:\n"
     "  --            every argument after it is an input\n"
     "  --help        this text; with a mode, that mode's usage\n";
@@ -52,7 +57,8 @@ enum Flag : uint8_t
     kStreams = 1 << 1,
     kUnits = 1 << 2,
     kCheck = 1 << 3,
-    kAny = kTree | kStreams | kUnits | kCheck,
+    kList = 1 << 4,
+    kAny = kTree | kStreams | kUnits | kCheck | kList,
 };
 
 uint8_t FlagOf(Mode mode)
@@ -63,6 +69,7 @@ uint8_t FlagOf(Mode mode)
     case Mode::Streams: return kStreams;
     case Mode::Units: return kUnits;
     case Mode::Check: return kCheck;
+    case Mode::ListChecks: return kList;
     }
     return kTree;
 }
@@ -75,6 +82,7 @@ const char* ModeName(Mode mode)
     case Mode::Streams: return "--streams";
     case Mode::Units: return "--units";
     case Mode::Check: return "--check";
+    case Mode::ListChecks: return "--list-checks";
     }
     return "";
 }
@@ -87,7 +95,7 @@ struct Spec
 const Spec kSpecs[] = {
     {"--packs", kTree}, {"--all", kTree},        {"--summary", kTree}, {"--save", kTree},
     {"--scan-bytes", kTree}, {"--by-length", kTree}, {"--json", kAny},  {"--streams", kStreams | kCheck},
-    {"--units", kUnits}, {"--check", kCheck},
+    {"--units", kUnits}, {"--check", kCheck}, {"--list-checks", kList},
 };
 
 bool ParseCount(const char* text, uint32_t& value)
@@ -120,6 +128,7 @@ const char* UsageOf(Mode mode)
     case Mode::Streams:
     case Mode::Units: return kModelUsage;
     case Mode::Check: return kCheckUsage;
+    case Mode::ListChecks: return kListUsage;
     }
     return kFullUsage;
 }
@@ -130,7 +139,7 @@ int ParseOptions(int argc, const char* const* argv, Options& o)
 {
     o = Options();
     // First the mode, so that every problem is told with the usage of the mode asked for.
-    bool units = false, streams = false, check = false, help = false;
+    bool units = false, streams = false, check = false, list = false, help = false;
     for (int i = 1; i < argc; ++i)
     {
         const char* a = argv[i];
@@ -139,18 +148,21 @@ int ParseOptions(int argc, const char* const* argv, Options& o)
         units |= !std::strcmp(a, "--units");
         streams |= !std::strcmp(a, "--streams");
         check |= !std::strcmp(a, "--check");
+        list |= !std::strcmp(a, "--list-checks");
         help |= !std::strcmp(a, "--help") || !std::strcmp(a, "-h");
         // The value of --packs or --save is not an option.
         if ((!std::strcmp(a, "--packs") || !std::strcmp(a, "--save")) && i + 1 < argc)
             ++i;
     }
-    o.mode = check ? Mode::Check : units ? Mode::Units : streams ? Mode::Streams : Mode::Tree;
+    o.mode = list ? Mode::ListChecks : check ? Mode::Check : units ? Mode::Units : streams ? Mode::Streams : Mode::Tree;
     if (help)
     {
-        const bool modeAsked = check || units || streams;
+        const bool modeAsked = list || check || units || streams;
         std::fputs(modeAsked ? UsageOf(o.mode) : kFullUsage, stdout);
         return 0;
     }
+    if (list && (check || units || streams))
+        return UsageError(o.mode, "--list-checks takes no other mode");
     if (units && (streams || check))
         return UsageError(o.mode, streams ? "--streams and --units exclude each other"
                                           : "--check and --units exclude each other");
@@ -204,6 +216,8 @@ int ParseOptions(int argc, const char* const* argv, Options& o)
         else if (arg == "--json")
             o.json = true;
     }
+    if (o.mode == Mode::ListChecks)
+        return o.inputs.empty() ? -1 : UsageError(o.mode, "--list-checks takes no input file");
     for (const std::string& input : o.inputs)
         if (input.empty())
             return UsageError(o.mode, "an empty input file name");

@@ -16,6 +16,7 @@ enum class Mode : uint8_t
     Streams,  // --streams
     Units,    // --units
     Check,    // --check
+    ListChecks,  // --list-checks: the rules the checks judge by
 };
 
 // How the tree walks a program stream.

@@ -3,6 +3,7 @@
 //   varnodel-cli [--packs N | --all] [--json] [--summary] [--save FILE.aaf] [--scan-bytes] INPUT
 //   varnodel-cli --streams | --units [--json] INPUT...   (ModelCommands.cpp)
 //   varnodel-cli --check [--streams] [--json] INPUT...  (CheckCommand.cpp)
+//   varnodel-cli --list-checks [--json]                 (CheckCommand.cpp)
 //
 // Options.cpp reads the command line for every mode; Inputs.cpp tells of inputs that
 // cannot be read the same way in every mode.
@@ -102,6 +103,7 @@ int main(int argc, char** argv)
     case cli::Mode::Streams:
     case cli::Mode::Units: return RunModelCommand(options, inputs);
     case cli::Mode::Check: return RunCheckCommand(options, inputs);
+    case cli::Mode::ListChecks: return RunListChecks(options);
     }
     return 2;
 }

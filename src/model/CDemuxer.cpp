@@ -8,6 +8,7 @@
 #include "syntax/system/CPesHeader.h"
 #include "syntax/system/CSystemHeader.h"
 #include "syntax/system/Mpeg1Headers.h"
+#include "syntax/Mpeg.h"
 
 #include <algorithm>
 #include <cstring>
@@ -70,33 +71,27 @@ private:
 
 namespace
 {
-constexpr uint8_t kPack = 0xBA;
-constexpr uint8_t kSystemHeader = 0xBB;
-constexpr uint8_t kEndCode = 0xB9;
-constexpr uint8_t kPrivateStream1 = 0xBD;
-constexpr uint8_t kPrivateStream2 = 0xBF;
+constexpr uint8_t kPack = mpeg::kPackStart;
+constexpr uint8_t kSystemHeader = mpeg::kSystemHeaderStart;
+constexpr uint8_t kEndCode = mpeg::kProgramEnd;
+constexpr uint8_t kPrivateStream1 = mpeg::kPrivateStream1;
+constexpr uint8_t kPrivateStream2 = mpeg::kPrivateStream2;
+using mpeg::HasPesHeader;
 // What the walk asks the window for: one element and the start code behind it.
 constexpr size_t kLookahead = CDemuxer::kMaxElement + 4;
 
 bool IsStartCode(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 1; }
-
-// Streams whose packets carry no PES header after the length.
-bool HasPesHeader(uint8_t id)
-{
-    return !(id == 0xBC || id == 0xBE || id == 0xBF || id == 0xF0 || id == 0xF1 || id == 0xF2 || id == 0xF8
-             || id == 0xFF);
-}
 }  // namespace
 
 CDemuxer::~CDemuxer() = default;
 
 Kind CDemuxer::KindOf(uint8_t streamId, uint8_t subId)
 {
-    if ((streamId & 0xF0) == 0xE0)
+    if (mpeg::IsVideoStream(streamId))
         return Kind::Video;
-    if ((streamId & 0xE0) == 0xC0)
+    if (mpeg::IsAudioStream(streamId))
         return Kind::MpegAudio;
-    if (streamId == 0xBE)
+    if (streamId == mpeg::kPaddingStream)
         return Kind::Padding;
     if (streamId == kPrivateStream2)
         return Kind::Navigation;
@@ -355,6 +350,7 @@ void CDemuxer::WalkProgramStream(Window& window)
         switch (p[3])
         {
         case kPack:
+            m_packIsNav = PeekNavPack(p + size, n - size, m_packVobId);
             goOn = OnPackHeader(p, size, start);
             break;
         case kSystemHeader:
@@ -454,6 +450,7 @@ bool CDemuxer::OnPackHeader(const uint8_t* p, size_t size, uint64_t offset, bool
     // The SCR base ends in the fifth byte after the start code in both layouts.
     e.scrByteOffset = offset + 8;
     e.scr27 = m_scrUnwrap(e.scrBase) * 300 + e.scrExtension;
+    FollowTimeBase(e);
     m_sink.OnPack(e);
     return true;
 }
@@ -463,6 +460,7 @@ bool CDemuxer::OnEndCode(const uint8_t* p, uint64_t offset)
     if (m_hook && !m_hook->OnEndCode({p, 4, offset}))
         return false;
     FlushNavPack();
+    m_programEnded = true;
     ProgramEndEvent e;
     e.pack = m_currentPack;
     e.offset = offset;
@@ -649,6 +647,101 @@ CUnitAssembler* CDemuxer::AssemblerFor(StreamKey key, Kind kind)
             m_order.push_back(state.assembler.get());
     }
     return state.assembler.get();
+}
+
+// ---------------------------------------------------------------------------- time bases
+
+bool CDemuxer::PeekNavPack(const uint8_t* p, size_t n, uint16_t& vobId)
+{
+    // A navigation pack holds a PCI and a DSI packet of private stream 2 (a system header
+    // may come first); the DSI's general information gives the VOB number. Only the
+    // first elements after the pack header are looked at, so other packs cost a few
+    // byte compares.
+    size_t at = 0;
+    for (int element = 0; element < 3; ++element)
+    {
+        // start code, PES_packet_length (16), substream id (8)
+        if (at + 7 > n || !IsStartCode(p + at))
+            return false;
+        const uint8_t code = p[at + 3];
+        const size_t length = (size_t{p[at + 4]} << 8) | p[at + 5];
+        if (code == kPrivateStream2 && p[at + 6] == 0x01)
+        {
+            // dsi_gi: nv_pck_scr (32), nv_pck_lbn (32), vobu_ea (32), the reference frame
+            // end addresses (3 x 32), vobu_vob_idn (16).
+            constexpr size_t kVobIdn = 7 + 24;
+            if (length + 6 < kVobIdn + 2 || at + kVobIdn + 2 > n)
+                return false;
+            vobId = static_cast<uint16_t>((p[at + kVobIdn] << 8) | p[at + kVobIdn + 1]);
+            return true;
+        }
+        if (code != kSystemHeader && code != kPrivateStream2)
+            return false;
+        at += 6 + length;
+    }
+    return false;
+}
+
+void CDemuxer::FollowTimeBase(PackEvent& e)
+{
+    e.navigation = m_packIsNav;
+    e.vobId = m_packIsNav ? m_packVobId : 0;
+    TimeBaseEvent t;
+    bool starts = false;
+    if (m_basePacks > 0)
+    {
+        if (m_programEnded)
+        {
+            starts = true;
+            t.reason = TimeBaseEvent::Reason::ProgramEnd;
+        }
+        else if (m_packIsNav && m_haveVob && m_packVobId != m_vobId)
+        {
+            starts = true;
+            t.reason = TimeBaseEvent::Reason::VobChange;
+        }
+        else if (e.scr27 < m_lastScr27)
+        {
+            starts = true;
+            t.reason = TimeBaseEvent::Reason::ScrBackwards;
+        }
+    }
+    if (starts)
+    {
+        t.index = ++m_timeBases;
+        t.pack = e.index;
+        t.offset = e.offset;
+        t.previousVobId = m_vobId;
+        t.vobId = m_packIsNav ? m_packVobId : m_vobId;
+        t.scr27 = static_cast<int64_t>(e.scrBase) * mpeg::kTicks27Per90 + e.scrExtension;
+        t.previousScr27 = m_lastScr27;
+        if (t.reason != TimeBaseEvent::Reason::ScrBackwards)
+        {
+            // A program or a VOB has ended: the units under way belong to the clock that
+            // ends here, and times restart with the next coded time stamps. An SCR that
+            // only runs back is a fault of the system layer; the elementary streams and
+            // their time stamps go on as they are.
+            for (CUnitAssembler* assembler : m_order)
+                assembler->NewTimeBase();
+            for (auto& [key, state] : m_streams)
+                state.unwrap = CTimeUnwrap();
+            m_scrUnwrap = CTimeUnwrap();
+            e.scr27 = m_scrUnwrap(e.scrBase) * mpeg::kTicks27Per90 + e.scrExtension;
+        }
+        m_basePacks = 0;
+        // A new program stream numbers its VOBs afresh.
+        if (t.reason == TimeBaseEvent::Reason::ProgramEnd)
+            m_haveVob = false;
+        m_sink.OnTimeBase(t);
+    }
+    m_programEnded = false;
+    ++m_basePacks;
+    m_lastScr27 = e.scr27;
+    if (m_packIsNav)
+    {
+        m_haveVob = true;
+        m_vobId = m_packVobId;
+    }
 }
 
 // ---------------------------------------------------------------------------- navigation packs

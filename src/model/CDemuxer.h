@@ -141,6 +141,12 @@ private:
     // Fills the header fields of e (either syntax) and parsed; returns where the payload
     // starts.
     static size_t ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e, ParsedPes& parsed);
+    // Whether the pack whose header ends at p (n bytes readable) is a navigation pack,
+    // and its DSI's VOB number: known before the pack's event, so that a new VOB's clock
+    // is announced before its first pack.
+    static bool PeekNavPack(const uint8_t* p, size_t n, uint16_t& vobId);
+    // Decides whether a new time base starts at this pack and announces it.
+    void FollowTimeBase(PackEvent& e);
     void OnNavPacket(const uint8_t* payload, size_t size, const ParsedPes& parsed);
     void FlushNavPack();
     CUnitAssembler* AssemblerFor(StreamKey key, Kind kind);
@@ -168,6 +174,15 @@ private:
     std::vector<CUnitAssembler*> m_order;  // creation order, for the end of the input
     NavPack m_nav;
     bool m_navPending = false;
+    // Time bases: the pack being read, what came before it in its time base.
+    bool m_packIsNav = false;
+    uint16_t m_packVobId = 0;
+    bool m_programEnded = false;   // an end code since the last pack
+    uint32_t m_basePacks = 0;      // packs in the current time base
+    int64_t m_lastScr27 = 0;
+    bool m_haveVob = false;
+    uint16_t m_vobId = 0;          // of the last navigation pack
+    uint32_t m_timeBases = 0;      // announced so far
 };
 
 }  // namespace model

@@ -64,6 +64,10 @@ struct PackEvent
     uint32_t muxRate = 0;     // program_mux_rate, 50 bytes/s units
     uint64_t scrByteOffset = 0;  // offset of the byte holding the SCR base's last bit
     uint32_t headerSize = 0;  // start code to the end of the stuffing
+    // A DVD navigation pack, known from a look at its packets before this event: the
+    // VOB number of its DSI (vobu_vob_idn). Its NavPack event follows its packets.
+    bool navigation = false;
+    uint16_t vobId = 0;
 };
 
 struct SystemHeaderEvent
@@ -131,6 +135,7 @@ struct AccessUnit
     uint16_t temporalReference = 0;
     uint16_t vbvDelay = 0;
     bool sequenceStart = false;  // a sequence header precedes the picture in this unit
+    bool sequenceEnd = false;    // a sequence_end_code ends the unit (its last 4 bytes)
     bool gopStart = false;       // a GOP header precedes the picture in this unit
     bool closedGop = false, brokenLink = false;  // of the GOP it belongs to
     uint32_t gopIndex = 0, sequenceIndex = 0;
@@ -201,7 +206,10 @@ struct ProgramEndEvent
 
 // A new time base: from its first pack on, the stream runs on a clock of its own. The
 // first time base of an input is not announced; each later one comes just before the
-// event of its first pack.
+// event of its first pack. After an end code or at a new VOB, the access units under
+// way are delivered before it (they belong to the clock that ends) and the elementary
+// streams' times start again from their next coded time stamps; an SCR that runs back
+// with no such boundary leaves the elementary streams as they are.
 struct TimeBaseEvent
 {
     enum class Reason : uint8_t
@@ -215,6 +223,9 @@ struct TimeBaseEvent
     uint32_t pack = 0;         // its first pack
     uint64_t offset = 0;       // of that pack's start code
     uint16_t vobId = 0, previousVobId = 0;  // VobChange
+    // The first pack's SCR (scrBase * 300 + scrExtension, as coded) and the previous
+    // pack's, on the clock that ends.
+    int64_t scr27 = 0, previousScr27 = 0;
 };
 
 struct ResyncEvent

@@ -1,6 +1,7 @@
 #include "model/StreamStats.h"
 
 #include "syntax/dvd/AudioSubstreams.h"
+#include "syntax/Mpeg.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -12,7 +13,7 @@ namespace model
 
 namespace
 {
-constexpr int64_t kClock27 = 27000000;
+constexpr int64_t kClock27 = mpeg::kClock27;
 constexpr size_t kMaxGopPattern = 64;   // longer GOPs are cut for the pattern
 constexpr size_t kMaxGopPatterns = 256; // distinct patterns kept
 

@@ -4,6 +4,7 @@
 #include "syntax/audio/CAudioHeader.h"
 #include "syntax/dvd/AudioSubstreams.h"
 #include "syntax/dvd/Subpicture.h"
+#include "syntax/Mpeg.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,8 +14,9 @@ namespace model
 
 namespace
 {
-constexpr uint64_t kMask33 = (uint64_t{1} << 33) - 1;
-constexpr uint64_t kClock27 = 27000000;
+using mpeg::kMask33;
+constexpr uint64_t kClock27 = mpeg::kClock27;
+constexpr int64_t kTick = mpeg::kTicks27Per90;  // 27 MHz ticks of a 90 kHz time
 constexpr size_t kMaxStamps = 64;
 }  // namespace
 
@@ -50,6 +52,16 @@ void CUnitAssembler::Feed(const uint8_t* data, uint32_t size, uint64_t fileOffse
     m_recentCount = std::min<uint32_t>(m_recentCount + 1, 8);
     Consume(data, size);
     m_esPos += size;
+}
+
+void CUnitAssembler::NewTimeBase()
+{
+    Cut();
+    m_stamps.clear();
+    m_haveTime = false;
+    m_remainder = 0;
+    m_unwrap = CTimeUnwrap();
+    m_lastEnd = m_esPos;
 }
 
 bool CUnitAssembler::TakeStamp(uint64_t esPos, Stamp& out)
@@ -103,8 +115,8 @@ void CUnitAssembler::Deliver(AccessUnit& unit, const Stamp* stamp, uint64_t dura
         unit.dtsCoded = stamp->hasDts;
         unit.pts = stamp->pts & kMask33;
         unit.dts = stamp->hasDts ? stamp->dts & kMask33 : unit.pts;
-        unit.pts27 = pts90 * 300;
-        unit.dts27 = stamp->hasDts ? dts90 * 300 : unit.pts27;
+        unit.pts27 = pts90 * kTick;
+        unit.dts27 = stamp->hasDts ? dts90 * kTick : unit.pts27;
         m_remainder = 0;
         m_haveTime = true;
         OnCodedPts(unit);
@@ -113,8 +125,8 @@ void CUnitAssembler::Deliver(AccessUnit& unit, const Stamp* stamp, uint64_t dura
     {
         unit.dts27 = m_nextDts27;
         unit.pts27 = DerivePts27(unit, unit.dts27);
-        unit.pts = static_cast<uint64_t>(unit.pts27 / 300) & kMask33;
-        unit.dts = static_cast<uint64_t>(unit.dts27 / 300) & kMask33;
+        unit.pts = static_cast<uint64_t>(unit.pts27 / kTick) & kMask33;
+        unit.dts = static_cast<uint64_t>(unit.dts27 / kTick) & kMask33;
     }
     unit.timed = m_haveTime;
     if (m_haveTime)
@@ -146,6 +158,11 @@ public:
     void Finish() override {}
 
 protected:
+    void Cut() override
+    {
+        m_state = State::Search;
+        m_have = 0;
+    }
     virtual uint32_t HeaderSize() const = 0;
     virtual uint8_t SyncByte() const = 0;
     // Frame size in bytes (0: not a valid header); fills the unit's audio fields, the
@@ -321,6 +338,8 @@ public:
     void Finish() override {}
 
 protected:
+    // The next frame starts where a packet's first access unit pointer says.
+    void Cut() override { m_started = m_inFrame = false; }
     void OnPacketHeader(const PesEvent& pes, const uint8_t* sub, uint32_t subSize) override
     {
         CLpcmHeader header;
@@ -387,6 +406,7 @@ public:
     void Finish() override {}
 
 protected:
+    void Cut() override { m_bytes.clear(); }
     void Consume(const uint8_t* data, uint32_t size) override
     {
         uint32_t i = 0;
@@ -420,7 +440,7 @@ protected:
             m_unit.displayStop = spu.m_nStopDelay;
             Place(m_unit, m_unitStart, m_unitStart + m_bytes.size());
             const uint64_t shown = spu.m_bStop && spu.m_nStopDelay > spu.m_nStartDelay
-                ? uint64_t{spu.m_nStopDelay - spu.m_nStartDelay} * 300 : 0;
+                ? uint64_t{spu.m_nStopDelay - spu.m_nStartDelay} * kTick : 0;
             Deliver(m_unit, m_hasStamp ? &m_stamp : nullptr, shown, 1);
             m_bytes.clear();
         }

@@ -30,6 +30,9 @@ public:
     void Feed(const uint8_t* data, uint32_t size, uint64_t fileOffset, uint32_t pack);
     // The end of the input: the last complete unit is delivered.
     virtual void Finish() = 0;
+    // A new time base: the unit under way ends with the bytes fed so far (a frame cut
+    // short is dropped), and times start again from the next coded time stamp.
+    void NewTimeBase();
 
     StreamKey Key() const { return m_key; }
     // Without a system layer nothing is coded: the clock starts at 0 with the first unit.
@@ -50,6 +53,9 @@ protected:
     // data[0] is at m_esPos of the joined payload; the base advances m_esPos after.
     virtual void Consume(const uint8_t* data, uint32_t size) = 0;
     virtual void OnPacketHeader(const PesEvent&, const uint8_t*, uint32_t) {}
+    // Ends (or drops) the unit under way and forgets what joins the payload across
+    // packets, for a new time base.
+    virtual void Cut() = 0;
     // The presentation time of a unit without a coded PTS; the decoding time by default.
     virtual int64_t DerivePts27(const AccessUnit&, int64_t dts27) { return dts27; }
     // Called after a unit with a coded PTS got its times.

@@ -13,21 +13,12 @@ namespace model
 
 namespace
 {
-constexpr uint8_t kPicture = 0x00;
-constexpr uint8_t kSequenceHeader = 0xB3;
-constexpr uint8_t kExtension = 0xB5;
-constexpr uint8_t kGroupOfPictures = 0xB8;
+constexpr uint8_t kPicture = mpeg::kPictureStart;
+constexpr uint8_t kSequenceHeader = mpeg::kSequenceHeader;
+constexpr uint8_t kExtension = mpeg::kExtensionStart;
+constexpr uint8_t kGroupOfPictures = mpeg::kGroupStart;
+constexpr uint8_t kSequenceEnd = mpeg::kSequenceEnd;
 }  // namespace
-
-void CVideoAssembler::FrameRateFor(uint32_t code, uint32_t& num, uint32_t& den)
-{
-    static const uint32_t kRates[9][2] = {{0, 1},     {24000, 1001}, {24, 1},
-                                          {25, 1},    {30000, 1001}, {30, 1},
-                                          {50, 1},    {60000, 1001}, {60, 1}};
-    const uint32_t c = code < 9 ? code : 0;
-    num = kRates[c][0];
-    den = kRates[c][1];
-}
 
 // ---------------------------------------------------------------------------- start-code search
 
@@ -89,6 +80,15 @@ void CVideoAssembler::OnStartCode(uint8_t code, uint64_t esPos, const uint8_t* a
         break;
     case kExtension:
         break;
+    case kSequenceEnd:
+        // The picture before it is the sequence's last: it ends with the code (a still
+        // is complete here, however long it is shown).
+        if (m_open && m_hasPicture)
+        {
+            m_unit.sequenceEnd = true;
+            CloseUnit(esPos + 4);
+        }
+        return;
     default:
         return;
     }
@@ -130,7 +130,9 @@ void CVideoAssembler::OnSequenceHeader()
     m_sequence.height = static_cast<uint32_t>(header.m_nVerticalSize);
     m_sequence.aspectRatioCode = static_cast<uint8_t>(header.m_nAspectRatioCode);
     m_sequence.frameRateCode = static_cast<uint8_t>(header.m_nFrameRateCode);
-    FrameRateFor(m_sequence.frameRateCode, m_sequence.frameRateNum, m_sequence.frameRateDen);
+    const mpeg::FrameRate rate = mpeg::FrameRateOf(m_sequence.frameRateCode);
+    m_sequence.frameRateNum = rate.num;
+    m_sequence.frameRateDen = rate.den;
     m_sequence.bitRateValue = static_cast<uint32_t>(header.m_nBitRate) / 400;
     m_sequence.vbvBufferSize = static_cast<uint32_t>(header.m_nVbvBufferSize) * 2048;
     m_sequencePending = true;
@@ -231,6 +233,15 @@ void CVideoAssembler::Finish()
         FinishHeader();
     if (m_open)
         CloseUnit(m_esPos);
+}
+
+void CVideoAssembler::Cut()
+{
+    Finish();
+    m_joiner = CStartCodeJoiner();
+    m_sequencePending = false;
+    m_anchorValid = false;
+    m_picturesInGop = 0;
 }
 
 int64_t CVideoAssembler::DerivePts27(const AccessUnit& unit, int64_t dts27)

@@ -1,9 +1,11 @@
 #pragma once
 // MPEG-1/2 video cut into access units: a unit runs from its picture's sequence or GOP
-// header, where one precedes it, to the next such header or picture start code.
+// header, where one precedes it, to the next such header or picture start code, or to
+// the end of a sequence_end_code after it.
 
 #include "model/UnitAssembler.h"
 #include "stream/StartCodeJoiner.h"
+#include "syntax/Mpeg.h"
 
 namespace model
 {
@@ -15,10 +17,8 @@ public:
 
     void Finish() override;
 
-    // Frames per second as a fraction for frame_rate_code 1..8; {0, 1} otherwise.
-    static void FrameRateFor(uint32_t code, uint32_t& num, uint32_t& den);
-
 protected:
+    void Cut() override;
     void Consume(const uint8_t* data, uint32_t size) override;
     int64_t DerivePts27(const AccessUnit& unit, int64_t dts27) override;
     void OnCodedPts(const AccessUnit& unit) override;
@@ -36,7 +36,7 @@ private:
     void OpenUnit(uint64_t esPos);
     void CloseUnit(uint64_t esEnd);
     // 27 MHz ticks of one field, as num / den.
-    uint64_t FieldNum() const { return 27000000ull * m_rateDen; }
+    uint64_t FieldNum() const { return uint64_t{mpeg::kClock27} * m_rateDen; }
     uint64_t FieldDen() const { return 2ull * m_rateNum; }
 
     CStartCodeJoiner m_joiner;

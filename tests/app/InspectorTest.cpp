@@ -10,6 +10,7 @@
 #include "app/inspector/CInspectWorker.h"
 #include "app/inspector/CTreeSearchDlg.h"
 #include "app/inspector/InspectCollector.h"
+#include "model/Pipeline.h"
 #include "app/inspector/Decimate.h"
 #include "app/inspector/TreeSearch.h"
 #include "support/TestFiles.h"
@@ -112,22 +113,27 @@ private slots:
         QVERIFY(out.x.front() < x0 && out.x.back() > x1);
     }
 
-    void bufferCurveFollowsArrivalsAndDecodingTimes()
+    void bufferCurveIsTheChecksOwnBufferModel()
     {
         // One pack: SCR 1 s, its SCR byte at offset 10, 2000 bytes/s (mux rate 40). A video
-        // packet of 400 payload bytes at offset 100 (arriving by 1.245 s), a second of 600
-        // at offset 600 (by 1.595 s); one picture of 700 bytes decoded at 1.3 s, the rest at 2 s.
+        // packet of 400 payload bytes at offset 100 (its last byte arrives at 1.2445 s), a
+        // second of 600 at offset 600 (from 1.295 s to 1.5945 s); a picture of 700 bytes
+        // decoded at 1.3 s, the last 300 bytes at 2 s.
         inspector::InspectResult r;
-        inspector::InspectCollector c(r);
+        model::CPipeline pipeline;
+        inspector::InspectCollector c(r, pipeline);
+        model::IModelSink& events = pipeline.Events();
         model::SystemHeaderEvent sys;
+        sys.rateBound = 40;
+        sys.videoBound = 1;
         sys.entryCount = 1;
         sys.entries[0] = {0xE0, 5000};
         model::PackEvent pack;
         pack.scr27 = 27000000;
         pack.scrByteOffset = 10;
         pack.muxRate = 40;
-        c.OnPack(pack);
-        c.OnSystemHeader(sys);
+        events.OnPack(pack);
+        events.OnSystemHeader(sys);
         model::PesEvent pes;
         pes.stream = 0xE0;
         pes.kind = model::Kind::Video;
@@ -135,34 +141,43 @@ private slots:
         pes.pts27 = 2 * 27000000;
         pes.payloadOffset = 100;
         pes.payloadSize = 400;
-        c.OnPes(pes);
+        events.OnPes(pes);
         QCOMPARE(r.stamps.arrival[0], 1.045f);
         pes.hasPts = false;
         pes.payloadOffset = 600;
         pes.payloadSize = 600;
         pes.hasPstd = true;
         pes.pstdBufferBytes = 8192;
-        c.OnPes(pes);
+        events.OnPes(pes);
         model::AccessUnit unit;
         unit.stream = 0xE0;
         unit.kind = model::Kind::Video;
-        unit.timed = true;
+        unit.timed = unit.ptsCoded = true;
         unit.size = 700;
-        unit.dts27 = 27000000 * 13 / 10;
-        c.OnAccessUnit(unit);
+        unit.dts27 = unit.pts27 = 27000000 * 13 / 10;
+        events.OnAccessUnit(unit);
+        unit.index = 1;
+        unit.esOffset = 700;
         unit.size = 300;
-        unit.dts27 = 2 * 27000000;
-        c.OnAccessUnit(unit);
-        c.OnEnd({});
+        unit.ptsCoded = false;
+        unit.dts27 = unit.pts27 = 2 * 27000000;
+        events.OnAccessUnit(unit);
+        events.OnEnd({});
 
         QCOMPARE(r.buffers.size(), size_t(1));
         const inspector::BufferCurve& b = r.buffers[0];
-        QCOMPARE(b.time, (std::vector<float>{1.245f, 1.3f, 1.595f, 2.0f}));
-        // The picture leaves before its last 300 bytes are in: empty, and those bytes do
-        // not count when they come.
-        QCOMPARE(b.bytes, (std::vector<uint32_t>{400, 0, 300, 0}));
+        // The levels the findings are judged on: each run of bytes as it ends, the unit
+        // leaving at its decoding time, when only the 411 bytes that came by then are
+        // there (an underflow); the 300 bytes of the next unit after it.
+        QCOMPARE(b.time, (std::vector<float>{1.2445f, 1.2995f, 1.3f, 1.3f, 1.5945f, 2.0f}));
+        QCOMPARE(b.bytes, (std::vector<uint32_t>{400, 410, 411, 0, 300, 0}));
         // The system header's bound first, then what the packets signal.
         QCOMPARE(b.sizeBytes, (std::vector<uint32_t>{5000, 8192}));
+        // The findings of that model (and the size above the system header's bound).
+        QCOMPARE(r.findings.size(), size_t(2));
+        QCOMPARE(QLatin1String(r.findings[0].check), QLatin1String("system-header-bound"));
+        QCOMPARE(QLatin1String(r.findings[1].check), QLatin1String("pstd-underflow"));
+        QCOMPARE(r.findings[1].time, 1.3);
         QCOMPARE(r.streams.size(), size_t(1));
         QCOMPARE(r.units.Units(), size_t(2));
     }

@@ -57,7 +57,8 @@ TEST(CheckCli, ReportsAndExitStatus)
     {
         const CliRun r = Cli("--check " + broken);
         EXPECT_EQ(r.status, 3);
-        EXPECT_NE(r.out.find("error   scr-backwards   pack 5  @10240  0.000 s  SCR 0.000000 s is lower than"),
+        // The sixth pack: the tree's "PACK #6".
+        EXPECT_NE(r.out.find("error   scr-backwards   pack 6  @10240  0.000 s  SCR 0.000000 s is lower than"),
                   std::string::npos)
             << r.out;
     }
@@ -67,7 +68,7 @@ TEST(CheckCli, ReportsAndExitStatus)
         EXPECT_EQ(r.status, 1);
         ASSERT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;
         EXPECT_EQ(r.out.rfind("{\"file\": \"" + broken + "\", \"packs\": 932, ", 0), 0u) << r.out;
-        EXPECT_NE(r.out.find("{\"check\": \"scr-backwards\", \"severity\": \"error\", \"pack\": 5, "
+        EXPECT_NE(r.out.find("{\"check\": \"scr-backwards\", \"severity\": \"error\", \"pack\": 6, "
                              "\"offset\": 10240, \"stream\": null, \"time\": 0.000000"),
                   std::string::npos)
             << r.out;
@@ -81,4 +82,28 @@ TEST(CheckCli, ReportsAndExitStatus)
     }
     EXPECT_EQ(Cli("--check --bogus " + clean).status, 2);
     EXPECT_EQ(Cli("--check").status, 2);
+}
+
+// The rules' table: every id once, with its severity; the JSON is an array of them.
+TEST(CheckCli, ListChecks)
+{
+    const CliRun text = Cli("--list-checks");
+    EXPECT_EQ(text.status, 0);
+    const CliRun json = Cli("--list-checks --json");
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.out.front(), '[');
+    size_t rules = 0;
+    for (const char* id : {"scr-backwards", "time-base", "timestamp-missing", "pstd-overflow", "dvd-vobs-offset",
+                           "dvd-vobu-links", "model-limit"})
+    {
+        const std::string line = std::string(id) + " ";
+        EXPECT_EQ(text.out.find(line), text.out.rfind(line)) << id;
+        EXPECT_NE(text.out.find(line), std::string::npos) << id;
+        EXPECT_NE(json.out.find("{\"check\": \"" + std::string(id) + "\", \"severity\": \""), std::string::npos) << id;
+    }
+    for (size_t at = 0; (at = json.out.find("{\"check\"", at)) != std::string::npos; ++at)
+        ++rules;
+    EXPECT_EQ(rules, size_t(std::count(text.out.begin(), text.out.end(), '\n')));
+    EXPECT_NE(text.out.find("time-base                info    "), std::string::npos) << text.out;
+    EXPECT_EQ(Cli("--list-checks " + kStreams + "/dvd.mpg").status, 2);
 }

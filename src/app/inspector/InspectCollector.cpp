@@ -1,7 +1,8 @@
 #include "app/inspector/InspectCollector.h"
 
+#include "analysis/CAnalysisDriver.h"
 #include "app/inspector/InspectSource.h"
-#include "model/CDemuxer.h"
+#include "syntax/Mpeg.h"
 
 #include <sys/stat.h>
 
@@ -9,27 +10,6 @@
 
 namespace inspector
 {
-
-namespace
-{
-constexpr double k27MHz = 27e6;
-
-bool HasDecoderBuffer(model::Kind kind)
-{
-    switch (kind)
-    {
-    case model::Kind::Video:
-    case model::Kind::MpegAudio:
-    case model::Kind::Ac3:
-    case model::Kind::Dts:
-    case model::Kind::Lpcm:
-    case model::Kind::Subpicture:
-        return true;
-    default:
-        return false;
-    }
-}
-}  // namespace
 
 // ---------------------------------------------------------------------------------
 // Result
@@ -61,9 +41,16 @@ uint64_t PackColumns::PackLength(uint32_t pack, uint64_t fileSize) const
 // Collector
 // ---------------------------------------------------------------------------------
 
-InspectCollector::InspectCollector(InspectResult& result, uint64_t fileSize, std::atomic<int>* percent)
-    : m_result(result), m_nFileSize(fileSize), m_pPercent(percent)
+InspectCollector::InspectCollector(InspectResult& result, model::CPipeline& pipeline, uint64_t fileSize,
+                                   std::atomic<int>* percent)
+    : m_result(result), m_context(pipeline.Context()), m_nFileSize(fileSize), m_pPercent(percent),
+      m_checks(pipeline.Context())
 {
+    m_checks.SetBufferObserver(this);
+    pipeline.Add(m_stats);
+    pipeline.Add(m_checks);
+    pipeline.Add(m_result.units);
+    pipeline.Add(*this);
 }
 
 InspectCollector::~InspectCollector() = default;
@@ -71,124 +58,97 @@ InspectCollector::~InspectCollector() = default;
 void InspectCollector::OnContainer(model::Container c)
 {
     m_result.container = c;
-    m_stats.OnContainer(c);
-    m_checks.OnContainer(c);
-}
-
-double InspectCollector::ArrivalOf(uint64_t byteOffset) const
-{
-    if (!m_havePack)
-        return 0;
-    double t = static_cast<double>(m_scr27) / k27MHz;
-    if (m_muxRate != 0)
-        t += (static_cast<double>(byteOffset) - static_cast<double>(m_scrByte)) / (m_muxRate * 50.0);
-    return t;
 }
 
 void InspectCollector::OnPack(const model::PackEvent& pack)
 {
-    m_stats.OnPack(pack);
-    m_checks.OnPack(pack);
-    m_havePack = true;
-    m_scr27 = pack.scr27;
-    m_scrByte = pack.scrByteOffset;
-    m_muxRate = pack.muxRate;
     m_result.packs.offset.push_back(pack.offset);
-    m_result.packs.scr.push_back(static_cast<double>(pack.scr27) / k27MHz);
+    m_result.packs.scr.push_back(mpeg::Seconds27(pack.scr27));
     m_result.packs.muxRate.push_back(pack.muxRate);
     if (m_pPercent && m_nFileSize && (pack.index & 255) == 0)
         m_pPercent->store(static_cast<int>(std::min<uint64_t>(pack.offset * 100 / m_nFileSize, 100)),
                           std::memory_order_relaxed);
 }
 
-void InspectCollector::OnSystemHeader(const model::SystemHeaderEvent& header)
-{
-    m_stats.OnSystemHeader(header);
-    m_checks.OnSystemHeader(header);
-    m_system = header;
-    m_haveSystem = true;
-}
-
-uint32_t InspectCollector::SystemBound(uint8_t streamId) const
-{
-    if (!m_haveSystem)
-        return 0;
-    const uint8_t group = streamId >= 0xC0 && streamId <= 0xDF ? 0xB8 : streamId >= 0xE0 && streamId <= 0xEF ? 0xB9 : 0;
-    uint32_t bound = 0;
-    for (uint32_t i = 0; i < m_system.entryCount && i < 64; ++i)
-    {
-        if (m_system.entries[i].streamId == streamId)
-            return m_system.entries[i].bufferBound;
-        if (group != 0 && m_system.entries[i].streamId == group)
-            bound = m_system.entries[i].bufferBound;
-    }
-    return bound;
-}
-
-InspectCollector::Buffer& InspectCollector::BufferFor(model::StreamKey key)
-{
-    return m_buffers[key];
-}
-
 void InspectCollector::OnPes(const model::PesEvent& pes)
 {
-    m_stats.OnPes(pes);
-    m_checks.OnPes(pes);
-    if (pes.stream == model::kNoStream || !HasDecoderBuffer(pes.kind))
+    if (!pes.hasPts || !model::HasDecoderBuffer(pes.kind))
         return;
-    if (pes.hasPts)
+    StampColumns& s = m_result.stamps;
+    s.stream.push_back(pes.stream);
+    s.arrival.push_back(static_cast<float>(m_context.HasPack() ? mpeg::Seconds27(m_context.Arrival27(pes.payloadOffset)) : 0.0));
+    s.pts.push_back(static_cast<float>(mpeg::Seconds27(pes.pts27)));
+    s.dts.push_back(static_cast<float>(mpeg::Seconds27(pes.hasDts ? pes.dts27 : pes.pts27)));
+    s.pack.push_back(pes.pack);
+}
+
+void InspectCollector::OnTimeBase(const model::TimeBaseEvent& timeBase)
+{
+    // The checks come before the collector in the pipeline: the levels of the clock that
+    // ends, the drained buffers' among them, are all in.
+    for (auto& [key, c] : m_curves)
+        c.Flush();
+    m_timeBase = timeBase.index;
+}
+
+void InspectCollector::OnLevel(model::StreamKey stream, int64_t time27, uint64_t bytes, uint32_t size)
+{
+    Curve& c = m_curves[{m_timeBase, stream}];
+    BufferCurve& curve = c.curve;
+    if (curve.time.empty() && !c.open)
     {
-        StampColumns& s = m_result.stamps;
-        s.stream.push_back(pes.stream);
-        s.arrival.push_back(static_cast<float>(ArrivalOf(pes.payloadOffset)));
-        s.pts.push_back(static_cast<float>(pes.pts27 / k27MHz));
-        s.dts.push_back(static_cast<float>((pes.hasDts ? pes.dts27 : pes.pts27) / k27MHz));
-        s.pack.push_back(pes.pack);
+        curve.stream = stream;
+        curve.timeBase = m_timeBase;
     }
-    if (!m_havePack)
+    const float seconds = static_cast<float>(mpeg::Seconds27(time27));
+    if (size != 0 && (curve.sizeBytes.empty() || curve.sizeBytes.back() != size))
+    {
+        curve.sizeTime.push_back(curve.sizeTime.empty() ? seconds : std::max(seconds, curve.sizeTime.back()));
+        curve.sizeBytes.push_back(size);
+    }
+    const uint32_t level = static_cast<uint32_t>(std::min<uint64_t>(bytes, UINT32_MAX));
+    const int64_t slice = time27 >= 0 ? time27 / kSlice27 : (time27 + 1) / kSlice27 - 1;
+    if (c.open && slice != c.slice)
+        c.Flush();
+    if (!c.open)
+    {
+        c.open = true;
+        c.slice = slice;
+        c.seq = 0;
+        c.low = c.high = c.last = {time27, level, 0};
         return;
-    Buffer& b = BufferFor(pes.stream);
-    const auto start = static_cast<float>(ArrivalOf(pes.payloadOffset));
-    const uint32_t size = pes.hasPstd ? pes.pstdBufferBytes : b.sizes.empty() ? SystemBound(model::StreamIdOf(pes.stream)) : b.sizes.back().bytes;
-    if (size != 0 && (b.sizes.empty() || b.sizes.back().bytes != size))
-        b.sizes.push_back({start, size});
-    if (pes.payloadSize != 0)
-        b.arrivals.push_back({static_cast<float>(ArrivalOf(pes.payloadOffset + pes.payloadSize)), pes.payloadSize});
+    }
+    const Curve::Point p{time27, level, ++c.seq};
+    if (p.bytes < c.low.bytes)
+        c.low = p;
+    if (p.bytes > c.high.bytes)
+        c.high = p;
+    c.last = p;
 }
 
-void InspectCollector::OnSequence(const model::SequenceEvent& seq)
+void InspectCollector::Curve::Flush()
 {
-    m_stats.OnSequence(seq);
-    m_checks.OnSequence(seq);
-}
-
-void InspectCollector::OnAccessUnit(const model::AccessUnit& unit)
-{
-    m_stats.OnAccessUnit(unit);
-    m_checks.OnAccessUnit(unit);
-    m_result.units.OnAccessUnit(unit);
-    if (!unit.timed)
+    if (!open)
         return;
-    if (const auto found = m_buffers.find(unit.stream); found != m_buffers.end())
-        found->second.removals.push_back({static_cast<float>(unit.dts27 / k27MHz), unit.size});
-}
-
-void InspectCollector::OnNavPack(const model::NavPack& nav)
-{
-    m_stats.OnNavPack(nav);
-    m_checks.OnNavPack(nav);
-}
-
-void InspectCollector::OnResync(const model::ResyncEvent& resync)
-{
-    m_stats.OnResync(resync);
-    m_checks.OnResync(resync);
+    open = false;
+    // The slice's lowest, highest and last levels in the order they came: the curve keeps
+    // its envelope and ends each slice where the buffer really stood.
+    Point points[3] = {low, high, last};
+    std::sort(points, points + 3, [](const Point& a, const Point& b) { return a.seq < b.seq; });
+    for (int i = 0; i < 3; ++i)
+    {
+        if (i > 0 && points[i].seq == points[i - 1].seq)
+            continue;
+        // Levels come in time order; a pack whose SCR comes early must not turn the time
+        // axis back.
+        const float t = static_cast<float>(mpeg::Seconds27(points[i].time27));
+        curve.time.push_back(curve.time.empty() ? t : std::max(t, curve.time.back()));
+        curve.bytes.push_back(points[i].bytes);
+    }
 }
 
 void InspectCollector::OnEnd(const model::StreamEnd& end)
 {
-    m_stats.OnEnd(end);
-    m_checks.OnEnd(end);
     m_result.fileSize = end.fileSize;
     m_result.readError = end.readError;
     m_result.stopped = end.stopped;
@@ -199,42 +159,13 @@ void InspectCollector::OnEnd(const model::StreamEnd& end)
     m_result.errors = log.Total(checks::Severity::Error);
     m_result.warnings = log.Total(checks::Severity::Warning);
     m_result.infos = log.Total(checks::Severity::Info);
-    FinishBuffers();
-}
-
-void InspectCollector::FinishBuffers()
-{
-    // Arrivals come in file order; removals in coded order, which is decoding order:
-    // both are close to sorted, and a stable sort keeps the rare exceptions in place.
-    for (auto& [key, b] : m_buffers)
+    for (auto& [key, c] : m_curves)
     {
-        if (b.arrivals.empty())
-            continue;
-        auto byTime = [](const Step& x, const Step& y) { return x.time < y.time; };
-        std::stable_sort(b.arrivals.begin(), b.arrivals.end(), byTime);
-        std::stable_sort(b.removals.begin(), b.removals.end(), byTime);
-        BufferCurve curve;
-        curve.stream = key;
-        int64_t occupancy = 0;
-        size_t i = 0, j = 0;
-        while (i < b.arrivals.size() || j < b.removals.size())
-        {
-            // A unit leaves before bytes that arrive at the same instant come in.
-            const bool arrive = j == b.removals.size() ||
-                                (i < b.arrivals.size() && b.arrivals[i].time < b.removals[j].time);
-            const Step& s = arrive ? b.arrivals[i++] : b.removals[j++];
-            occupancy += arrive ? int64_t{s.bytes} : -int64_t{s.bytes};
-            curve.time.push_back(s.time);
-            curve.bytes.push_back(static_cast<uint32_t>(std::max<int64_t>(occupancy, 0)));
-        }
-        for (const Step& s : b.sizes)
-        {
-            curve.sizeTime.push_back(s.time);
-            curve.sizeBytes.push_back(s.bytes);
-        }
-        m_result.buffers.push_back(std::move(curve));
-        b = Buffer();
+        c.Flush();
+        if (!c.curve.time.empty())
+            m_result.buffers.push_back(std::move(c.curve));
     }
+    m_curves.clear();
 }
 
 // ---------------------------------------------------------------------------------
@@ -250,17 +181,14 @@ public:
                  std::atomic<int>& percent, std::string& error) override
     {
         struct stat st;
-        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        const uint64_t size = ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+        model::CPipeline pipeline;
+        InspectCollector collector(result, pipeline, size, &percent);
+        pipeline.Demuxer().SetStopFlag(&stop);
+        if (!pipeline.Run(path))
         {
-            error = "Cannot open input file " + path;
-            return false;
-        }
-        InspectCollector collector(result, static_cast<uint64_t>(st.st_size), &percent);
-        model::CDemuxer demuxer(collector);
-        demuxer.SetStopFlag(&stop);
-        if (!demuxer.Run(path))
-        {
-            error = "Cannot open input file " + path;
+            error = std::string(CAnalysisDriver::kOpenErrorText) + ": " + path + ": " +
+                    CAnalysisDriver::OpenErrorReason(pipeline.OpenError());
             return false;
         }
         return true;

@@ -39,11 +39,13 @@ struct StampColumns
     size_t size() const { return stream.size(); }
 };
 
-// The occupancy of one stream's decoder buffer, taken after each PES payload has
-// arrived and after each access unit has left.
+// The occupancy of one stream's decoder buffer in one time base, as the checks' buffer
+// model has it: the level after each run of arriving bytes and after each access unit
+// has left, at most three points (lowest, highest, last) per millisecond.
 struct BufferCurve
 {
     model::StreamKey stream = model::kNoStream;
+    uint32_t timeBase = 0;          // 0 for the file's first clock (see model::TimeBaseEvent)
     std::vector<float> time;        // seconds
     std::vector<uint32_t> bytes;
     std::vector<float> sizeTime;    // where the buffer size is signalled (or changes)
