@@ -292,7 +292,11 @@ void CAnalysisDriver::MarkEarlyEnd(Outcome outcome)
 
 void CAnalysisDriver::UpdateProgress(uint64_t position)
 {
+    // Called for every element: the division only when the bar may move.
+    if (position < m_run.nextProgress)
+        return;
     const uint64_t percent = position / m_run.progressStep;
+    m_run.nextProgress = (percent + 1) * m_run.progressStep;
     if (percent > m_run.progressShown)
     {
         m_run.progressShown = percent;

@@ -124,6 +124,7 @@ private:
         uint64_t startCodes = 0;
         uint64_t progressStep = 1;
         uint64_t progressShown = 0;
+        uint64_t nextProgress = 0;           // the position at which the bar moves on
         uint32_t packCount = 0;
         CPackNode* record = nullptr;         // the record elements go to
         int32_t expectedAudioOffset = 0;

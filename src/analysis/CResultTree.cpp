@@ -3,15 +3,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
-#include <system_error>
 #include <sys/mman.h>
 #include <unistd.h>
 
 CResultTree::CResultTree() = default;
-CResultTree::~CResultTree()
-{
-    std::free(TakeSpare());
-}
+CResultTree::~CResultTree() = default;
 
 void CResultTree::ChunkFree::operator()(Line* p) const
 {
@@ -37,17 +33,6 @@ void* HugeAlloc(size_t bytes, bool huge = true)
 
 bool CResultTree::IndexArray::Reset(size_t count, bool zero)
 {
-    if (m_region && count <= m_regionCount)
-    {
-        if (m_p != m_region)
-            std::free(m_p);
-        m_p = m_region;
-        m_n = count;
-        if (zero && !m_regionClean)
-            std::memset(m_p, 0, count * sizeof(uint32_t));
-        m_regionClean = false;
-        return true;
-    }
     Release();
     // Huge pages only for a large tree: a small one would have a whole page cleared.
     const size_t bytes = count * sizeof(uint32_t);
@@ -58,54 +43,6 @@ bool CResultTree::IndexArray::Reset(size_t count, bool zero)
         std::memset(m_p, 0, count * sizeof(uint32_t));
     m_n = count;
     return true;
-}
-
-bool CResultTree::IndexArray::Reserve(size_t count)
-{
-    Unreserve();
-    constexpr size_t kHuge = 2u << 20;
-    const size_t bytes = (count * sizeof(uint32_t) + kHuge - 1) / kHuge * kHuge;
-    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p == MAP_FAILED)
-        return false;
-#ifdef MADV_HUGEPAGE
-    madvise(p, bytes, MADV_HUGEPAGE);
-#endif
-    m_region = static_cast<uint32_t*>(p);
-    m_regionCount = bytes / sizeof(uint32_t);
-    m_prefaulted = 0;
-    m_regionClean = true;
-    return true;
-}
-
-void CResultTree::IndexArray::Prefault(size_t count)
-{
-    if (!m_region || !m_regionClean)
-        return;
-    const size_t end = std::min(count, m_regionCount) * sizeof(uint32_t);
-    volatile uint8_t* bytes = reinterpret_cast<uint8_t*>(m_region);
-    for (; m_prefaulted < end; m_prefaulted += 4096)
-        bytes[m_prefaulted] = 0;
-}
-
-void CResultTree::IndexArray::Unreserve()
-{
-    if (!m_region)
-        return;
-    if (m_p == m_region)
-    {
-        m_p = nullptr;
-        m_n = 0;
-    }
-    munmap(m_region, m_regionCount * sizeof(uint32_t));
-    m_region = nullptr;
-    m_regionCount = 0;
-}
-
-CResultTree::IndexArray::~IndexArray()
-{
-    Release();
-    Unreserve();
 }
 
 uint32_t CResultTree::DefaultLineLimit()
@@ -122,23 +59,9 @@ uint32_t CResultTree::DefaultLineLimit()
 
 void CResultTree::IndexArray::Release()
 {
-    if (m_p != m_region)
-        std::free(m_p);
+    std::free(m_p);
     m_p = nullptr;
     m_n = 0;
-}
-
-void CResultTree::SetIndexAhead(bool on)
-{
-    std::free(TakeSpare());
-    m_bIndexAhead = on;
-    m_bIndexValid = false;
-    m_childStart.Release();
-    m_children.Release();
-    // The room for the largest tree the store takes; only what the lines need is ever
-    // made present.
-    if (on && !(m_childStart.Reserve(size_t{m_nLimit} + 2) && m_children.Reserve(m_nLimit)))
-        m_bIndexAhead = false;
 }
 
 bool CResultTree::Grow()
@@ -151,11 +74,8 @@ bool CResultTree::Grow()
     // Chunks aligned to 2 MB and marked for huge pages: a full analysis touches a few
     // hundred megabytes of new memory, and faulting it in 4 kB pages is a large part of
     // the run. Not the first: a short run touches a few pages of it, where a huge page
-    // would have the whole 2 MB cleared. From the third on, a long run is under way: each
-    // chunk is made ready on another thread while lines fill the one before.
-    Line* chunk = TakeSpare();
-    if (!chunk)
-        chunk = static_cast<Line*>(HugeAlloc(sizeof(Line) * kChunkSize, !m_chunks.empty()));
+    // would have the whole 2 MB cleared.
+    auto* chunk = static_cast<Line*>(HugeAlloc(sizeof(Line) * kChunkSize, !m_chunks.empty()));
     if (!chunk)
     {
         m_bFull = true;
@@ -180,45 +100,7 @@ bool CResultTree::Grow()
     // Id 0 is "no line": the first chunk gives one slot less.
     const uint64_t capacity = m_chunks.size() * uint64_t{kChunkSize} - 1;
     m_nCapacity = static_cast<uint32_t>(capacity < m_nLimit ? capacity : m_nLimit);
-    if (m_chunks.size() >= 2 && capacity < m_nLimit)
-        MakeSpare();
     return true;
-}
-
-void CResultTree::MakeSpare()
-{
-    // The lines the spare chunk will hold, for the child index made ready with it.
-    const size_t lines = m_bIndexAhead ? (m_chunks.size() + 1) * size_t{kChunkSize} + 2 : 0;
-    try
-    {
-        m_spare = std::async(std::launch::async, [this, lines] {
-            auto* chunk = static_cast<Line*>(HugeAlloc(sizeof(Line) * kChunkSize));
-            // Fault every page in here, so that the system clears them on this thread.
-            if (chunk)
-            {
-                volatile uint8_t* bytes = reinterpret_cast<uint8_t*>(chunk);
-                for (size_t at = 0; at < sizeof(Line) * kChunkSize; at += 4096)
-                    bytes[at] = 0;
-            }
-            if (lines > 0)
-            {
-                m_childStart.Prefault(lines);
-                m_children.Prefault(lines);
-            }
-            return chunk;
-        });
-    }
-    catch (const std::system_error&)
-    {
-        // Without a thread the next chunk is made when it is needed.
-    }
-}
-
-CResultTree::Line* CResultTree::TakeSpare()
-{
-    if (!m_spare.valid())
-        return nullptr;
-    return m_spare.get();
 }
 
 uint32_t CResultTree::StoreString(std::string_view text)
@@ -335,7 +217,6 @@ void CResultTree::IconSwitch(ItemId item, bool expanding)
 
 void CResultTree::DeleteAll()
 {
-    std::free(TakeSpare());
     m_chunks.clear();
     m_chunks.shrink_to_fit();
     m_nCount = 0;
@@ -349,8 +230,6 @@ void CResultTree::DeleteAll()
     m_bIndexValid = false;
     m_childStart.Release();
     m_children.Release();
-    if (m_bIndexAhead)
-        SetIndexAhead(true);
     m_hasChildren.Release();
     m_nBitParent = ~ItemId{0};
     m_outerChildren.clear();
@@ -367,9 +246,6 @@ bool CResultTree::EnsureIndex() const
     // parent, prefix sums, then place. Ids grow with insertion, so a stable pass over the
     // ids keeps every parent's children in the order they were added.
     const uint32_t n = m_nCount;
-    // The helper thread making the index's memory ready is done with it.
-    if (m_spare.valid())
-        m_spare.wait();
     if (!m_childStart.Reset(static_cast<size_t>(n) + 2))
         return false;
     for (ItemId id = 1; id <= n; ++id)

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -143,11 +142,6 @@ public:
     template <class Visit>
     void ForEachPreOrder(Visit&& visit) const;
 
-    // For a caller that will walk the whole tree in pre-order (writing it out): the child
-    // index's memory is made ready on the helper threads while the tree grows, so that
-    // the walk does not wait for the system to clear it.
-    void SetIndexAhead(bool on);
-
     // Bytes held by the store (lines, index, strings), for the benchmarks.
     size_t MemoryBytes() const;
 
@@ -181,9 +175,6 @@ private:
     Line& LineRef(ItemId id) { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
     const Line& LineRef(ItemId id) const { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
     bool Grow();
-    // The chunk after the next, made ready on a thread of its own (see Grow).
-    void MakeSpare();
-    Line* TakeSpare();
     // Keeps the whole argument of line id aside; false without memory (the tree is full).
     bool KeepWide(ItemId id, uint64_t arg);
     // False when the parent is not before the child, or memory for the list is short.
@@ -198,8 +189,7 @@ private:
         void operator()(Line* p) const;
     };
     std::vector<std::unique_ptr<Line[], ChunkFree>> m_chunks;
-    mutable std::future<Line*> m_spare;
-    bool m_bIndexAhead = false;
+
     uint32_t m_nCount = 0;
     uint32_t m_nCapacity = 0;
     uint32_t m_nLimit = DefaultLineLimit();
@@ -213,30 +203,21 @@ private:
     {
     public:
         IndexArray() = default;
-        ~IndexArray();
+        ~IndexArray() { std::free(m_p); }
         IndexArray(const IndexArray&) = delete;
         IndexArray& operator=(const IndexArray&) = delete;
         bool Reset(size_t count, bool zero = true);  // count values, 0 when zero; false without memory
         void Release();
-        // Address room for count values, whose pages Prefault makes present ahead of the
-        // first Reset (on any thread, while nothing else touches the array). Fresh pages
-        // are zero: that Reset needs no clearing.
-        bool Reserve(size_t count);
-        void Prefault(size_t count);
         uint32_t& operator[](size_t i) { return m_p[i]; }
         uint32_t operator[](size_t i) const { return m_p[i]; }
         size_t Bytes() const { return m_n * sizeof(uint32_t); }
         size_t Size() const { return m_n; }
 
     private:
-        void Unreserve();
         uint32_t* m_p = nullptr;
         size_t m_n = 0;
-        uint32_t* m_region = nullptr;  // the reserved room, when there is one
-        size_t m_regionCount = 0;
-        size_t m_prefaulted = 0;       // bytes of the room made present
-        bool m_regionClean = true;     // no index was made in the room yet
     };
+
     // Child index of the whole tree (children of each parent contiguous, in order), for
     // the pre-order walk; rebuilt when stale.
     mutable bool m_bIndexValid = false;

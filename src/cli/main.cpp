@@ -60,9 +60,6 @@ int RunTree(const cli::Options& o, cli::InputReporter& inputs)
 {
     const std::string& input = o.inputs.front();
     CResultTree tree;
-    // The tree will be written out whole: its index is made ready as it grows.
-    if (!o.summary)
-        tree.SetIndexAhead(true);
     CliHost host(inputs, input);
     CAnalysisDriver driver(tree, host);
     host.driver = &driver;

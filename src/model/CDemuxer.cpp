@@ -590,7 +590,13 @@ bool CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset, bool 
     const size_t payload = start + subSize;
     e.payloadOffset = offset + payload;
     e.payloadSize = static_cast<uint32_t>(size - payload);
-    StreamState& state = m_streams[key];
+    // Packets of one stream mostly come in runs.
+    if (key != m_lastKey || !m_lastState)
+    {
+        m_lastState = &m_streams[key];
+        m_lastKey = key;
+    }
+    StreamState& state = *m_lastState;
     if (e.hasPts)
     {
         if (e.hasDts)

@@ -170,7 +170,9 @@ private:
         bool tried = false;
         CTimeUnwrap unwrap;  // of the PES time stamps
     };
-    std::unordered_map<StreamKey, StreamState> m_streams;
+    std::unordered_map<StreamKey, StreamState> m_streams;  // its elements stay where they are
+    StreamKey m_lastKey = kNoStream;
+    StreamState* m_lastState = nullptr;
     std::vector<CUnitAssembler*> m_order;  // creation order, for the end of the input
     NavPack m_nav;
     bool m_navPending = false;

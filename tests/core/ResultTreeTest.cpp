@@ -46,7 +46,7 @@ TEST(ResultTree, GrowsAcrossChunksWithoutMovingLines)
 {
     CResultTree t;
     const ItemId root = t.AddText(kNoItem, "root", TreeImage::Plus);
-    // Four chunks of lines, the last two made ready on a thread of their own.
+    // Four chunks of lines.
     ItemId last = kNoItem;
     const uint32_t n = 1700000;
     for (uint32_t i = 0; i < n; ++i)
@@ -124,41 +124,6 @@ TEST(ResultTree, ChildListsAcrossChunksFollowTheParents)
     // A parent that is not there yet is refused.
     EXPECT_EQ(t.AddValue(t.Count() + 1, LineFmt::Padding), kNoItem);
     EXPECT_EQ(t.Count(), added);
-}
-
-TEST(ResultTree, IndexMadeReadyAheadWalksTheSameTree)
-{
-    // Interleaved children of two long-lived parents and short runs under recent lines,
-    // over four chunks: the walk with the index made ahead visits what the plain one does.
-    auto build = [](CResultTree& t) {
-        const ItemId a = t.AddText(kNoItem, "a", TreeImage::Plus);
-        const ItemId b = t.AddText(kNoItem, "b", TreeImage::Plus);
-        for (uint32_t i = 0; t.Count() < 1700000; ++i)
-        {
-            const ItemId g = t.AddGroup(i % 3 ? a : b, LineFmt::PackNumber, i);
-            for (uint32_t k = 0; k < i % 7; ++k)
-                t.AddValue(g, LineFmt::PackStuffing, k);
-        }
-    };
-    auto walk = [](const CResultTree& t) {
-        std::vector<std::pair<ItemId, uint32_t>> order;
-        t.ForEachPreOrder([&](ItemId item, uint32_t depth) { order.push_back({item, depth}); });
-        return order;
-    };
-    CResultTree plain, ahead;
-    ahead.SetIndexAhead(true);
-    build(plain);
-    build(ahead);
-    const auto expected = walk(plain);
-    ASSERT_EQ(expected.size(), plain.Count());
-    EXPECT_EQ(walk(ahead), expected);
-    // Grown after the walk, and made again from nothing: the index is made anew each time.
-    ahead.AddValue(2, LineFmt::Padding);
-    plain.AddValue(2, LineFmt::Padding);
-    EXPECT_EQ(walk(ahead), walk(plain));
-    ahead.DeleteAll();
-    build(ahead);
-    EXPECT_EQ(walk(ahead), expected);
 }
 
 TEST(ResultTree, ReadersOnTwoThreadsKeepTheirOwnIndexes)
