@@ -11,7 +11,8 @@ packages=(
   xvfb xauth
   time bc
   ffmpeg mjpegtools dvdauthor
-  mencoder gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  vcdimager mencoder
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
 )
 if [ "${VARNODEL_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)
