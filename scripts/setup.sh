@@ -12,7 +12,8 @@ packages=(
   time bc
   ffmpeg mjpegtools dvdauthor
   libdvdread-dev lsdvd
-  mencoder gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  vcdimager mencoder
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
 )
 if [ "${VARNODEL_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

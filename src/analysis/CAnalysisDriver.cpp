@@ -1,5 +1,10 @@
 #include "analysis/CAnalysisDriver.h"
 
+#include "analysis/LengthWalk.h"
+#include "model/Pipeline.h"
+#include "stream/CInput.h"
+
+#include "syntax/Mpeg.h"
 #include "syntax/audio/CAudioHeader.h"
 #include "syntax/system/CPesHeader.h"
 #include "syntax/system/CSystemHeader.h"
@@ -34,39 +39,41 @@ CAnalysisDriver::Outcome CAnalysisDriver::Analyze(const std::string& fileName, u
     if (fileName.empty() || m_bRunning)
         return Outcome::NotStarted;
     m_nOpenError = 0;
+    if (m_bFollowLengths)
+        return AnalyzeByLength(fileName, maxPacks);
     if (!m_file.Open(fileName, CFile::modeRead, &m_nOpenError))
     {
         m_host.ShowMessage(kOpenErrorText, kErrorCaption);
         return Outcome::OpenFailed;
     }
-    Start(fileName, maxPacks);
-    return Finish(m_bFollowLengths && IsProgramStream(fileName) ? LoopByLength(fileName, maxPacks) : Loop(maxPacks));
-}
-
-void CAnalysisDriver::Start(const std::string& fileName, uint32_t maxPacks)
-{
-    m_bRunning = true;
-    m_run = RunState();
-    m_host.OnRunStarted();
-    m_tree.DeleteAll();
-
     // Sizes and positions are 64-bit: files of several GiB are common.
-    m_run.fileSize = m_file.Seek(0, CFile::end);
-    m_run.progressStep = std::max<uint64_t>(m_run.fileSize / 100, 1);
+    const uint64_t size = m_file.Seek(0, CFile::end);
     m_file.Seek(0, CFile::begin);
-    m_host.OnProgress(0);
-
-    m_bStopRequested = false;
-    m_pRecords = std::make_unique<CPackList>();
-    m_pRecords->m_strInputPath = fileName;
-    m_display.Begin(fileName, maxPacks);
-
+    Start(fileName, maxPacks, size);
     // Long stretches without a start code still move the bar and keep the window alive.
     m_file.SetScanHook([this] {
         UpdateProgress(m_file.GetStreamPosition());
         m_host.Pump();
         return !m_bStopRequested;
     });
+    return Finish(Loop(maxPacks));
+}
+
+void CAnalysisDriver::Start(const std::string& fileName, uint32_t maxPacks, uint64_t size)
+{
+    m_bRunning = true;
+    m_run = RunState();
+    m_host.OnRunStarted();
+    m_tree.DeleteAll();
+
+    m_run.fileSize = size;
+    m_run.progressStep = std::max<uint64_t>(m_run.fileSize / 100, 1);
+    m_host.OnProgress(0);
+
+    m_bStopRequested = false;
+    m_pRecords = std::make_unique<CPackList>();
+    m_pRecords->m_strInputPath = fileName;
+    m_display.Begin(fileName, maxPacks, m_bFollowLengths);
 }
 
 CAnalysisDriver::Outcome CAnalysisDriver::Loop(uint32_t maxPacks)
@@ -88,14 +95,116 @@ CAnalysisDriver::Outcome CAnalysisDriver::Loop(uint32_t maxPacks)
     return m_bStopRequested ? Outcome::Stopped : Outcome::EndOfInput;
 }
 
+// ---------------------------------------------------------------------------- the walk by lengths
+
+namespace
+{
+// The run's side of the walk: progress, the event pump, "stop" and a full tree.
+template <class TickFunction>
+class WalkProgress : public CLengthWalk::IProgress
+{
+public:
+    explicit WalkProgress(TickFunction tick) : m_tick(tick) {}
+    bool Tick(uint64_t position) override { return m_tick(position); }
+
+private:
+    TickFunction m_tick;
+};
+
+// The input of the walk by lengths, read in pieces with a tick after each: long stretches
+// without an element still move the bar and keep the window alive, and "stop" ends them.
+class CPacedInput : public CInput
+{
+public:
+    CPacedInput(CInput& input, CLengthWalk::IProgress& progress) : m_input(input), m_progress(progress) {}
+
+    uint32_t Read(void* buffer, uint32_t count) override
+    {
+        auto* out = static_cast<uint8_t*>(buffer);
+        uint32_t done = 0;
+        while (done < count && !m_stopped)
+        {
+            const uint32_t want = std::min(count - done, kPiece);
+            const uint32_t got = m_input.Read(out + done, want);
+            done += got;
+            m_position += got;
+            // What stops the run reads as the end of the input.
+            m_stopped = !m_progress.Tick(m_position);
+            if (got < want)
+                break;
+        }
+        return done;
+    }
+    bool HadReadError() const override { return m_input.HadReadError(); }
+    uint64_t Size() const override { return m_input.Size(); }
+    Location Locate(uint64_t position) const override { return m_input.Locate(position); }
+    uint32_t FileCount() const override { return m_input.FileCount(); }
+    const std::string& FileName(uint32_t file) const override { return m_input.FileName(file); }
+
+private:
+    static constexpr uint32_t kPiece = 256 * 1024;
+    CInput& m_input;
+    CLengthWalk::IProgress& m_progress;
+    uint64_t m_position = 0;
+    bool m_stopped = false;
+};
+}  // namespace
+
+CAnalysisDriver::Outcome CAnalysisDriver::AnalyzeByLength(const std::string& fileName, uint32_t maxPacks)
+{
+    // One open of the file, for everything the walk reads.
+    const std::unique_ptr<CInput> input = OpenInput(fileName, &m_nOpenError);
+    if (!input)
+    {
+        m_host.ShowMessage(kOpenErrorText, kErrorCaption);
+        return Outcome::OpenFailed;
+    }
+    Start(fileName, maxPacks, input->Size());
+    return Finish(LoopByLength(*input, maxPacks));
+}
+
+CAnalysisDriver::Outcome CAnalysisDriver::LoopByLength(CInput& input, uint32_t maxPacks)
+{
+    WalkProgress progress([this](uint64_t position) {
+        UpdateProgress(position);
+        m_host.Pump();
+        return !m_tree.IsFull() && !m_bStopRequested;
+    });
+    CPacedInput paced(input, progress);
+    CLengthWalk walk(m_tree, m_display, *m_pRecords, input, progress, maxPacks);
+    // The tree takes the model's run like every other consumer, with the elements of
+    // the demultiplexer's walk besides; it needs no access units.
+    model::CPipeline pipeline;
+    pipeline.Add(walk);
+    pipeline.Demuxer().SetElementHook(&walk);
+    pipeline.Demuxer().SetUnitAssembly(false);
+    pipeline.Run(paced);
+    walk.Finish();
+    m_run.record = nullptr;
+    m_run.packCount = walk.PackCount();
+    m_run.startCodes = walk.StartCodeCount();
+    m_run.readError = walk.End().readError;
+    // What was read, in the file's own offsets.
+    m_run.bytesConsumed = input.FileOffset(walk.End().fileSize);
+    if (m_tree.IsFull())
+        return Outcome::TreeFull;
+    if (walk.LimitReached())
+        return Outcome::PackLimit;
+    return m_bStopRequested ? Outcome::Stopped : Outcome::EndOfInput;
+}
+
 CAnalysisDriver::Outcome CAnalysisDriver::Finish(Outcome outcome)
 {
-    m_file.SetScanHook(nullptr);
-    if (m_run.bytesConsumed == 0)
+    bool readError = m_run.readError;
+    if (m_file.IsOpen())
+    {
+        // The byte walk's file.
+        m_file.SetScanHook(nullptr);
         m_run.bytesConsumed = m_file.GetStreamPosition();
-    const bool readError = m_file.HadReadError() || m_run.readError;
+        readError = readError || m_file.HadReadError();
+        m_file.Close();
+    }
     m_pPayload.reset();
-    m_file.Close();
     // The end of what could be read is not the end of the file.
     if (readError)
         outcome = Outcome::ReadError;
@@ -116,16 +225,16 @@ void CAnalysisDriver::OnStartCode(uint8_t code)
 {
     switch (code)
     {
-    case StartCode::Picture: OnVideoElement<CPictureHeader>(CPackNode::PictureHeader, &CTreeDisplay::PictureHeader); break;
-    case StartCode::SequenceHeader:
+    case mpeg::kPictureStart: OnVideoElement<CPictureHeader>(CPackNode::PictureHeader, &CTreeDisplay::PictureHeader); break;
+    case mpeg::kSequenceHeader:
         OnVideoElement<CSequenceHeader>(CPackNode::SequenceHeader, &CTreeDisplay::SequenceHeader);
         break;
-    case StartCode::Extension: m_display.ExtensionData(); break;
-    case StartCode::GroupOfPictures: OnVideoElement<CGopHeader>(CPackNode::GopHeader, &CTreeDisplay::GopHeader); break;
-    case StartCode::Pack: OnPack(); break;
-    case StartCode::SystemHeader: OnSystemHeader(); break;
+    case mpeg::kExtensionStart: m_display.ExtensionData(); break;
+    case mpeg::kGroupStart: OnVideoElement<CGopHeader>(CPackNode::GopHeader, &CTreeDisplay::GopHeader); break;
+    case mpeg::kPackStart: OnPack(); break;
+    case mpeg::kSystemHeaderStart: OnSystemHeader(); break;
     // The padding bytes are not read: the scanner walks through them.
-    case StartCode::PaddingStream: m_display.Padding(); break;
+    case mpeg::kPaddingStream: m_display.Padding(); break;
     default:
         // A stream id listed in the system header is one PES packet, however many
         // times a damaged header lists it.
@@ -183,7 +292,11 @@ void CAnalysisDriver::MarkEarlyEnd(Outcome outcome)
 
 void CAnalysisDriver::UpdateProgress(uint64_t position)
 {
+    // Called for every element: the division only when the bar may move.
+    if (position < m_run.nextProgress)
+        return;
     const uint64_t percent = position / m_run.progressStep;
+    m_run.nextProgress = (percent + 1) * m_run.progressStep;
     if (percent > m_run.progressShown)
     {
         m_run.progressShown = percent;
@@ -265,7 +378,7 @@ void CAnalysisDriver::OnPesPacket(uint8_t code)
     pes.m_nStreamId = code;
     pes.Parse(m_file);
     ShowPesPacket(pes);
-    if (IsAudioStreamId(code))
+    if (mpeg::IsAudioStream(code))
         ScanAudioPayload(code, pes);
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+class CInput;
 class CPesHeader;
 class CSystemHeader;
 
@@ -50,10 +51,12 @@ public:
     // (" - stopped at PACK #n" and the like); empty for a complete run.
     static std::string EarlyEndNote(Outcome outcome, uint32_t packNumber);
 
-    // On: program streams are walked pack by pack and packet by packet by their lengths
-    // (MPEG-1 ones with their own layouts); video start codes and audio frames are looked
-    // for only in their packets' payloads, and payloads the tree does not decode are
-    // skipped. The tree keeps its texts and branches. Off (the default): the byte walk.
+    // On (the default): program streams are walked pack by pack and packet by packet by
+    // their lengths (MPEG-1 ones with their own layouts); video start codes are looked for
+    // only in video payloads and audio frames followed through their streams' payloads,
+    // headers cut by packet boundaries joined; payloads the tree does not decode are
+    // skipped. A CD-XA file is read through its sectors' user data. Off: the byte walk,
+    // start code by start code through the file's bytes.
     void SetFollowPacketLengths(bool on) { m_bFollowLengths = on; }
     bool FollowPacketLengths() const { return m_bFollowLengths; }
 
@@ -74,7 +77,7 @@ public:
     uint64_t StartCodeCount() const { return m_run.startCodes; }
 
 private:
-    void Start(const std::string& fileName, uint32_t maxPacks);
+    void Start(const std::string& fileName, uint32_t maxPacks, uint64_t size);
     Outcome Loop(uint32_t maxPacks);
     Outcome Finish(Outcome outcome);
     void OnStartCode(uint8_t code);
@@ -95,10 +98,9 @@ private:
     template <class Element>
     void ShowVideoElement(CPackNode::Element bit, void (CTreeDisplay::*show)(const Element&), const Element& element);
 
-    // The walk by lengths (LengthWalk.cpp).
-    friend class CLengthWalk;
-    bool IsProgramStream(const std::string& fileName);
-    Outcome LoopByLength(const std::string& fileName, uint32_t maxPacks);
+    // The walk by lengths (CLengthWalk) over the input opened for it.
+    Outcome AnalyzeByLength(const std::string& fileName, uint32_t maxPacks);
+    Outcome LoopByLength(CInput& input, uint32_t maxPacks);
     void RebuildStreamFilter(const CSystemHeader& header);
 
     CResultTree& m_tree;
@@ -110,7 +112,7 @@ private:
 
     int m_nOpenError = 0;
     bool m_bStopRequested = false;
-    bool m_bFollowLengths = false;
+    bool m_bFollowLengths = true;
     bool m_bRunning = false;
 
     // Everything a run starts afresh, and its figures.
@@ -118,10 +120,11 @@ private:
     {
         uint64_t fileSize = 0;
         uint64_t bytesConsumed = 0;
-        bool readError = false;              // seen by a walk that reads on its own
+        bool readError = false;              // seen by the walk by lengths
         uint64_t startCodes = 0;
         uint64_t progressStep = 1;
         uint64_t progressShown = 0;
+        uint64_t nextProgress = 0;           // the position at which the bar moves on
         uint32_t packCount = 0;
         CPackNode* record = nullptr;         // the record elements go to
         int32_t expectedAudioOffset = 0;

@@ -47,13 +47,13 @@ bool CResultTree::IndexArray::Reset(size_t count, bool zero)
 
 uint32_t CResultTree::DefaultLineLimit()
 {
-    // A line costs 16 bytes and its share of the child index 12 more; the records and
+    // A line costs 12 bytes and its share of the child index 12 more; the records and
     // the rest of the program live in the other half of the memory.
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGE_SIZE);
     if (pages <= 0 || pageSize <= 0)
         return kMaxLines;
-    const unsigned long long lines = static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize) / 2 / 28;
+    const unsigned long long lines = static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize) / 2 / 24;
     return lines < kMaxLines ? static_cast<uint32_t>(lines) : kMaxLines;
 }
 
@@ -126,19 +126,58 @@ ItemId CResultTree::AddText(ItemId parent, std::string_view text, uint8_t image)
     return AddLine(parent, static_cast<LineFmt>(0), StoreString(text), image);
 }
 
+bool CResultTree::KeepWide(ItemId id, uint64_t arg)
+{
+    try
+    {
+        m_wideArgs[id] = arg;
+    }
+    catch (const std::bad_alloc&)
+    {
+        m_bFull = true;
+        return false;
+    }
+    return true;
+}
+
+uint64_t CResultTree::Arg(ItemId item) const
+{
+    if (!IsValid(item))
+        return 0;
+    const Line& l = LineRef(item);
+    if (l.code & kWide) [[unlikely]]
+    {
+        const auto found = m_wideArgs.find(item);
+        return found == m_wideArgs.end() ? 0 : found->second;
+    }
+    return uint64_t{l.argLo} | (uint64_t{l.argHi} << 32);
+}
+
 void CResultTree::SetText(ItemId item, LineFmt fmt, uint64_t arg)
 {
     if (!IsValid(item))
         return;
     Line& l = LineRef(item);
-    l.fmt = static_cast<uint16_t>(fmt);
-    l.arg = arg;
+    if (l.code & kWide)
+    {
+        m_wideArgs.erase(item);
+        l.code &= static_cast<uint16_t>(~kWide);
+    }
+    l.code = static_cast<uint16_t>((l.code & ~kFmtMask) | static_cast<uint16_t>(fmt));
+    const bool wide = (arg >> kArgBits) != 0;
+    l.argLo = wide ? 0 : static_cast<uint32_t>(arg);
+    l.argHi = wide ? 0 : static_cast<uint16_t>(arg >> 32);
+    // Without memory to keep a wide argument aside the line shows it as 0.
+    if (wide && KeepWide(item, arg))
+        l.code |= kWide;
 }
 
 void CResultTree::SetImage(ItemId item, uint8_t image)
 {
-    if (IsValid(item))
-        LineRef(item).image = image;
+    if (!IsValid(item))
+        return;
+    Line& l = LineRef(item);
+    l.code = static_cast<uint16_t>((l.code & ~(kImageMask << kImageShift)) | (image & kImageMask) << kImageShift);
 }
 
 void CResultTree::SetExpanded(ItemId item, bool expanded)
@@ -146,7 +185,7 @@ void CResultTree::SetExpanded(ItemId item, bool expanded)
     if (!IsValid(item))
         return;
     Line& l = LineRef(item);
-    l.flags = expanded ? (l.flags | kExpanded) : (l.flags & ~kExpanded);
+    l.code = static_cast<uint16_t>(expanded ? (l.code | kExpanded) : (l.code & ~kExpanded));
 }
 
 void CResultTree::MarkError(ItemId item, LineFmt fmt, uint64_t arg)
@@ -187,6 +226,7 @@ void CResultTree::DeleteAll()
     m_strings.shrink_to_fit();
     m_marked.clear();
     m_marked.shrink_to_fit();
+    m_wideArgs.clear();
     m_bIndexValid = false;
     m_childStart.Release();
     m_children.Release();
@@ -395,5 +435,5 @@ size_t CResultTree::MemoryBytes() const
         outer += children.Bytes();
     return m_chunks.size() * kChunkSize * sizeof(Line) + m_chunks.capacity() * sizeof(void*)
         + m_hasChildren.Bytes() + m_strings.capacity() + m_childStart.Bytes() + m_children.Bytes()
-        + outer;
+        + outer + m_wideArgs.size() * (sizeof(ItemId) + sizeof(uint64_t) + 2 * sizeof(void*));
 }

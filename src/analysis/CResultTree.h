@@ -50,6 +50,10 @@ public:
         if (m_nCount == m_nCapacity && !Grow())
             return kNoItem;
         const ItemId id = m_nCount + 1;
+        // The rare argument wider than a line holds is kept aside.
+        const bool wide = (arg >> kArgBits) != 0;
+        if (wide && !KeepWide(id, arg)) [[unlikely]]
+            return kNoItem;
         // Mostly the parent is in the new line's block. Otherwise it must come before the
         // line, and the line goes on the parent's list of children in later blocks, so
         // the child lists never need a pass over the whole tree.
@@ -66,10 +70,10 @@ public:
         m_nCount = id;
         Line& l = LineRef(id);
         l.parent = parent;
-        l.fmt = static_cast<uint16_t>(fmt);
-        l.image = image;
-        l.flags = 0;
-        l.arg = arg;
+        l.argLo = wide ? 0 : static_cast<uint32_t>(arg);
+        l.argHi = wide ? 0 : static_cast<uint16_t>(arg >> 32);
+        l.code = static_cast<uint16_t>(static_cast<uint16_t>(fmt) | (image & kImageMask) << kImageShift |
+                                       (wide ? kWide : 0));
         m_bIndexValid = false;
         return id;
     }
@@ -103,10 +107,13 @@ public:
     uint32_t Count() const { return m_nCount; }
     bool IsValid(ItemId item) const { return item != kNoItem && item <= m_nCount; }
     ItemId Parent(ItemId item) const { return IsValid(item) ? LineRef(item).parent : kNoItem; }
-    uint8_t Image(ItemId item) const { return IsValid(item) ? LineRef(item).image : 0; }
-    bool IsExpanded(ItemId item) const { return IsValid(item) && (LineRef(item).flags & kExpanded) != 0; }
-    LineFmt Format(ItemId item) const { return static_cast<LineFmt>(IsValid(item) ? LineRef(item).fmt : 0); }
-    uint64_t Arg(ItemId item) const { return IsValid(item) ? LineRef(item).arg : 0; }
+    uint8_t Image(ItemId item) const
+    {
+        return IsValid(item) ? static_cast<uint8_t>(LineRef(item).code >> kImageShift & kImageMask) : 0;
+    }
+    bool IsExpanded(ItemId item) const { return IsValid(item) && (LineRef(item).code & kExpanded) != 0; }
+    LineFmt Format(ItemId item) const { return static_cast<LineFmt>(IsValid(item) ? LineRef(item).code & kFmtMask : 0); }
+    uint64_t Arg(ItemId item) const;
     std::string_view String(uint32_t handle) const;
 
     // Children in insertion order; parent kNoItem is the top level. A view asks only
@@ -139,17 +146,23 @@ public:
     size_t MemoryBytes() const;
 
 private:
+    // Twelve bytes: the parent, 48 bits of the argument word, and the format code, image
+    // and flags in one 16-bit word.
     struct Line
     {
         uint32_t parent;
-        uint16_t fmt;
-        uint8_t image;
-        uint8_t flags;
-        uint64_t arg;
+        uint32_t argLo;
+        uint16_t argHi;
+        uint16_t code;  // format (bits 0-9), image (10-12), expanded (13), wide (14)
     };
-    static_assert(sizeof(Line) == 16);
-    static constexpr uint8_t kExpanded = 1;
-    static constexpr unsigned kChunkBits = 17;  // 2 MB of lines: one huge page each
+    static_assert(sizeof(Line) == 12);
+    static constexpr unsigned kArgBits = 48;
+    static constexpr uint16_t kFmtMask = 0x3FF;
+    static constexpr unsigned kImageShift = 10;
+    static constexpr uint16_t kImageMask = 7;
+    static constexpr uint16_t kExpanded = 1u << 13;
+    static constexpr uint16_t kWide = 1u << 14;  // the argument word is in m_wideArgs
+    static constexpr unsigned kChunkBits = 19;  // 6 MB of lines: three huge pages each
     static constexpr uint32_t kChunkSize = 1u << kChunkBits;
     // The child lists are indexed by blocks of lines, small enough to be made in a moment
     // and kept by the dozen.
@@ -162,6 +175,8 @@ private:
     Line& LineRef(ItemId id) { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
     const Line& LineRef(ItemId id) const { return m_chunks[id >> kChunkBits][id & (kChunkSize - 1)]; }
     bool Grow();
+    // Keeps the whole argument of line id aside; false without memory (the tree is full).
+    bool KeepWide(ItemId id, uint64_t arg);
     // False when the parent is not before the child, or memory for the list is short.
     bool AddOuterChild(ItemId parent, ItemId child);
     // Builds the child index when it is stale; false when memory for it cannot be had
@@ -174,12 +189,14 @@ private:
         void operator()(Line* p) const;
     };
     std::vector<std::unique_ptr<Line[], ChunkFree>> m_chunks;
+
     uint32_t m_nCount = 0;
     uint32_t m_nCapacity = 0;
     uint32_t m_nLimit = DefaultLineLimit();
     bool m_bFull = false;
     std::string m_strings;
     std::vector<ItemId> m_marked;
+    std::unordered_map<ItemId, uint64_t> m_wideArgs;  // the arguments of more than 48 bits
 
     // A plain array of 32-bit values in memory marked for huge pages (see Grow).
     class IndexArray

@@ -1,14 +1,8 @@
-// The analysis run walking a program stream by its lengths: the stream model's
-// demultiplexer goes from pack to pack and packet to packet (MPEG-1 ones read with their
-// own layouts) and hands each element here, where it becomes the same records and tree
-// lines the byte walk makes. Video start codes are looked for only in video payloads,
-// with the ones that packet boundaries cut joined again; audio frames only in audio
-// payloads; every other payload is skipped.
+#include "analysis/LengthWalk.h"
 
-#include "analysis/CAnalysisDriver.h"
-
-#include "model/CDemuxer.h"
-#include "stream/StartCodeJoiner.h"
+#include "stream/CInput.h"
+#include "syntax/Mpeg.h"
+#include "syntax/dvd/AudioSubstreams.h"
 #include "syntax/system/CPesHeader.h"
 #include "syntax/system/CSystemHeader.h"
 #include "syntax/system/Mpeg1Headers.h"
@@ -21,14 +15,22 @@
 
 namespace
 {
-// The bytes a video header needs after its start code (a sequence header's eight fixed
-// bytes are the most).
+// The bytes a video header needs after its start code: a sequence header's eight fixed
+// bytes are the most; a picture or group of pictures header has four.
 constexpr uint32_t kVideoHeaderBytes = 8;
-
-// The MPEG-1 pack header in the fields of the tree's pack header: the SCR, the mux rate
-// and the markers where the two layouts share them; the rest is 0.
-void FromMpeg1(const uint8_t* b, const CMpeg1PackHeader& h, CPackHeader& out)
+uint32_t VideoHeaderBytes(int code)
 {
+    return code == mpeg::kSequenceHeader ? 8 : 4;
+}
+
+// The MPEG-1 pack header in the fields of the record's pack header, which the analysis
+// file stores: the SCR, the mux rate and the markers where the two layouts share them;
+// the rest is 0.
+void FromMpeg1(const uint8_t* bytes, size_t n, const CMpeg1PackHeader& h, CPackHeader& out)
+{
+    // A pack cut by the end of the input shows zeros for the bytes it lacks.
+    uint8_t b[8] = {};
+    std::memcpy(b, bytes, std::min<size_t>(n, sizeof b));
     out = CPackHeader();
     out.m_nMarker01 = b[0] >> 6;
     out.m_nScr32_30 = static_cast<uint32_t>(h.m_nScr >> 30) & 7;
@@ -44,224 +46,302 @@ void FromMpeg1(const uint8_t* b, const CMpeg1PackHeader& h, CPackHeader& out)
     out.m_nMuxRateBps = h.m_nProgramMuxRate * 400;
     std::memcpy(out.m_raw, b, 8);
 }
-
-// The MPEG-1 PES header in the fields of the tree's one: length, time stamps, the STD
-// buffer as a P-STD buffer field; the header data length counts the header's bytes.
-void FromMpeg1(uint8_t id, const CMpeg1PesHeader& h, CPesHeader& out)
-{
-    out = CPesHeader();
-    out.m_nStreamId = id;
-    out.m_nPacketLength = static_cast<int32_t>(h.m_nPacketLength);
-    out.m_nPtsDtsFlags = static_cast<uint8_t>((h.m_bPts ? 2 : 0) | (h.m_bDts ? 1 : 0));
-    out.m_nPts = h.m_nPts;
-    out.m_nDts = h.m_nDts;
-    out.m_nExtensionFlag = h.m_bStdBuffer ? 1 : 0;
-    out.m_nPstdBufferFlag = h.m_bStdBuffer ? 1 : 0;
-    out.m_nPstdBufferScale = static_cast<int32_t>(h.m_nStdBufferScale);
-    out.m_nPstdBufferSize = static_cast<int32_t>(h.m_nStdBufferSize);
-    out.m_nHeaderDataLength = static_cast<uint8_t>(h.m_nHeaderSize);
-}
 }  // namespace
 
-class CLengthWalk : public model::IElementHook
+struct CLengthWalk::Video
 {
-public:
-    CLengthWalk(CAnalysisDriver& driver, uint32_t maxPacks) : m_d(driver), m_maxPacks(maxPacks) {}
+    CStartCodeJoiner joiner;
+    int code = -1;       // the header being collected
+    uint8_t header[kVideoHeaderBytes] = {};
+    uint32_t have = 0;
+    uint32_t need = 0;       // bytes it is read from
+    ItemId owner = kNoItem;  // the packet line it goes under
+    CPackNode* record = nullptr;  // the record of the pack where it starts
+    // This packet's line and the one before: a start code cut by the packets' boundary
+    // belongs to the packet where it began.
+    ItemId line = kNoItem, previousLine = kNoItem;
+    uint64_t position = 0;   // payload bytes before this packet's
+};
 
-    bool OnElement(const uint8_t* b, size_t size, uint64_t offset) override
+CLengthWalk::CLengthWalk(CResultTree& tree, CTreeDisplay& display, CPackList& records, const CInput& input,
+                         IProgress& progress, uint32_t maxPacks)
+    : m_tree(tree)
+    , m_display(display)
+    , m_records(records)
+    , m_input(input)
+    , m_progress(progress)
+    , m_maxPacks(maxPacks)
+{
+}
+
+CLengthWalk::~CLengthWalk() = default;
+
+bool CLengthWalk::Admit()
+{
+    // The limit counts pack headers: the run ends at the first element after the last one.
+    if (m_maxPacks != 0 && m_packs >= m_maxPacks)
     {
-        if (m_d.m_bStopRequested)
-            return false;
-        if (m_maxPacks != 0 && m_d.m_run.packCount >= m_maxPacks)
-        {
-            m_limit = true;
-            return false;
-        }
-        ++m_d.m_run.startCodes;
-        switch (b[3])
-        {
-        case StartCode::Pack: Pack(b, size, offset); break;
-        case StartCode::SystemHeader:
-        {
-            CSystemHeader header;
-            header.Parse(b + 4, size - 4);
-            m_d.ShowSystemHeader(header);
-            break;
-        }
-        case StartCode::PaddingStream: m_d.m_display.Padding(); break;
-        default:
-            if (m_d.m_run.listed[b[3]])
-                Packet(b, size);
-            break;
-        }
-        m_d.UpdateProgress(offset + size);
-        m_d.m_host.Pump();
-        if (m_d.m_tree.IsFull())
-        {
-            m_full = true;
-            return false;
-        }
+        m_limit = true;
+        return false;
+    }
+    ++m_startCodes;
+    return true;
+}
+
+bool CLengthWalk::Tick(uint64_t position)
+{
+    if (m_progress.Tick(position))
         return true;
+    m_ended = true;
+    return false;
+}
+
+CPackNode& CLengthWalk::Record()
+{
+    // Elements before the first pack, and elementary streams, get a record of their own.
+    if (!m_record)
+        m_record = &m_records.Append();
+    return *m_record;
+}
+
+// ---------------------------------------------------------------------------- system layer
+
+bool CLengthWalk::OnPack(const model::ElementBytes& e, const model::PackHeaders& h)
+{
+    if (!Admit())
+        return false;
+    CPackNode& node = m_records.Append();
+    m_record = &node;
+    node.m_nPackNumber = ++m_packs;
+    // The record keeps the offset in the file the user opened.
+    node.m_nPosition = m_input.FileOffset(e.offset + 4);
+    node.Set(CPackNode::PackHeader);
+    CTreeDisplay::PackLines lines;
+    if (h.mpeg2)
+    {
+        node.m_packHeader = *h.mpeg2;
+        lines = m_display.Pack(node.m_nPackNumber, *h.mpeg2);
     }
-
-    // Headers still waiting for bytes when the input ends are shown with what came.
-    void Finish()
+    else
     {
-        for (Video& v : m_video)
-            if (v.code >= 0)
-                ShowVideoHeader(v);
+        FromMpeg1(e.bytes + 4, e.size - 4, *h.mpeg1, node.m_packHeader);
+        lines = m_display.Pack(node.m_nPackNumber, *h.mpeg1);
     }
+    if (lines.pack)
+        node.Set(CPackNode::PackLine);
+    if (lines.header)
+        node.Set(CPackNode::HeaderLine);
+    return Tick(e.offset + e.size);
+}
 
-    bool LimitReached() const { return m_limit; }
-    bool TreeFull() const { return m_full; }
+bool CLengthWalk::OnSystemHeader(const model::ElementBytes& e, const CSystemHeader& h)
+{
+    if (!Admit())
+        return false;
+    Record().Set(CPackNode::SystemHeader);
+    m_display.SystemHeader(h);
+    return Tick(e.offset + e.size);
+}
 
-private:
-    struct Video
+bool CLengthWalk::OnEndCode(const model::ElementBytes& e)
+{
+    if (!Admit())
+        return false;
+    return Tick(e.offset + e.size);
+}
+
+bool CLengthWalk::OnPacket(const model::ElementBytes& e, const model::PacketHeaders& h)
+{
+    if (!Admit())
+        return false;
+    const uint8_t id = e.bytes[3];
+    const model::PesEvent& event = *h.event;
+    // Padding is a line under the packet before it, as in the byte walk.
+    if (id == mpeg::kPaddingStream)
     {
-        CStartCodeJoiner joiner;
-        int code = -1;          // the header being collected
-        uint8_t header[kVideoHeaderBytes] = {};
-        uint32_t have = 0;
-    };
-
-    void Pack(const uint8_t* b, size_t size, uint64_t offset)
-    {
-        CPackNode& node = m_d.NewPack(offset + 4);
-        CMpeg1PackHeader mpeg1;
-        if ((b[4] & 0xC0) != 0x40 && mpeg1.Parse(b + 4, size - 4))
-            FromMpeg1(b + 4, mpeg1, node.m_packHeader);
-        else
-            node.m_packHeader.Parse(b + 4, size - 4);
-        m_d.ShowPack(node);
+        m_display.Padding();
+        return Tick(e.offset + e.size);
     }
-
-    void Packet(const uint8_t* b, size_t size)
+    Record().Set(CPackNode::PesHeader);
+    CTreeDisplay::Packet p;
+    p.streamId = id;
+    p.packetLength = event.packetLength;
+    p.mpeg2 = h.mpeg2;
+    p.mpeg1 = h.mpeg1;
+    p.substream = h.substream;
+    p.pci = h.pci;
+    p.dsi = h.dsi;
+    CLpcmHeader lpcm;
+    const uint8_t subId = h.substream ? h.substream->m_nSubstreamId : 0;
+    // An LPCM substream header ends in three bytes of the LPCM header.
+    if (h.substream && Substream::IsLpcm(subId) && h.payloadStart + 7 <= e.size)
     {
-        const uint8_t id = b[3];
-        CPesHeader pes;
-        size_t start;
-        CMpeg1PesHeader mpeg1;
-        if (size > 6 && (b[6] & 0xC0) != 0x80 && mpeg1.Parse(b + 4, size - 4))
+        lpcm.Parse(e.bytes + h.payloadStart + 4, 3);
+        p.lpcm = &lpcm;
+    }
+    const ItemId line = m_display.PacketLines(p);
+
+    const uint8_t* payload = e.bytes + (event.payloadOffset - e.offset);
+    const size_t size = event.payloadSize;
+    if (mpeg::IsAudioStream(id))
+        MpegAudio(id, payload, size, line);
+    else if (mpeg::IsVideoStream(id))
+    {
+        std::unique_ptr<Video>& v = m_video[id & 0x0F];
+        if (!v)
+            v = std::make_unique<Video>();
+        ScanVideo(*v, payload, size, line);
+    }
+    else if (h.substream && (Substream::IsAc3(subId) || Substream::IsDts(subId)))
+        CodedAudio(subId, payload, size, line);
+    return Tick(e.offset + e.size);
+}
+
+bool CLengthWalk::OnElementaryData(const uint8_t* data, size_t size, uint64_t offset)
+{
+    // The pack limit does not apply: there are no packs.
+    if (m_container == model::Container::VideoElementary)
+    {
+        std::unique_ptr<Video>& v = m_video[0];
+        if (!v)
+            v = std::make_unique<Video>();
+        ScanVideo(*v, data, size, kNoItem);
+    }
+    else
+    {
+        if (!m_audioFile)
         {
-            FromMpeg1(id, mpeg1, pes);
-            start = 6 + size_t{mpeg1.m_nHeaderSize};
+            m_audioFile = std::make_unique<CFrameWalk>(CFrameWalk::Codec::MpegAudio, true);
+            m_audioFileLine = m_display.AudioFileStream();
+            Record().Set(CPackNode::AudioHeader);
         }
-        else
-        {
-            pes.m_nStreamId = id;
-            pes.Parse(b + 4, size - 4);
-            start = 9 + size_t{pes.m_nHeaderDataLength};
-        }
-        m_d.ShowPesPacket(pes);
-        if (start >= size)
-            return;
-        if (IsAudioStreamId(id))
-            m_d.WalkAudioFrames(id, b + start, static_cast<int32_t>(size - start));
-        else if (IsVideoStreamId(id))
-            ScanVideo(m_video[id & 0x0F], b + start, size - start);
-    }
-
-    // The start codes of a video payload, as the byte walk would meet them in the joined
-    // payload: the ones begun in earlier packets first.
-    void ScanVideo(Video& v, const uint8_t* data, size_t n)
-    {
-        if (v.code >= 0)
-            Collect(v, data, n);
-        v.joiner.Scan(data, n, 0, [&](uint8_t code, uint64_t, const uint8_t* after, size_t available) {
-            OnVideoCode(v, code, after, available);
+        CFrameWalk& walk = *m_audioFile;
+        walk.Payload(data, size, m_audioFileLine, [&](const CFrameWalk::Frame& f) {
+            const ItemId line = m_display.FrameLine(f.owner, static_cast<int32_t>(f.at),
+                                                    static_cast<int32_t>(f.expected), f.first, f.missing);
+            ShowAudioHeader(m_tree, line, walk.MpegHeader());
         });
     }
+    return Tick(offset + size);
+}
 
-    void OnVideoCode(Video& v, uint8_t code, const uint8_t* after, size_t available)
+// ---------------------------------------------------------------------------- audio frames
+
+void CLengthWalk::MpegAudio(uint8_t id, const uint8_t* data, size_t size, ItemId line)
+{
+    Record().Set(CPackNode::AudioHeader);
+    std::unique_ptr<CFrameWalk>& w = m_mpegAudio[id & 0x1F];
+    if (!w)
+        w = std::make_unique<CFrameWalk>(CFrameWalk::Codec::MpegAudio);
+    CFrameWalk& walk = *w;
+    walk.Payload(data, size, line, [&](const CFrameWalk::Frame& f) {
+        const ItemId frame = m_display.FrameLine(f.owner, static_cast<int32_t>(f.at), static_cast<int32_t>(f.expected),
+                                                 f.first, f.missing);
+        ShowAudioHeader(m_tree, frame, walk.MpegHeader());
+    });
+}
+
+void CLengthWalk::CodedAudio(uint8_t subId, const uint8_t* data, size_t size, ItemId line)
+{
+    const bool ac3 = Substream::IsAc3(subId);
+    std::unique_ptr<CFrameWalk>& w = m_codedAudio[subId & 0x0F];
+    if (!w)
+        w = std::make_unique<CFrameWalk>(ac3 ? CFrameWalk::Codec::Ac3 : CFrameWalk::Codec::Dts);
+    CFrameWalk& walk = *w;
+    walk.Payload(data, size, line, [&](const CFrameWalk::Frame& f) {
+        const ItemId frame = m_display.FrameLine(f.owner, static_cast<int32_t>(f.at), static_cast<int32_t>(f.expected),
+                                                 f.first, f.missing);
+        if (ac3)
+            ShowAc3Header(m_tree, frame, walk.Ac3Header());
+        else
+            ShowDtsHeader(m_tree, frame, walk.DtsHeader());
+    });
+}
+
+// ---------------------------------------------------------------------------- video
+
+void CLengthWalk::ScanVideo(Video& v, const uint8_t* data, size_t n, ItemId line)
+{
+    v.previousLine = v.line;
+    v.line = line;
+    const uint64_t base = v.position;
+    v.position += n;
+    // The start codes as the byte walk would meet them in the joined payload: the header
+    // begun in earlier packets first.
+    if (v.code >= 0)
+        Collect(v, data, n);
+    v.joiner.Scan(data, n, base, [&](uint8_t code, uint64_t position, const uint8_t* after, size_t available) {
+        OnVideoCode(v, code, position < base ? v.previousLine : v.line, after, available);
+    });
+}
+
+void CLengthWalk::OnVideoCode(Video& v, uint8_t code, ItemId owner, const uint8_t* after, size_t available)
+{
+    if (v.code >= 0)
+        ShowVideoHeader(v);
+    ++m_startCodes;
+    switch (code)
     {
-        if (v.code >= 0)
-            ShowVideoHeader(v);
-        ++m_d.m_run.startCodes;
-        switch (code)
-        {
-        case StartCode::Picture:
-        case StartCode::SequenceHeader:
-        case StartCode::GroupOfPictures:
-            v.code = code;
-            v.have = 0;
-            std::memset(v.header, 0, sizeof v.header);
-            Collect(v, after, available);
-            break;
-        case StartCode::Extension: m_d.m_display.ExtensionData(); break;
-        default: break;
-        }
+    case mpeg::kPictureStart:
+    case mpeg::kSequenceHeader:
+    case mpeg::kGroupStart:
+        v.code = code;
+        v.have = 0;
+        v.need = VideoHeaderBytes(code);
+        v.owner = owner;
+        v.record = &Record();
+        std::memset(v.header, 0, sizeof v.header);
+        Collect(v, after, available);
+        break;
+    case mpeg::kExtensionStart: m_display.ExtensionData(owner); break;
+    default: break;
     }
+}
 
-    void Collect(Video& v, const uint8_t* data, size_t n)
-    {
-        const uint32_t take = static_cast<uint32_t>(std::min<size_t>(kVideoHeaderBytes - v.have, n));
-        std::memcpy(v.header + v.have, data, take);
-        v.have += take;
-        if (v.have == kVideoHeaderBytes)
-            ShowVideoHeader(v);
-    }
-
-    void ShowVideoHeader(Video& v)
-    {
-        const int code = v.code;
-        v.code = -1;
-        if (code == StartCode::Picture)
-            Show<CPictureHeader>(v, CPackNode::PictureHeader, &CTreeDisplay::PictureHeader);
-        else if (code == StartCode::SequenceHeader)
-            Show<CSequenceHeader>(v, CPackNode::SequenceHeader, &CTreeDisplay::SequenceHeader);
-        else if (code == StartCode::GroupOfPictures)
-            Show<CGopHeader>(v, CPackNode::GopHeader, &CTreeDisplay::GopHeader);
-    }
-
-    template <class Element>
-    void Show(const Video& v, CPackNode::Element bit, void (CTreeDisplay::*show)(const Element&))
-    {
-        Element element;
-        element.Parse(v.header, v.have);
-        m_d.ShowVideoElement(bit, show, element);
-    }
-
-    CAnalysisDriver& m_d;
-    uint32_t m_maxPacks;
-    bool m_limit = false;
-    bool m_full = false;
-    Video m_video[16];
-};
+void CLengthWalk::Collect(Video& v, const uint8_t* data, size_t n)
+{
+    const uint32_t take = static_cast<uint32_t>(std::min<size_t>(v.need - v.have, n));
+    std::memcpy(v.header + v.have, data, take);
+    v.have += take;
+    if (v.have == v.need)
+        ShowVideoHeader(v);
+}
 
 namespace
 {
-// Keeps only what the run's end says.
-struct EndSink : model::IModelSink
+template <class Element>
+Element ParseVideo(const uint8_t* header, uint32_t have)
 {
-    model::StreamEnd end;
-    void OnEnd(const model::StreamEnd& e) override { end = e; }
-};
+    Element element;
+    element.Parse(header, have);
+    return element;
+}
 }  // namespace
 
-bool CAnalysisDriver::IsProgramStream(const std::string& fileName)
+void CLengthWalk::ShowVideoHeader(Video& v)
 {
-    // A file of its own: the run's file counts what it reads.
-    CFile file;
-    uint8_t head[64 * 1024];
-    const uint32_t n = file.Open(fileName, CFile::modeRead) ? file.Read(head, sizeof head) : 0;
-    return model::CDemuxer::Detect(head, n) == model::Container::ProgramStream;
+    const int code = v.code;
+    v.code = -1;
+    if (code == mpeg::kPictureStart)
+    {
+        v.record->Set(CPackNode::PictureHeader);
+        m_display.PictureHeader(ParseVideo<CPictureHeader>(v.header, v.have), v.owner);
+    }
+    else if (code == mpeg::kSequenceHeader)
+    {
+        v.record->Set(CPackNode::SequenceHeader);
+        m_display.SequenceHeader(ParseVideo<CSequenceHeader>(v.header, v.have), v.owner);
+    }
+    else if (code == mpeg::kGroupStart)
+    {
+        v.record->Set(CPackNode::GopHeader);
+        m_display.GopHeader(ParseVideo<CGopHeader>(v.header, v.have), v.owner);
+    }
 }
 
-CAnalysisDriver::Outcome CAnalysisDriver::LoopByLength(const std::string& fileName, uint32_t maxPacks)
+void CLengthWalk::Finish()
 {
-    CLengthWalk walk(*this, maxPacks);
-    EndSink sink;
-    model::CDemuxer demuxer(sink);
-    demuxer.SetElementHook(&walk);
-    demuxer.SetUnitAssembly(false);
-    if (!demuxer.Run(fileName))
-        m_run.readError = true;
-    walk.Finish();
-    m_run.readError = m_run.readError || sink.end.readError;
-    m_run.bytesConsumed = sink.end.fileSize;
-    if (walk.TreeFull())
-        return Outcome::TreeFull;
-    if (walk.LimitReached())
-        return Outcome::PackLimit;
-    return m_bStopRequested ? Outcome::Stopped : Outcome::EndOfInput;
+    for (std::unique_ptr<Video>& v : m_video)
+        if (v && v->code >= 0)
+            ShowVideoHeader(*v);
 }

@@ -1,9 +1,10 @@
 #include "analysis/LineFormat.h"
 
 #include "analysis/TextFormat.h"
-#include "stream/CMpegStreamFile.h"
+#include "syntax/Mpeg.h"
 #include "syntax/TimeStamp.h"
 #include "syntax/audio/CAudioHeader.h"
+#include "syntax/dvd/AudioSubstreams.h"
 
 #include <charconv>
 
@@ -30,10 +31,31 @@ void AppendTimeStamp(std::string& out, uint64_t arg)
 // "(Audio Stream %d)" for ids 0xC0..0xDF, "(Video Stream %d)" for 0xE0..0xEF, else nothing.
 void AppendStreamLabel(uint32_t streamId, std::string& out)
 {
-    if (IsAudioStreamId(streamId))
+    if (mpeg::IsAudioStream(static_cast<uint8_t>(streamId)))
         AppendFormat(out, "(Audio Stream %d)", {static_cast<int>(streamId & 0x1F)});
-    else if (IsVideoStreamId(streamId))
+    else if (mpeg::IsVideoStream(static_cast<uint8_t>(streamId)))
         AppendFormat(out, "(Video Stream %d)", {static_cast<int>(streamId & 0x0F)});
+}
+
+// "(AC-3 Stream 0x80)" and the like: a private stream 1 substream by its id's range.
+void AppendSubstreamLabel(uint32_t subId, std::string& out)
+{
+    const auto id = static_cast<uint8_t>(subId);
+    const char* kind = Substream::IsAc3(id) ? "(AC-3 Stream 0x"
+        : Substream::IsDts(id)               ? "(DTS Stream 0x"
+        : Substream::IsLpcm(id)              ? "(LPCM Stream 0x"
+        : Substream::IsSubpicture(id)        ? "(Subpicture Stream 0x"
+                                             : "(Substream 0x";
+    out.append(kind);
+    AppendFormat(out, "%2X)", {static_cast<unsigned>(id)});
+}
+
+// "<label> = %.2f ms (<ticks>)" of a 32-bit 90 kHz value (the navigation packets' times).
+template <FormatLiteral Label>
+void AppendTime32(std::string& out, uint32_t ticks)
+{
+    AppendOne<Label>(out, TicksToMs(ticks));
+    AppendFormat(out, "%u)", {ticks});
 }
 
 void AppendCodingTypeText(uint32_t codingType, std::string& out)
@@ -92,6 +114,7 @@ void AppendRunText(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::stri
         AppendFormat(out, "audio header @ %d offs. (expecting @ %d) ERR: ! %d", {I(lo), I(hi), I(hi)});
         return;
     case LineFmt::AudioHeaderNextErr: AppendFormat(out, "audio header @ %d offs. ERR: ! %d", {I(lo), I(hi)}); return;
+    case LineFmt::SubstreamItem: AppendSubstreamLabel(lo, out); return;
     default: return;
     }
 }
@@ -114,6 +137,9 @@ void AppendPackText(LineFmt fmt, uint64_t arg, std::string& out)
     case LineFmt::MuxrateRaw: AppendOne<"muxrate = 0x%x">(out, lo); return;
     case LineFmt::ReservedHex: AppendOne<"reserved = 0x%x">(out, lo); return;
     case LineFmt::PackStuffing: AppendOne<"pack stuffing = %d">(out, I(lo)); return;
+    case LineFmt::Marker0010:
+        AppendFormat(out, "Marker (0010) = %1d%1d%1d%1d", {I((lo >> 3) & 1), I((lo >> 2) & 1), I((lo >> 1) & 1), I(lo & 1)});
+        return;
     default: return;
     }
 }
@@ -189,6 +215,17 @@ void AppendPesText(LineFmt fmt, uint64_t arg, std::string& out)
     case LineFmt::HeaderDataLength: AppendOne<"header data length = %d">(out, I(lo)); return;
     case LineFmt::Pts: AppendTimeStamp<"PTS = %.2f ms (">(out, arg); return;
     case LineFmt::Dts: AppendTimeStamp<"DTS = %.2f ms (">(out, arg); return;
+    case LineFmt::PesSubstreamPts:
+        out.append("Stream 0xBD ");
+        AppendSubstreamLabel(static_cast<uint32_t>(arg >> 40), out);
+        AppendOne<", PTS: %.2f ms">(out, Ms(arg));
+        return;
+    case LineFmt::PesSubstream:
+        out.append("Stream 0xBD ");
+        AppendSubstreamLabel(lo, out);
+        return;
+    case LineFmt::StuffingBytes: AppendOne<"stuffing bytes = %d">(out, I(lo)); return;
+    case LineFmt::StdBuffer: AppendFormat(out, "STD buffer: %d (%d kB)", {I(lo), I(lo) / 1024}); return;
     default: return;
     }
 }
@@ -250,6 +287,70 @@ void AppendAudioText(LineFmt fmt, uint64_t arg, std::string& out)
     }
 }
 
+// The texts of the private stream 1 substream headers and of AC-3 and DTS frames.
+void AppendSubstreamText(LineFmt fmt, uint64_t arg, std::string& out)
+{
+    const uint32_t lo = ArgLo(arg);
+    const uint32_t hi = ArgHi(arg);
+    switch (fmt)
+    {
+    case LineFmt::SubstreamHeader: out.append("SUBSTREAM HEADER"); return;
+    case LineFmt::SubstreamId: AppendFormat(out, "substream id = 0x%2X", {lo}); return;
+    case LineFmt::FrameCount: AppendOne<"frame count = %d">(out, I(lo)); return;
+    case LineFmt::FirstAccessUnit: AppendOne<"first access unit = %d">(out, I(lo)); return;
+    case LineFmt::LpcmEmphasis: AppendOne<"emphasis = %d">(out, I(lo)); return;
+    case LineFmt::LpcmMute: AppendOne<"mute = %d">(out, I(lo)); return;
+    case LineFmt::LpcmFrameNumber: AppendOne<"frame number = %d">(out, I(lo)); return;
+    case LineFmt::LpcmQuantization: AppendFormat(out, "quantization = %d (%d bits)", {I(lo), I(hi)}); return;
+    case LineFmt::Channels: AppendOne<"channels = %d">(out, I(lo)); return;
+    case LineFmt::DynamicRange: AppendOne<"dynamic range = 0x%x">(out, lo); return;
+    case LineFmt::SampleRateCode:
+        AppendFormat(out, "Sampling Freq. code = %d (%.1f kHz)", {I(lo), static_cast<double>(hi) / 1000.0});
+        return;
+    case LineFmt::Ac3Info: AppendFormat(out, "AC-3, bsid = %d, bsmod = %d", {I(lo), I(hi)}); return;
+    case LineFmt::DtsInfo: AppendFormat(out, "DTS, frame type = %d, %d samples", {I(lo), I(hi)}); return;
+    case LineFmt::BitrateCode: AppendFormat(out, "Bitrate code = %d (%d bps)", {I(lo), I(hi)}); return;
+    case LineFmt::Ac3ChannelMode:
+        AppendFormat(out, "channel mode = %d (%s), %d channels", {I(lo), CAc3Header::ChannelModeText(lo), I(hi)});
+        return;
+    case LineFmt::DtsChannelMode: AppendFormat(out, "channel mode = %d, %d channels", {I(lo), I(hi)}); return;
+    case LineFmt::Lfe: AppendOne<"LFE = %d">(out, I(lo)); return;
+    case LineFmt::CodedFrameSize:
+    {
+        const uint32_t samples = (lo >> 16) & 0xFFFF, hz = hi & 0xFFFF;
+        AppendFormat(out, "Frame Size = %d bytes (%.2f ms)",
+                     {I(lo & 0xFFFF), hz ? static_cast<double>(samples) * 1000.0 / hz : 0.0});
+        return;
+    }
+    default: return;
+    }
+}
+
+// The texts of the navigation packets' fields.
+void AppendNavText(LineFmt fmt, uint64_t arg, std::string& out)
+{
+    const uint32_t lo = ArgLo(arg);
+    switch (fmt)
+    {
+    case LineFmt::Pci: out.append("PCI"); return;
+    case LineFmt::Dsi: out.append("DSI"); return;
+    case LineFmt::NvPckLbn: AppendFormat(out, "nv_pck_lbn = %u", {lo}); return;
+    case LineFmt::VobuSPtm: AppendTime32<"vobu_s_ptm = %.2f ms (">(out, lo); return;
+    case LineFmt::VobuEPtm: AppendTime32<"vobu_e_ptm = %.2f ms (">(out, lo); return;
+    case LineFmt::VobuSeEPtm: AppendTime32<"vobu_se_e_ptm = %.2f ms (">(out, lo); return;
+    case LineFmt::NvPckScr: AppendTime32<"nv_pck_scr = %.2f ms (">(out, lo); return;
+    case LineFmt::VobuEa: AppendFormat(out, "vobu_ea = %u", {lo}); return;
+    case LineFmt::VobuVobIdn: AppendOne<"vobu_vob_idn = %d">(out, I(lo)); return;
+    case LineFmt::VobuCIdn: AppendOne<"vobu_c_idn = %d">(out, I(lo)); return;
+    case LineFmt::CEltm:
+        AppendFormat(out, "c_eltm = %02x:%02x:%02x.%02x", {lo >> 24, (lo >> 16) & 0xFF, (lo >> 8) & 0xFF, lo & 0x3F});
+        return;
+    case LineFmt::NextVobu: AppendFormat(out, "next_vobu = 0x%08X (%d)", {lo, I(lo & 0x3FFFFFFF)}); return;
+    case LineFmt::PrevVobu: AppendFormat(out, "prev_vobu = 0x%08X (%d)", {lo, I(lo & 0x3FFFFFFF)}); return;
+    default: return;
+    }
+}
+
 }  // namespace
 
 void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string& out)
@@ -265,8 +366,12 @@ void FormatLine(LineFmt fmt, uint64_t arg, const CResultTree& tree, std::string&
         AppendPesText(fmt, arg, out);
     else if (fmt < LineFmt::MpegLevel)
         AppendVideoText(fmt, arg, out);
-    else
+    else if (fmt < LineFmt::SubstreamHeader)
         AppendAudioText(fmt, arg, out);
+    else if (fmt < LineFmt::Pci)
+        AppendSubstreamText(fmt, arg, out);
+    else
+        AppendNavText(fmt, arg, out);
 }
 
 void AppendLineText(const CResultTree& tree, ItemId item, std::string& out)

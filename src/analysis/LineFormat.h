@@ -34,6 +34,7 @@ enum class LineFmt : uint16_t
     AudioHeaderNext,      // "audio header @ %d offs."                    lo = h
     AudioHeaderFirstErr,  // the first with " ERR: ! %d" (the expected offset again)
     AudioHeaderNextErr,   // "audio header @ %d offs. ERR: ! %d"          lo = h, hi = expected
+    SubstreamItem,        // "(AC-3 Stream 0x%2X)" and the like, by the id's range   lo = substream id
 
     // ---- pack header
     Scr,                  // "SCR = %.2f ms"              arg = SCR base (33 bits)
@@ -48,6 +49,7 @@ enum class LineFmt : uint16_t
     MuxrateRaw,           // "muxrate = 0x%x"
     ReservedHex,          // "reserved = 0x%x"
     PackStuffing,         // "pack stuffing = %d"
+    Marker0010,           // "Marker (0010) = %1d%1d%1d%1d"  lo = the four bits (MPEG-1)
 
     // ---- system header
     SystemHeader,         // "System Header"
@@ -94,6 +96,10 @@ enum class LineFmt : uint16_t
     HeaderDataLength,     // "header data length = %d"
     Pts,                  // "PTS = %.2f ms (%llu)"        arg = PTS (33 bits)
     Dts,                  // "DTS = %.2f ms (%llu)"        arg = DTS (33 bits)
+    PesSubstreamPts,      // "Stream 0xBD %s, PTS: %.2f ms" arg = SubstreamPtsArg(substream id, PTS)
+    PesSubstream,         // "Stream 0xBD %s"              lo = substream id
+    StuffingBytes,        // "stuffing bytes = %d"          (MPEG-1 packet)
+    StdBuffer,            // "STD buffer: %d (%d kB)"       lo = bytes (MPEG-1 packet)
 
     // ---- video sequence, group of pictures, picture
     SequenceHeader,       // "sequence header"
@@ -119,8 +125,45 @@ enum class LineFmt : uint16_t
     AudioPadding,         // "padding = %d "
     FrameSize,            // "Frame Size = %d bytes (%.2f ms)" lo = length, hi = header bytes 1 and 2
 
+    // ---- private stream 1 substreams: their header, AC-3 and DTS frames
+    SubstreamHeader,      // "SUBSTREAM HEADER"
+    SubstreamId,          // "substream id = 0x%2X"
+    FrameCount,           // "frame count = %d"
+    FirstAccessUnit,      // "first access unit = %d"
+    LpcmEmphasis,         // "emphasis = %d"
+    LpcmMute,             // "mute = %d"
+    LpcmFrameNumber,      // "frame number = %d"
+    LpcmQuantization,     // "quantization = %d (%d bits)"  lo = code, hi = bits
+    Channels,             // "channels = %d"
+    DynamicRange,         // "dynamic range = 0x%x"
+    SampleRateCode,       // "Sampling Freq. code = %d (%.1f kHz)"  lo = code, hi = Hz
+    Ac3Info,              // "AC-3, bsid = %d, bsmod = %d"  lo = bsid, hi = bsmod
+    DtsInfo,              // "DTS, frame type = %d, %d samples" lo = frame type, hi = samples
+    BitrateCode,          // "Bitrate code = %d (%d bps)"   lo = code, hi = bit/s
+    Ac3ChannelMode,       // "channel mode = %d (%s), %d channels"  lo = acmod, hi = channels
+    DtsChannelMode,       // "channel mode = %d, %d channels"       lo = amode, hi = channels
+    Lfe,                  // "LFE = %d"
+    CodedFrameSize,       // "Frame Size = %d bytes (%.2f ms)" CodedFrameArg(bytes, samples, Hz)
+
+    // ---- DVD navigation packets (private stream 2)
+    Pci,                  // "PCI"
+    Dsi,                  // "DSI"
+    NvPckLbn,             // "nv_pck_lbn = %u"
+    VobuSPtm,             // "vobu_s_ptm = %.2f ms (%u)"    arg = 90 kHz
+    VobuEPtm,             // "vobu_e_ptm = %.2f ms (%u)"
+    VobuSeEPtm,           // "vobu_se_e_ptm = %.2f ms (%u)"
+    NvPckScr,             // "nv_pck_scr = %.2f ms (%u)"
+    VobuEa,               // "vobu_ea = %u"
+    VobuVobIdn,           // "vobu_vob_idn = %d"
+    VobuCIdn,             // "vobu_c_idn = %d"
+    CEltm,                // "c_eltm = %02x:%02x:%02x.%02x" lo = the BCD word (frame rate bits dropped)
+    NextVobu,             // "next_vobu = 0x%08X (%d)"      lo = as coded; the blocks below the flags
+    PrevVobu,             // "prev_vobu = 0x%08X (%d)"
+
     Count_
 };
+// A line of the store keeps its format in ten bits.
+static_assert(static_cast<unsigned>(LineFmt::Count_) <= 1024);
 
 // Argument word of two 32-bit values.
 constexpr uint64_t PackArgs(uint32_t lo, uint32_t hi = 0)
@@ -136,6 +179,20 @@ constexpr uint64_t kTimeStampMask = (uint64_t{1} << 33) - 1;
 constexpr uint64_t StreamPtsArg(uint32_t streamId, uint64_t pts)
 {
     return (pts & kTimeStampMask) | (uint64_t{streamId & 0xFF} << 40);
+}
+
+// Argument word of a substream id and a PTS: the stamp in the low 33 bits, the id above
+// bit 40.
+constexpr uint64_t SubstreamPtsArg(uint32_t substreamId, uint64_t pts)
+{
+    return StreamPtsArg(substreamId, pts);
+}
+
+// Argument word of a coded audio frame's size: bytes, samples a frame and sampling rate,
+// 16 bits each.
+constexpr uint64_t CodedFrameArg(uint32_t bytes, uint32_t samples, uint32_t hz)
+{
+    return uint64_t{bytes & 0xFFFF} | (uint64_t{samples & 0xFFFF} << 16) | (uint64_t{hz & 0xFFFF} << 32);
 }
 
 // Appends the text of a format and argument to out (tree: the string store).

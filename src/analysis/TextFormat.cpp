@@ -91,9 +91,48 @@ void FormatInteger(std::string& out, const Spec& spec, char conv, int64_t raw)
     Pad(out, body, s, sign);
 }
 
+// printf's %.Nf of v for N up to 3 and a v whose decimals fit in 33 bits, with integer
+// arithmetic: the exact value, rounded to N decimals, is the integer nearest to v * 10^N
+// (printf takes the binary value exactly). That product, made in double, is off by at
+// most a millionth here, which decides nothing unless the exact product is close to a
+// half; then, and for any other value, false (to_chars does it).
+bool FastFixed(std::string& out, double v, int precision)
+{
+    static constexpr double kScale[4] = {1.0, 10.0, 100.0, 1000.0};
+    if (precision < 0 || precision > 3 || !(v >= 0.0) || std::signbit(v))
+        return false;
+    const double x = v * kScale[precision];
+    if (!(x < 8589934592.0))  // 2^33
+        return false;
+    const double whole = std::floor(x);
+    const double fraction = x - whole;
+    if (std::fabs(fraction - 0.5) < 1e-5)
+        return false;
+    const auto r = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    const auto scale = static_cast<uint64_t>(kScale[precision]);
+    char digits[32];
+    char* end = std::to_chars(digits, digits + sizeof digits, r / scale).ptr;
+    if (precision > 0)
+    {
+        *end++ = '.';
+        uint64_t decimals = r % scale;
+        for (int i = precision - 1; i >= 0; --i)
+        {
+            end[i] = static_cast<char>('0' + decimals % 10);
+            decimals /= 10;
+        }
+        end += precision;
+    }
+    out.append(digits, static_cast<size_t>(end - digits));
+    return true;
+}
+
 void FormatDouble(std::string& out, const Spec& spec, double v)
 {
     const int precision = spec.precision < 0 ? 6 : spec.precision;
+    if (!spec.left && !spec.zero && !spec.plus && !spec.space && !spec.alt && spec.width == 0 &&
+        FastFixed(out, v, precision))
+        return;
     // std::to_chars in fixed notation gives printf's digits, rounding and "inf"/"nan"
     // texts; the sign, the flags and the width are ours. It has no form for '#' (a point
     // after zero decimals), and a value too long for the buffer goes to snprintf too.

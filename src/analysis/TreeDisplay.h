@@ -18,6 +18,14 @@ class CPesHeader;
 class CPictureHeader;
 class CSequenceHeader;
 class CSystemHeader;
+struct CAc3Header;
+struct CDtsHeader;
+struct CLpcmHeader;
+struct CMpeg1PackHeader;
+struct CMpeg1PesHeader;
+struct CNavDsi;
+struct CNavPci;
+struct CSubstreamHeader;
 
 // SCR, mux rate and "Details" with the fields, under a pack's "HEADER" line.
 void ShowPackHeader(CResultTree& tree, ItemId headerLine, const CPackHeader& h);
@@ -35,13 +43,29 @@ ItemId ShowPictureHeader(CResultTree& tree, ItemId parent, const CPictureHeader&
 // Six value lines directly under line.
 void ShowAudioHeader(CResultTree& tree, ItemId line, const CAudioHeader& h);
 
+// SCR, mux rate and "Details" with the MPEG-1 layout's fields, under a pack's "HEADER".
+void ShowMpeg1PackHeader(CResultTree& tree, ItemId headerLine, const CMpeg1PackHeader& h);
+// A "PES HEADER" group of an MPEG-1 packet (stuffing, STD buffer, time stamps); returns it.
+ItemId ShowMpeg1PesHeader(CResultTree& tree, ItemId parent, const CMpeg1PesHeader& h);
+// A "SUBSTREAM HEADER" group of a private stream 1 packet, with the LPCM header's
+// fields where there is one; returns it.
+ItemId ShowSubstreamHeader(CResultTree& tree, ItemId parent, const CSubstreamHeader& h, const CLpcmHeader* lpcm);
+// "PCI" and "DSI" groups of a navigation packet with their main fields; return them.
+ItemId ShowNavPci(CResultTree& tree, ItemId parent, uint32_t packetLength, const CNavPci& h);
+ItemId ShowNavDsi(CResultTree& tree, ItemId parent, uint32_t packetLength, const CNavDsi& h);
+// Six value lines of an AC-3 or DTS frame header directly under line.
+void ShowAc3Header(CResultTree& tree, ItemId line, const CAc3Header& h);
+void ShowDtsHeader(CResultTree& tree, ItemId line, const CDtsHeader& h);
+
 class CTreeDisplay
 {
 public:
     explicit CTreeDisplay(CResultTree& tree) : m_tree(tree) {}
 
     // The root line of a run and its four branches; forgets the lines of a run before.
-    void Begin(std::string_view fileName, uint32_t maxPacks);
+    // byLength: the walk by lengths, which keeps every line under the root (elements
+    // before the first pack have their "DATA" under "Packet structure").
+    void Begin(std::string_view fileName, uint32_t maxPacks, bool byLength = false);
     // The root line of the last run (kNoItem before the first).
     ItemId Root() const { return m_lines.root; }
 
@@ -58,14 +82,45 @@ public:
     // An audio frame header found at offset at of the payload; expected is where the
     // frame before ended (for the first one: what an earlier packet carried over).
     void AudioFrame(int32_t at, int32_t expected, bool first, const CAudioHeader& h);
-    void SequenceHeader(const CSequenceHeader& h);
-    void GopHeader(const CGopHeader& h);
-    void PictureHeader(const CPictureHeader& h);
-    void ExtensionData();
+    void SequenceHeader(const CSequenceHeader& h) { SequenceHeader(h, m_lines.currentStream); }
+    void GopHeader(const CGopHeader& h) { GopHeader(h, m_lines.currentStream); }
+    void PictureHeader(const CPictureHeader& h) { PictureHeader(h, m_lines.currentStream); }
+    void ExtensionData() { ExtensionData(m_lines.currentStream); }
     void Padding();
+
+    // ---- the walk by lengths
+    // The video headers under a given packet line (kNoItem: only "Video sequence").
+    void SequenceHeader(const CSequenceHeader& h, ItemId packetLine);
+    void GopHeader(const CGopHeader& h, ItemId packetLine);
+    void PictureHeader(const CPictureHeader& h, ItemId packetLine);
+    void ExtensionData(ItemId packetLine);
+    PackLines Pack(uint32_t number, const CMpeg1PackHeader& h);
+    // One packet of any stream but padding, with the headers it has.
+    struct Packet
+    {
+        uint8_t streamId = 0;
+        uint32_t packetLength = 0;
+        const CPesHeader* mpeg2 = nullptr;        // the PES header in either syntax, or
+        const CMpeg1PesHeader* mpeg1 = nullptr;   // none for streams without one
+        const CSubstreamHeader* substream = nullptr;  // private stream 1
+        const CLpcmHeader* lpcm = nullptr;
+        const CNavPci* pci = nullptr;             // private stream 2
+        const CNavDsi* dsi = nullptr;
+    };
+    // Its lines in the pack's "DATA", and for audio, video and the substreams of private
+    // stream 1 a packet line under the stream's "Elementary streams" item, which is
+    // returned (kNoItem for the other streams) and becomes the current stream line.
+    ItemId PacketLines(const Packet& p);
+    // A frame header found at offset at of a payload (or of an audio file), under line:
+    // the first of its packet says where it was expected; marked when it is elsewhere.
+    ItemId FrameLine(ItemId line, int32_t at, int32_t expected, bool first, bool mark);
+    // The "(Audio Stream 0)" item of an MPEG audio file.
+    ItemId AudioFileStream();
+    ItemId CurrentStreamLine() const { return m_lines.currentStream; }
 
 private:
     ItemId DataLine();
+    ItemId PacketStreamItem(const Packet& p);
 
     CResultTree& m_tree;
     struct Lines
@@ -82,6 +137,8 @@ private:
         ItemId videoStream = kNoItem;
         ItemId audioStream = kNoItem;
         ItemId currentStream = kNoItem;     // the packet line the stream's elements go under
+        ItemId substreams[256] = {};        // private stream 1, by substream id
+        bool byLength = false;
     };
     Lines m_lines;
 };

@@ -79,4 +79,5 @@ constexpr const char* kHeight = "height";
 constexpr const char* kByLength = "bylength";      // follow pack and packet lengths (0, 1)
 constexpr int kDefaultMaxPackets = 100;
 constexpr int kDefaultSaveIn = 0;
+constexpr int kDefaultByLength = 1;  // the walk by lengths; 0 is the byte-by-byte scan
 }  // namespace ProgOpts

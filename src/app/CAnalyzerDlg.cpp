@@ -297,7 +297,7 @@ void CAnalyzerDlg::BuildWindowMenu()
     QAction* byLength = m_pWindowMenu->addAction(QString::fromLatin1(kByLengthMenuText));
     byLength->setCheckable(true);
     const QString section = QString::fromLatin1(ProgOpts::kSection), key = QString::fromLatin1(ProgOpts::kByLength);
-    byLength->setChecked(CAnalyzerApp::GetProfileInt(section, key, 0) != 0);
+    byLength->setChecked(CAnalyzerApp::GetProfileInt(section, key, ProgOpts::kDefaultByLength) != 0);
     m_driver.SetFollowPacketLengths(byLength->isChecked());
     connect(byLength, &QAction::toggled, this, [this, section, key](bool on) {
         m_driver.SetFollowPacketLengths(on);

@@ -2,6 +2,7 @@
 
 #include "model/Pipeline.h"
 #include "model/StreamStats.h"
+#include "model/UnitText.h"
 #include "syntax/Mpeg.h"
 
 #include <cinttypes>
@@ -19,67 +20,58 @@ public:
     explicit CUnitPrinter(bool json) : m_json(json)
     {
         if (!json)
-            std::fputs("stream,index,type,offset,pack,size,pts,dts,derived,pts_90k,dts_90k\n", stdout);
+            std::fputs(model::kUnitCsvHeader, stdout);
     }
 
-    void OnEnd(const model::StreamEnd& end) override { m_readError = end.readError; }
+    void OnContainer(model::Container c) override { m_programStream = c == model::Container::ProgramStream; }
+    void OnEnd(const model::StreamEnd& end) override
+    {
+        m_readError = end.readError;
+        Flush();
+    }
     bool ReadError() const { return m_readError; }
 
     void OnAccessUnit(const model::AccessUnit& u) override
     {
-        model::StreamSummary label;
-        label.stream = u.stream;
-        label.kind = u.kind;
         if (u.stream != m_lastStream)
         {
+            model::StreamSummary label;
+            label.stream = u.stream;
+            label.kind = u.kind;
             m_lastStream = u.stream;
             m_streamText = label.StreamText();
         }
-        const char* type = TypeText(u);
-        const double pts = mpeg::Seconds27(u.pts27);
-        const double dts = mpeg::Seconds27(u.dts27);
-        const int derived = u.ptsCoded ? 0 : 1;
-        if (m_json)
-            std::printf("{\"stream\": \"%s\", \"index\": %" PRIu64 ", \"type\": \"%s\", \"offset\": %" PRIu64
-                        ", \"pack\": %u, \"size\": %u, \"pts\": %.6f, \"dts\": %.6f, \"derived\": %s, "
-                        "\"pts_90k\": %" PRIu64 ", \"dts_90k\": %" PRIu64 "}\n",
-                        m_streamText.c_str(), u.index, type, u.offset, u.pack, u.size, pts, dts,
-                        derived ? "true" : "false", u.pts, u.dts);
-        else
-            std::printf("%s,%" PRIu64 ",%s,%" PRIu64 ",%u,%u,%.6f,%.6f,%d,%" PRIu64 ",%" PRIu64 "\n",
-                        m_streamText.c_str(), u.index, type, u.offset, u.pack, u.size, pts, dts, derived, u.pts,
-                        u.dts);
+        model::UnitRow row;
+        row.stream = m_streamText.c_str();
+        row.index = u.index;
+        row.kind = u.kind;
+        row.pictureType = u.pictureType;
+        row.offset = u.offset;
+        row.pack = m_programStream ? u.pack + 1 : 0;
+        row.size = u.size;
+        row.pts = mpeg::Seconds27(u.pts27);
+        row.dts = mpeg::Seconds27(u.dts27);
+        row.derived = !u.ptsCoded;
+        row.pts90 = u.pts;
+        row.dts90 = u.dts;
+        model::AppendUnitLine(m_out, row, m_json);
+        if (m_out.size() >= (1u << 16))
+            Flush();
     }
 
 private:
-    static const char* TypeText(const model::AccessUnit& u)
+    void Flush()
     {
-        switch (u.kind)
-        {
-        case model::Kind::Video:
-        {
-            static const char* const kTypes[8] = {"?", "I", "P", "B", "D", "?", "?", "?"};
-            return kTypes[u.pictureType & 7];
-        }
-        case model::Kind::MpegAudio:
-            return "mpa";
-        case model::Kind::Ac3:
-            return "ac3";
-        case model::Kind::Dts:
-            return "dts";
-        case model::Kind::Lpcm:
-            return "lpcm";
-        case model::Kind::Subpicture:
-            return "spu";
-        default:
-            return "?";
-        }
+        std::fwrite(m_out.data(), 1, m_out.size(), stdout);
+        m_out.clear();
     }
 
     bool m_json;
+    bool m_programStream = true;
     bool m_readError = false;
     model::StreamKey m_lastStream = model::kNoStream;
     std::string m_streamText;
+    std::string m_out;
 };
 
 bool PrintStreams(const std::string& file, const model::CStreamStats& stats, bool json)

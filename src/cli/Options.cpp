@@ -24,8 +24,8 @@ namespace
     "  --json        print the tree as JSON instead of indented text\n"                     \
     "  --summary     print only a summary (lines, packs, start codes, bytes)\n"             \
     "  --save FILE   write the analysis file of the run to FILE\n"                          \
-    "  --scan-bytes  find start codes byte by byte, in payloads too\n"                      \
-    "  --by-length   walk program streams by their pack and packet lengths\n"
+    "  --by-length   walk program streams by their pack and packet lengths (the default)\n" \
+    "  --scan-bytes  find start codes byte by byte through the whole file, payloads too\n"
 #define MODEL_OPTIONS                                                                     \
     "  --streams     one line per elementary stream: units, times, bit rates, properties\n" \
     "  --units       every access unit as CSV (JSON lines with --json)\n"

@@ -65,7 +65,7 @@ int RunTree(const cli::Options& o, cli::InputReporter& inputs)
     CliHost host(inputs, input);
     CAnalysisDriver driver(tree, host);
     host.driver = &driver;
-    driver.SetFollowPacketLengths(o.walk == cli::TreeWalk::ByLength);
+    driver.SetFollowPacketLengths(o.walk != cli::TreeWalk::ScanBytes);
     const CAnalysisDriver::Outcome outcome = driver.Analyze(input, o.maxPacks);
     if (outcome == CAnalysisDriver::Outcome::OpenFailed || outcome == CAnalysisDriver::Outcome::NotStarted)
         return 1;

@@ -177,8 +177,9 @@ void CDemuxer::WalkElementary(Window& window, Container container)
 {
     const bool video = container == Container::VideoElementary;
     CUnitAssembler* assembler =
-        AssemblerFor(MakeStreamKey(video ? 0xE0 : 0xC0), video ? Kind::Video : Kind::MpegAudio);
-    assembler->StartClockAtZero();
+        m_assemble ? AssemblerFor(MakeStreamKey(video ? 0xE0 : 0xC0), video ? Kind::Video : Kind::MpegAudio) : nullptr;
+    if (assembler)
+        assembler->StartClockAtZero();
     for (;;)
     {
         if (Stopped())
@@ -189,7 +190,13 @@ void CDemuxer::WalkElementary(Window& window, Container container)
         const size_t n = std::min<size_t>(window.Ensure(1 << 20), 1 << 20);
         if (n == 0)
             return;
-        assembler->Feed(window.Ptr(), static_cast<uint32_t>(n), window.Position(), 0);
+        if (m_hook && !m_hook->OnElementaryData(window.Ptr(), n, window.Position()))
+        {
+            m_stopped = true;
+            return;
+        }
+        if (assembler)
+            assembler->Feed(window.Ptr(), static_cast<uint32_t>(n), window.Position(), 0);
         window.Advance(n);
     }
 }
@@ -244,6 +251,34 @@ size_t CDemuxer::ElementSize(const uint8_t* p, size_t n, bool atEnd)
     return IsStartCode(p + size) ? size : 0;
 }
 
+bool CDemuxer::RunsPastEnd(const uint8_t* p, size_t n)
+{
+    if (n < 4 || !IsStartCode(p))
+        return false;
+    const uint8_t code = p[3];
+    if (code == kPack)
+    {
+        if (n < 5)
+            return true;
+        if ((p[4] & 0xC0) == 0x40)
+            return n < 14 || n < 14 + size_t{p[13] & 7u};
+        return (p[4] & 0xF0) == 0x20 && n < 12;
+    }
+    if (code < kSystemHeader)
+        return false;
+    return n < 6 || n < 6 + ((size_t{p[4]} << 8) | p[5]);
+}
+
+bool CDemuxer::OnCutElement(const uint8_t* p, size_t n, uint64_t offset)
+{
+    switch (p[3])
+    {
+    case kPack: return OnPackHeader(p, n, offset, true);
+    case kSystemHeader: return OnSystemHeader(p, n, offset, true);
+    default: return OnPesPacket(p, n, offset, true);
+    }
+}
+
 void CDemuxer::WalkProgramStream(Window& window)
 {
     for (;;)
@@ -261,6 +296,17 @@ void CDemuxer::WalkProgramStream(Window& window)
         const uint64_t start = window.Position();
         if (size == 0)
         {
+            // The last element, cut short by the end of the input: the hook sees what
+            // there is of it; the model takes it for damage like any other.
+            if (window.AtEnd() && WantsCut(p, n))
+            {
+                m_cutSeen = true;
+                if (!OnCutElement(p, n, start))
+                {
+                    m_stopped = true;
+                    return;
+                }
+            }
             // Damage. Where the element's own length holds and nothing valid starts
             // inside it, the element stands and what follows it is garbage (skipped on
             // the next turn); otherwise the element goes with the skipped bytes.
@@ -271,11 +317,19 @@ void CDemuxer::WalkProgramStream(Window& window)
             if (inside)
             {
                 // Zero bytes in front of the next element are stuffing (VCD sectors end
-                // in them), not damage.
+                // in them), not damage; so are those up to the end of the input (the
+                // empty sectors that close a VCD track), however many.
                 size_t zeros = 0;
                 while (zeros + 3 < n && p[zeros] == 0 && p[zeros + 1] == 0 && p[zeros + 2] == 0)
                     ++zeros;
-                if (zeros > 0 && ElementSize(p + zeros, n - zeros, window.AtEnd()) > 0)
+                const bool zerosToEnd =
+                    zeros + 3 >= n && std::all_of(p + zeros, p + n, [](uint8_t b) { return b == 0; });
+                if (zerosToEnd && window.AtEnd())
+                {
+                    window.Advance(n);
+                    continue;
+                }
+                if (zeros > 0 && (zerosToEnd || ElementExtent(p + zeros, n - zeros) > 0))
                 {
                     window.Advance(zeros);
                     continue;
@@ -292,26 +346,27 @@ void CDemuxer::WalkProgramStream(Window& window)
             size = extent;
         }
 
-        if (m_hook && !m_hook->OnElement(p, size, start))
-        {
-            m_stopped = true;
-            return;
-        }
+        bool goOn = true;
         switch (p[3])
         {
         case kPack:
             m_packIsNav = PeekNavPack(p + size, n - size, m_packVobId);
-            OnPackHeader(p, size, start);
+            goOn = OnPackHeader(p, size, start);
             break;
         case kSystemHeader:
-            OnSystemHeader(p, size, start);
+            goOn = OnSystemHeader(p, size, start);
             break;
         case kEndCode:
-            OnEndCode(start);
+            goOn = OnEndCode(p, start);
             break;
         default:
-            OnPesPacket(p, size, start);
+            goOn = OnPesPacket(p, size, start);
             break;
+        }
+        if (!goOn)
+        {
+            m_stopped = true;
+            return;
         }
         window.Advance(size);
     }
@@ -343,7 +398,9 @@ void CDemuxer::SkipToElement(Window& window)
                     advance = k;  // too few bytes behind it: move the window there first
                     break;
                 }
-                if (ElementSize(p + k, n - k, window.AtEnd()) > 0)
+                // With a hook, the last element cut by the end of the input also ends
+                // the search: the hook is to see it.
+                if (ElementSize(p + k, n - k, window.AtEnd()) > 0 || (window.AtEnd() && WantsCut(p + k, n - k)))
                 {
                     window.Advance(k);
                     return;
@@ -357,53 +414,68 @@ void CDemuxer::SkipToElement(Window& window)
 
 // ---------------------------------------------------------------------------- system layer
 
-void CDemuxer::OnPackHeader(const uint8_t* p, size_t size, uint64_t offset)
+bool CDemuxer::OnPackHeader(const uint8_t* p, size_t size, uint64_t offset, bool cut)
 {
+    PackEvent e;
+    PackHeaders headers;
+    CPackHeader mpeg2;
+    CMpeg1PackHeader mpeg1;
+    if (size < 5 || (p[4] & 0xC0) == 0x40)
+    {
+        mpeg2.Parse(p + 4, size - 4);
+        headers.mpeg2 = &mpeg2;
+        e.mpeg2 = true;
+        e.scrBase = mpeg2.m_nScrBase;
+        e.scrExtension = mpeg2.m_nScrExtension;
+        e.muxRate = mpeg2.m_nProgramMuxRate;
+    }
+    else
+    {
+        mpeg1.Parse(p + 4, size - 4);
+        headers.mpeg1 = &mpeg1;
+        e.mpeg2 = false;
+        e.scrBase = mpeg1.m_nScr;
+        e.muxRate = mpeg1.m_nProgramMuxRate;
+    }
+    if (m_hook && !m_hook->OnPack({p, size, offset, cut}, headers))
+        return false;
+    if (cut)
+        return true;
     FlushNavPack();
     m_currentPack = m_packs++;
     m_currentPackOffset = offset;
-    PackEvent e;
     e.index = m_currentPack;
     e.offset = offset;
     e.headerSize = static_cast<uint32_t>(size);
     // The SCR base ends in the fifth byte after the start code in both layouts.
     e.scrByteOffset = offset + 8;
-    if ((p[4] & 0xC0) == 0x40)
-    {
-        CPackHeader header;
-        header.Parse(p + 4, size - 4);
-        e.mpeg2 = true;
-        e.scrBase = header.m_nScrBase;
-        e.scrExtension = header.m_nScrExtension;
-        e.muxRate = header.m_nProgramMuxRate;
-    }
-    else
-    {
-        CMpeg1PackHeader header;
-        header.Parse(p + 4, size - 4);
-        e.mpeg2 = false;
-        e.scrBase = header.m_nScr;
-        e.muxRate = header.m_nProgramMuxRate;
-    }
     e.scr27 = m_scrUnwrap(e.scrBase) * 300 + e.scrExtension;
     FollowTimeBase(e);
     m_sink.OnPack(e);
+    return true;
 }
 
-void CDemuxer::OnEndCode(uint64_t offset)
+bool CDemuxer::OnEndCode(const uint8_t* p, uint64_t offset)
 {
+    if (m_hook && !m_hook->OnEndCode({p, 4, offset}))
+        return false;
     FlushNavPack();
     m_programEnded = true;
     ProgramEndEvent e;
     e.pack = m_currentPack;
     e.offset = offset;
     m_sink.OnProgramEnd(e);
+    return true;
 }
 
-void CDemuxer::OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset)
+bool CDemuxer::OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset, bool cut)
 {
     CSystemHeader header;
     header.Parse(p + 4, size - 4);
+    if (m_hook && !m_hook->OnSystemHeader({p, size, offset, cut}, header))
+        return false;
+    if (cut)
+        return true;
     SystemHeaderEvent e;
     e.pack = m_currentPack;
     e.offset = offset;
@@ -421,9 +493,21 @@ void CDemuxer::OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset)
         out.bufferBound = entry.bufferSizeBound * (entry.bufferBoundScale ? 1024 : 128);
     }
     m_sink.OnSystemHeader(e);
+    return true;
 }
 
-size_t CDemuxer::ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e)
+struct CDemuxer::ParsedPes
+{
+    CPesHeader mpeg2;
+    CMpeg1PesHeader mpeg1;
+    CSubstreamHeader substream;
+    CNavPci pci;
+    CNavDsi dsi;
+    bool pciWhole = false, dsiWhole = false;
+    PacketHeaders headers;
+};
+
+size_t CDemuxer::ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e, ParsedPes& parsed)
 {
     size_t start = 6;  // first byte after the PES header
     bool valid = true;
@@ -431,8 +515,10 @@ size_t CDemuxer::ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e)
         return start;
     if (size > 6 && (p[6] & 0xC0) == 0x80)
     {
-        CPesHeader header;
+        CPesHeader& header = parsed.mpeg2;
+        header.m_nStreamId = p[3];
         valid = header.Parse(p + 4, size - 4);
+        parsed.headers.mpeg2 = &header;
         start = 9 + size_t{header.m_nHeaderDataLength};
         e.hasPts = header.HasPts();
         e.hasDts = e.hasPts && header.HasDts();
@@ -447,8 +533,9 @@ size_t CDemuxer::ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e)
     }
     else
     {
-        CMpeg1PesHeader header;
+        CMpeg1PesHeader& header = parsed.mpeg1;
         valid = header.Parse(p + 4, size - 4);
+        parsed.headers.mpeg1 = &header;
         e.mpeg2 = false;
         start = 6 + size_t{header.m_nHeaderSize};
         e.hasPts = header.m_bPts;
@@ -466,25 +553,30 @@ size_t CDemuxer::ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e)
         // A header that does not fit its packet: the packet carries nothing usable.
         start = size;
         e.hasPts = e.hasDts = e.hasPstd = false;
+        parsed.headers.mpeg2 = nullptr;
+        parsed.headers.mpeg1 = nullptr;
     }
     return start;
 }
 
-void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
+bool CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset, bool cut)
 {
     const uint8_t id = p[3];
     PesEvent e;
     e.pack = m_currentPack;
     e.offset = offset;
-    e.packetLength = static_cast<uint32_t>(size - 6);
-    const size_t start = ParsePesHeader(p, size, e);
+    // As coded: a packet cut by the end of the input has fewer bytes.
+    e.packetLength = size >= 6 ? (uint32_t{p[4]} << 8) | p[5] : 0;
+    ParsedPes parsed;
+    const size_t start = std::min(ParsePesHeader(p, size, e, parsed), size);
 
     uint8_t subId = 0;
     uint32_t subSize = 0;
     if (id == kPrivateStream1 && start < size)
     {
-        CSubstreamHeader sub;
+        CSubstreamHeader& sub = parsed.substream;
         const bool whole = sub.Parse(p + start, size - start);
+        parsed.headers.substream = &sub;
         subId = sub.m_nSubstreamId;
         subSize = whole ? sub.m_nSize : static_cast<uint32_t>(size - start);
         e.hasSubHeader = sub.m_bAudio && whole;
@@ -498,7 +590,13 @@ void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
     const size_t payload = start + subSize;
     e.payloadOffset = offset + payload;
     e.payloadSize = static_cast<uint32_t>(size - payload);
-    StreamState& state = m_streams[key];
+    // Packets of one stream mostly come in runs.
+    if (key != m_lastKey || !m_lastState)
+    {
+        m_lastState = &m_streams[key];
+        m_lastKey = key;
+    }
+    StreamState& state = *m_lastState;
     if (e.hasPts)
     {
         if (e.hasDts)
@@ -507,18 +605,41 @@ void CDemuxer::OnPesPacket(const uint8_t* p, size_t size, uint64_t offset)
         if (!e.hasDts)
             e.dts27 = e.pts27;
     }
+    if (e.kind == Kind::Navigation && start + 1 < size)
+    {
+        // The substream byte: 0x00 PCI, 0x01 DSI.
+        const uint8_t* b = p + start + 1;
+        const size_t n = size - start - 1;
+        if (p[start] == 0x00)
+        {
+            parsed.pciWhole = parsed.pci.Parse(b, n);
+            parsed.headers.pci = &parsed.pci;
+        }
+        else if (p[start] == 0x01)
+        {
+            parsed.dsiWhole = parsed.dsi.Parse(b, n);
+            parsed.headers.dsi = &parsed.dsi;
+        }
+    }
+    parsed.headers.event = &e;
+    parsed.headers.payloadStart = start;
+    if (m_hook && !m_hook->OnPacket({p, size, offset, cut}, parsed.headers))
+        return false;
+    if (cut)
+        return true;
     m_sink.OnPes(e);
 
     if (e.kind == Kind::Navigation)
     {
-        OnNavPacket(p + start, size - start);
-        return;
+        OnNavPacket(p + start, size - start, parsed);
+        return true;
     }
     CUnitAssembler* assembler = m_assemble ? AssemblerFor(key, e.kind) : nullptr;
     if (!assembler)
-        return;
+        return true;
     assembler->OnPacket(e, p + start, subSize);
     assembler->Feed(p + payload, e.payloadSize, e.payloadOffset, m_currentPack);
+    return true;
 }
 
 CUnitAssembler* CDemuxer::AssemblerFor(StreamKey key, Kind kind)
@@ -631,7 +752,7 @@ void CDemuxer::FollowTimeBase(PackEvent& e)
 
 // ---------------------------------------------------------------------------- navigation packs
 
-void CDemuxer::OnNavPacket(const uint8_t* payload, size_t size)
+void CDemuxer::OnNavPacket(const uint8_t* payload, size_t size, const ParsedPes& parsed)
 {
     if (size < 1)
         return;
@@ -644,8 +765,8 @@ void CDemuxer::OnNavPacket(const uint8_t* payload, size_t size)
     }
     if (payload[0] == 0x00)
     {
-        CNavPci pci;
-        m_nav.hasPci = pci.Parse(payload + 1, size - 1);
+        const CNavPci& pci = parsed.pci;
+        m_nav.hasPci = parsed.pciWhole;
         m_nav.pciLbn = pci.m_nNvPckLbn;
         m_nav.vobuSPtm = pci.m_nVobuSPtm;
         m_nav.vobuEPtm = pci.m_nVobuEPtm;
@@ -653,8 +774,8 @@ void CDemuxer::OnNavPacket(const uint8_t* payload, size_t size)
     }
     else if (payload[0] == 0x01)
     {
-        CNavDsi dsi;
-        m_nav.hasDsi = dsi.Parse(payload + 1, size - 1);
+        const CNavDsi& dsi = parsed.dsi;
+        m_nav.hasDsi = parsed.dsiWhole;
         m_nav.dsiScr = dsi.m_nNvPckScr;
         m_nav.dsiLbn = dsi.m_nNvPckLbn;
         m_nav.vobuEa = dsi.m_nVobuEa;

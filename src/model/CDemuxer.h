@@ -15,19 +15,65 @@
 #include <vector>
 
 class CInput;
+class CPackHeader;
+class CPesHeader;
+class CSystemHeader;
+struct CMpeg1PackHeader;
+struct CMpeg1PesHeader;
+struct CNavDsi;
+struct CNavPci;
+struct CSubstreamHeader;
 
 namespace model
 {
 
-// What a walk by lengths needs beyond the model's events: the bytes of every pack,
-// system header, end code and packet as they are met, before their events.
+// One element of a program stream as the demultiplexer meets it: its bytes from the
+// start code on, and where it starts.
+struct ElementBytes
+{
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    uint64_t offset = 0;
+    // The end of the input cuts the element: size is what there is of it, and the model
+    // gets no events of it.
+    bool cut = false;
+};
+
+// A pack header as the demultiplexer parsed it, in one of the two layouts.
+struct PackHeaders
+{
+    const CPackHeader* mpeg2 = nullptr;       // ISO/IEC 13818-1 layout
+    const CMpeg1PackHeader* mpeg1 = nullptr;  // ISO/IEC 11172-1 layout
+};
+
+// A packet's headers as the demultiplexer parsed them, and what it tells the model.
+struct PacketHeaders
+{
+    const PesEvent* event = nullptr;
+    const CPesHeader* mpeg2 = nullptr;       // MPEG-2 PES header syntax
+    const CMpeg1PesHeader* mpeg1 = nullptr;  // MPEG-1 packet header
+    // Neither: a stream without PES header fields (padding, private stream 2, ...), or a
+    // header that does not fit its packet.
+    const CSubstreamHeader* substream = nullptr;  // private stream 1 with a substream byte
+    const CNavPci* pci = nullptr;  // private stream 2: a navigation packet's PCI or DSI
+    const CNavDsi* dsi = nullptr;
+    size_t payloadStart = 0;  // bytes from the start code to the end of the PES header
+};
+
+// What a walk by lengths needs beyond the model's events: every element of a program
+// stream with the headers the demultiplexer parsed (once, for the hook and the events
+// alike), before the events it gives; and the bytes of an elementary stream file.
+// Returning false ends the run there (StreamEnd::stopped), before the element's events.
 class IElementHook
 {
 public:
     virtual ~IElementHook() = default;
-    // bytes: the whole element from its start code, size of them, at offset in the file.
-    // Returning false ends the run there (StreamEnd::stopped).
-    virtual bool OnElement(const uint8_t* bytes, size_t size, uint64_t offset) = 0;
+    virtual bool OnPack(const ElementBytes& element, const PackHeaders& headers) = 0;
+    virtual bool OnSystemHeader(const ElementBytes& element, const CSystemHeader& header) = 0;
+    virtual bool OnPacket(const ElementBytes& element, const PacketHeaders& headers) = 0;
+    virtual bool OnEndCode(const ElementBytes&) { return true; }
+    // A video or audio elementary stream, piece by piece as it is read (offset: of data[0]).
+    virtual bool OnElementaryData(const uint8_t* data, size_t size, uint64_t offset) = 0;
 };
 
 class CDemuxer
@@ -78,19 +124,30 @@ private:
     // input), 0 when there is none. The bytes after it must open the next element.
     static size_t ElementSize(const uint8_t* p, size_t n, bool atEnd);
     static size_t ElementExtent(const uint8_t* p, size_t n);
-    void OnPackHeader(const uint8_t* p, size_t size, uint64_t offset);
-    void OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset);
-    void OnEndCode(uint64_t offset);
-    void OnPesPacket(const uint8_t* p, size_t size, uint64_t offset);
-    // Fills the header fields of e (either syntax); returns where the payload starts.
-    static size_t ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e);
+    // Each false when the hook ends the run at this element.
+    // cut: the end of the input cuts the element; only the hook sees it.
+    bool OnPackHeader(const uint8_t* p, size_t size, uint64_t offset, bool cut = false);
+    bool OnSystemHeader(const uint8_t* p, size_t size, uint64_t offset, bool cut = false);
+    bool OnEndCode(const uint8_t* p, uint64_t offset);
+    bool OnPesPacket(const uint8_t* p, size_t size, uint64_t offset, bool cut = false);
+    // Whether the element at p (n bytes up to the end of the input) runs past the end.
+    static bool RunsPastEnd(const uint8_t* p, size_t n);
+    bool OnCutElement(const uint8_t* p, size_t n, uint64_t offset);
+    // The hook is to see the element at p: the first cut by the end of the input (the
+    // rest of the input is its bytes).
+    bool WantsCut(const uint8_t* p, size_t n) const { return m_hook && !m_cutSeen && RunsPastEnd(p, n); }
+    // The headers of one packet, parsed once for the hook and the event.
+    struct ParsedPes;
+    // Fills the header fields of e (either syntax) and parsed; returns where the payload
+    // starts.
+    static size_t ParsePesHeader(const uint8_t* p, size_t size, PesEvent& e, ParsedPes& parsed);
     // Whether the pack whose header ends at p (n bytes readable) is a navigation pack,
     // and its DSI's VOB number: known before the pack's event, so that a new VOB's clock
     // is announced before its first pack.
     static bool PeekNavPack(const uint8_t* p, size_t n, uint16_t& vobId);
     // Decides whether a new time base starts at this pack and announces it.
     void FollowTimeBase(PackEvent& e);
-    void OnNavPacket(const uint8_t* payload, size_t size);
+    void OnNavPacket(const uint8_t* payload, size_t size, const ParsedPes& parsed);
     void FlushNavPack();
     CUnitAssembler* AssemblerFor(StreamKey key, Kind kind);
     void Finish(uint64_t fileSize, bool readError);
@@ -101,6 +158,7 @@ private:
     IElementHook* m_hook = nullptr;
     bool m_assemble = true;
     bool m_stopped = false;
+    bool m_cutSeen = false;
     int m_openError = 0;
     uint32_t m_packs = 0;
     uint32_t m_currentPack = 0;
@@ -112,7 +170,9 @@ private:
         bool tried = false;
         CTimeUnwrap unwrap;  // of the PES time stamps
     };
-    std::unordered_map<StreamKey, StreamState> m_streams;
+    std::unordered_map<StreamKey, StreamState> m_streams;  // its elements stay where they are
+    StreamKey m_lastKey = kNoStream;
+    StreamState* m_lastState = nullptr;
     std::vector<CUnitAssembler*> m_order;  // creation order, for the end of the input
     NavPack m_nav;
     bool m_navPending = false;

@@ -1,5 +1,7 @@
 #include "stream/CInput.h"
 
+#include "stream/CCdxaInput.h"
+
 #include <algorithm>
 #include <cerrno>
 
@@ -105,5 +107,22 @@ std::unique_ptr<CInput> OpenInput(const std::string& path, int* error)
     auto input = std::make_unique<CFileInput>();
     if (!input->Open(path, error))
         return nullptr;
+    // The kind of input is in the first bytes, not in the name: a .DAT copied off a disc
+    // may be called anything.
+    uint8_t head[12];
+    const uint32_t n = input->Read(head, sizeof head);
+    if (CCdxaInput::IsCdxa(head, n))
+    {
+        auto cdxa = std::make_unique<CCdxaInput>();
+        if (cdxa->Open(input))
+            return cdxa;
+    }
+    // A file that only looks like one is read as it is.
+    if (!input->Seek(0))
+    {
+        if (error)
+            *error = EIO;
+        return nullptr;
+    }
     return input;
 }

@@ -51,6 +51,8 @@ public:
     uint32_t Read(void* buffer, uint32_t count) override { return m_file.Read(buffer, count); }
     bool HadReadError() const override { return m_file.HadReadError(); }
     uint64_t Size() const override { return m_size; }
+    // Moves the read position to a file offset; false when the system refuses.
+    bool Seek(uint64_t offset) { return m_file.Seek(static_cast<int64_t>(offset), CFile::begin) == offset; }
     Location Locate(uint64_t position) const override { return {0, position < m_size ? position : m_size}; }
     uint32_t FileCount() const override { return 1; }
     const std::string& FileName(uint32_t) const override { return m_path; }
@@ -94,5 +96,7 @@ private:
     bool m_readError = false;
 };
 
-// Opens a path as the stream it holds. *error gets the errno when it cannot be opened.
+// Opens a path as the stream it holds: a CD-XA file (a Video CD's .DAT) through its
+// sectors' user data, any other file as it is. *error gets the errno when it cannot be
+// opened.
 std::unique_ptr<CInput> OpenInput(const std::string& path, int* error = nullptr);

@@ -6,22 +6,6 @@
 
 #include <functional>
 
-// Fourth bytes of the start codes that the analysis tells apart.
-namespace StartCode
-{
-constexpr uint8_t Picture = 0x00;
-constexpr uint8_t SequenceHeader = 0xB3;
-constexpr uint8_t Extension = 0xB5;
-constexpr uint8_t GroupOfPictures = 0xB8;
-constexpr uint8_t Pack = 0xBA;
-constexpr uint8_t SystemHeader = 0xBB;
-constexpr uint8_t PaddingStream = 0xBE;
-}  // namespace StartCode
-
-// Audio stream ids are 0xC0..0xDF, video stream ids 0xE0..0xEF.
-constexpr bool IsAudioStreamId(uint32_t id) { return (id & 0xE0) == 0xC0; }
-constexpr bool IsVideoStreamId(uint32_t id) { return (id & 0xF0) == 0xE0; }
-
 class CMpegStreamFile : public CStreamFile
 {
 public:

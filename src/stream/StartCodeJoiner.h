@@ -2,6 +2,8 @@
 // The start codes (00 00 01 xx) of a payload that arrives in pieces, the ones that piece
 // boundaries cut included: each is reported once, when its fourth byte arrives.
 
+#include "stream/StartCodeSearch.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -29,17 +31,17 @@ public:
                     found(t[p + 3], base - m_carryLen + p, data + next, n - next);
                 }
         }
-        // Find each 01, then look back for the two zeros.
-        size_t i = 2;
-        while (i + 1 < n)
+        // The start codes within data whose code byte is there too, a batch at a time.
+        uint32_t at[64];
+        for (size_t from = 0; from + 3 < n;)
         {
-            const void* hit = std::memchr(data + i, 1, n - 1 - i);
-            if (!hit)
+            size_t next = n;
+            const size_t count = startcode::Find(data, n, from, at, sizeof at / sizeof at[0], next);
+            for (size_t i = 0; i < count; ++i)
+                found(data[at[i] + 3], base + at[i], data + at[i] + 4, n - at[i] - 4);
+            if (count < sizeof at / sizeof at[0])
                 break;
-            const size_t j = static_cast<size_t>(static_cast<const uint8_t*>(hit) - data);
-            if (data[j - 1] == 0 && data[j - 2] == 0)
-                found(data[j + 1], base + j - 2, data + j + 2, n - j - 2);
-            i = j + 1;
+            from = next;
         }
         // Keep the last three bytes of all pieces so far.
         uint8_t t[6];

@@ -179,6 +179,7 @@ private slots:
                 byLength = a;
         QVERIFY(byLength && byLength->isCheckable());
         const bool was = byLength->isChecked();
+        QVERIFY(was);  // checked in fresh settings: the walk by lengths is the default
         byLength->trigger();
         QCOMPARE(dlg.Driver().FollowPacketLengths(), !was);
         QCOMPARE(CAnalyzerApp::GetProfileInt(QStringLiteral("progopts"), QStringLiteral("bylength"), 0), was ? 0 : 1);
@@ -238,6 +239,8 @@ private slots:
     {
         TempDir dir;
         const std::string path = dir.Write("clip.mpg", MakeSmallDvdStream(400000));
+        // The byte walk, which pumps once per start code.
+        CAnalyzerApp::WriteProfileInt(QStringLiteral("progopts"), QStringLiteral("bylength"), 0);
         PumpedDlg dlg;
         dlg.show();
         dlg.m_nMaxPackets = 0;
@@ -348,6 +351,8 @@ private slots:
     {
         TempDir dir;
         const std::string path = dir.Write("gap.mpg", MakeMisplacedAudioStream(5));
+        // The byte walk, which expects the first frame at the start of the first payload.
+        CAnalyzerApp::WriteProfileInt(QStringLiteral("progopts"), QStringLiteral("bylength"), 0);
         CAnalyzerDlg dlg;
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));

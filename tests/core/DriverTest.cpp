@@ -33,30 +33,19 @@ struct TestHost : IAnalysisHost
     void ShowMessage(const std::string& t, const std::string& c) override { messages.push_back({t, c}); }
 };
 
+// The byte walk, start code by start code: the design's own behaviour, texts and shape
+// (the walk by lengths has its tests in LengthWalkTest.cpp).
 class DriverTest : public ::testing::Test
 {
 protected:
+    DriverTest() { m_driver.SetFollowPacketLengths(false); }
     Outcome Run(const Bytes& bytes, uint32_t maxPacks = 0)
     {
         m_path = m_dir.Write("in.mpg", bytes);
         return m_driver.Analyze(m_path, maxPacks);
     }
     // The line reached by following child texts from the top level.
-    ItemId Find(const Strings& path) const
-    {
-        ItemId at = kNoItem;
-        for (const std::string& text : path)
-        {
-            ItemId next = kNoItem;
-            for (uint32_t r = 0; r < m_tree.ChildCount(at) && next == kNoItem; ++r)
-                if (LineText(m_tree, m_tree.Child(at, r)) == text)
-                    next = m_tree.Child(at, r);
-            if (next == kNoItem)
-                return kNoItem;
-            at = next;
-        }
-        return at;
-    }
+    ItemId Find(const Strings& path) const { return FindLine(m_tree, kNoItem, path); }
     std::string Root() const { return m_path + " [all packets]"; }
 
     TempDir m_dir;

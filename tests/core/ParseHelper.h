@@ -5,6 +5,7 @@
 #include "analysis/LineFormat.h"
 #include "stream/CMpegStreamFile.h"
 #include "support/TestFiles.h"
+#include "support/TreeLines.h"
 
 #include <string>
 #include <vector>
@@ -36,11 +37,3 @@ Parsed<Element> ParseFrom(const Bytes& bytes)
     return Parsed<Element>{owner, *owner, ok, consumed};
 }
 
-// The texts of the children of item, in order.
-inline std::vector<std::string> ChildTexts(const CResultTree& t, ItemId item)
-{
-    std::vector<std::string> v;
-    for (uint32_t r = 0; r < t.ChildCount(item); ++r)
-        v.push_back(LineText(t, t.Child(item, r)));
-    return v;
-}

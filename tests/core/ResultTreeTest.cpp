@@ -46,12 +46,15 @@ TEST(ResultTree, GrowsAcrossChunksWithoutMovingLines)
 {
     CResultTree t;
     const ItemId root = t.AddText(kNoItem, "root", TreeImage::Plus);
+    // Four chunks of lines.
     ItemId last = kNoItem;
-    for (uint32_t i = 0; i < 200000; ++i)
+    const uint32_t n = 1700000;
+    for (uint32_t i = 0; i < n; ++i)
         last = t.AddValue(root, LineFmt::PackStuffing, i);
-    EXPECT_EQ(t.Count(), 200001u);
-    EXPECT_EQ(LineText(t, last), "pack stuffing = 199999");
-    EXPECT_EQ(t.Row(last), 199999u);
+    EXPECT_EQ(t.Count(), n + 1);
+    EXPECT_EQ(LineText(t, last), "pack stuffing = " + std::to_string(n - 1));
+    EXPECT_EQ(LineText(t, 600000), "pack stuffing = 599998");
+    EXPECT_EQ(t.Row(last), n - 1);
     EXPECT_EQ(LineText(t, root), "root");
     EXPECT_LT(t.MemoryBytes() / t.Count(), 40u);
 }
@@ -179,6 +182,18 @@ TEST(ResultTree, ErrorMarkExpandsUpToTheTopAndKeepsTheImagesAbove)
     EXPECT_EQ(t.Image(line), TreeImage::Plus);
     t.IconSwitch(line, true);
     EXPECT_EQ(t.Image(line), TreeImage::Minus);
+
+    // Offsets of an audio file past 64 KiB make an argument wider than a line keeps: it
+    // is kept aside, through the mark and back.
+    const ItemId far = t.AddGroup(mid, LineFmt::AudioHeaderFirst, PackArgs(70000, 70000));
+    EXPECT_EQ(LineText(t, far), "audio header @ 70000 offs. (expecting @ 70000)");
+    t.MarkError(far, LineFmt::AudioHeaderFirstErr, PackArgs(90000, 80000));
+    EXPECT_EQ(LineText(t, far), "audio header @ 90000 offs. (expecting @ 80000) ERR: ! 80000");
+    EXPECT_EQ(t.Image(far), TreeImage::Error);
+    t.SetText(far, LineFmt::AudioHeaderNext, 5);
+    EXPECT_EQ(LineText(t, far), "audio header @ 5 offs.");
+    EXPECT_EQ(t.Arg(far), 5u);
+    EXPECT_EQ(t.Arg(line), PackArgs(700, 672));
 }
 
 TEST(ResultTree, DeleteAllEmptiesAndQueriesOutsideAreHarmless)

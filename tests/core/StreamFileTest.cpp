@@ -1,6 +1,8 @@
 // Buffered reading and writing, the start-code scanner and the audio sync search.
 
+#include "stream/CCdxaInput.h"
 #include "stream/CMpegStreamFile.h"
+#include "stream/StartCodeSearch.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -329,6 +331,154 @@ TEST(FileSetInputTest, APackCutByAFileBoundaryIsWalkedWhole)
     EXPECT_EQ(sink.pes.size(), 3u);
     EXPECT_EQ(sink.skipped, 0u);
     EXPECT_EQ(sink.size, stream.size());
+}
+
+// ---------------------------------------------------------------------------- CD-XA files
+
+// A RIFF "CDXA" header and sectors: each 2352 bytes, sync, header (mode at 15),
+// subheader (submode at 18, 0x20 = form 2), user data from 24 (16 in mode 1).
+struct CdxaFile
+{
+    Bytes bytes;
+    Bytes stream;  // the user data, as the input should deliver it
+
+    explicit CdxaFile(uint32_t dataSize = 0)
+    {
+        const char head[] = "RIFF\0\0\0\0CDXAfmt ";
+        bytes.assign(head, head + 16);
+        bytes.insert(bytes.end(), {16, 0, 0, 0});    // "fmt " size
+        bytes.insert(bytes.end(), 16, 0x00);         // the disc file's attributes
+        bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<uint8_t>(dataSize >> (8 * i)));  // 0: to the end of the file
+    }
+    void Sector(uint8_t mode, uint8_t submode, uint8_t fill, bool sync = true, size_t cutTo = 2352)
+    {
+        Bytes s(2352, 0xEE);  // error codes: never part of the stream
+        const uint8_t pattern[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+        if (sync)
+            std::copy(pattern, pattern + 12, s.begin());
+        s[15] = mode;
+        s[16] = s[20] = 1;        // file number
+        s[18] = s[22] = submode;
+        const size_t from = mode == 1 ? 16 : 24;
+        const size_t size = (mode == 2 && (submode & 0x20)) || !sync ? 2324 : 2048;
+        for (size_t i = 0; i < size; ++i)
+            s[from + i] = static_cast<uint8_t>(fill + i);
+        s.resize(cutTo);
+        bytes.insert(bytes.end(), s.begin(), s.end());
+        const size_t have = cutTo > from ? std::min(size, cutTo - from) : 0;
+        stream.insert(stream.end(), s.begin() + static_cast<long>(from), s.begin() + static_cast<long>(from + have));
+    }
+};
+
+TEST(CdxaInputTest, ReadsTheUserDataOfEachKindOfSectorAndLocatesItInTheFile)
+{
+    CdxaFile f;
+    f.Sector(2, 0x62, 0x10);           // mode 2 form 2: 2324 bytes
+    f.Sector(2, 0x08, 0x20);           // mode 2 form 1: 2048
+    f.Sector(1, 0x00, 0x30);           // mode 1: 2048 from byte 16
+    f.Sector(2, 0x62, 0x40, false);    // no sync: taken for form 2, nothing lost
+    f.Sector(2, 0x62, 0x50, true, 1000);  // the file ends inside the last sector
+    TempDir dir;
+    const std::string path = dir.Write("AVSEQ01.DAT", f.bytes);
+    int error = 0;
+    const std::unique_ptr<CInput> input = OpenInput(path, &error);
+    ASSERT_NE(input, nullptr);
+    ASSERT_NE(dynamic_cast<CCdxaInput*>(input.get()), nullptr);
+    Bytes got(f.stream.size() + 100);
+    uint32_t n = 0;
+    // Reads that end inside sectors, and one past the end.
+    for (uint32_t step : {1000u, 3000u, 7u, 5000u, 9000u})
+        n += input->Read(got.data() + n, std::min<uint32_t>(step, static_cast<uint32_t>(got.size()) - n));
+    got.resize(n);
+    EXPECT_EQ(got, f.stream);
+    EXPECT_EQ(input->Size(), f.stream.size());
+    EXPECT_FALSE(input->HadReadError());
+
+    // Positions of the stream back in the file: 44 bytes of header, then the sectors.
+    EXPECT_EQ(input->Locate(0).offset, 44u + 24);
+    EXPECT_EQ(input->Locate(2323).offset, 44u + 24 + 2323);
+    EXPECT_EQ(input->Locate(2324).offset, 44u + 2352 + 24);
+    EXPECT_EQ(input->Locate(2324 + 2048).offset, 44u + 2 * 2352 + 16);
+    EXPECT_EQ(input->Locate(2324 + 2 * 2048 + 5).offset, 44u + 3 * 2352 + 24 + 5);
+    EXPECT_EQ(input->Locate(f.stream.size() - 1).offset, f.bytes.size() - 1);
+    EXPECT_EQ(input->Locate(f.stream.size() + 10).offset, f.bytes.size());
+}
+
+TEST(CdxaInputTest, OnlyACdxaFileWithItsSectorsIsReadThroughThem)
+{
+    TempDir dir;
+    // Another RIFF file, and a CDXA header without a data chunk: read as they are.
+    Bytes wave = CdxaFile().bytes;
+    std::copy_n("WAVE", 4, wave.begin() + 8);
+    Bytes headless = CdxaFile().bytes;
+    headless.resize(40);
+    for (const Bytes& bytes : {wave, headless})
+    {
+        const std::string path = dir.Write("x.dat", bytes);
+        const std::unique_ptr<CInput> input = OpenInput(path);
+        ASSERT_NE(input, nullptr);
+        EXPECT_EQ(dynamic_cast<CCdxaInput*>(input.get()), nullptr);
+        Bytes got(bytes.size());
+        EXPECT_EQ(input->Read(got.data(), static_cast<uint32_t>(got.size())), bytes.size());
+        EXPECT_EQ(got, bytes);
+    }
+    // A data chunk said to be longer than the file holds what the file holds.
+    CdxaFile big(100u * 2352);
+    big.Sector(2, 0x62, 0x60);
+    big.Sector(2, 0x62, 0x70);
+    const std::unique_ptr<CInput> input = OpenInput(dir.Write("big.dat", big.bytes));
+    ASSERT_NE(input, nullptr);
+    EXPECT_EQ(input->Size(), 2u * 2324);
+    Bytes got(10000);
+    got.resize(input->Read(got.data(), 10000));
+    EXPECT_EQ(got, big.stream);
+}
+
+// ---------------------------------------------------------------------------- start code search
+
+TEST(StartCodeSearch, EveryWayFindsEveryStartCodeInOrder)
+{
+    // Random bytes with few zeros, start codes planted at every distance from a block's
+    // start, overlapping ones (00 00 01 00 00 01), and one ending at the last byte.
+    std::mt19937 random(5);
+    Bytes data(5000);
+    for (uint8_t& b : data)
+        b = static_cast<uint8_t>(2 + random() % 254);
+    for (size_t at = 3; at + 4 < data.size(); at += 37 + at % 29)
+        std::copy_n(Bytes{0x00, 0x00, 0x01}.begin(), 3, data.begin() + static_cast<long>(at));
+    std::copy_n(Bytes{0x00, 0x00, 0x01, 0x00, 0x00, 0x01, 0xB3}.begin(), 7, data.begin() + 1000);
+    std::copy_n(Bytes{0x00, 0x00, 0x01, 0xB8}.begin(), 4, data.end() - 4);
+
+    const startcode::Finders all = startcode::AllFinders();
+    for (const startcode::Finder find : {all.bytes, all.sse2, all.avx2})
+    {
+        if (!find)
+            continue;
+        // Every length, from every start, in batches of one place and of many.
+        for (size_t n : {size_t{0}, size_t{3}, size_t{4}, size_t{17}, size_t{33}, size_t{34}, size_t{35}, size_t{100},
+                         data.size() - 1, data.size()})
+            for (size_t from : {size_t{0}, size_t{1}, size_t{5}, size_t{31}})
+                for (size_t batch : {size_t{1}, size_t{64}})
+                {
+                    std::vector<uint32_t> expected, got;
+                    for (size_t j = from; j + 3 < n; ++j)
+                        if (data[j] == 0 && data[j + 1] == 0 && data[j + 2] == 1)
+                            expected.push_back(static_cast<uint32_t>(j));
+                    uint32_t out[64];
+                    for (size_t at = from;;)
+                    {
+                        size_t next = 0;
+                        const size_t count = find(data.data(), n, at, out, batch, next);
+                        got.insert(got.end(), out, out + count);
+                        if (count < batch)
+                            break;
+                        at = next;
+                    }
+                    ASSERT_EQ(got, expected) << "n " << n << " from " << from << " batch " << batch;
+                }
+    }
 }
 
 }  // namespace

@@ -50,6 +50,15 @@ TEST(TextFormat, FixedPointAsPrintfRoundsIt)
         values.push_back(static_cast<double>(static_cast<uint32_t>(rng())) * (1.0 / 90.0));
     for (int i = 0; i < 2000; ++i)
         values.push_back(static_cast<double>(rng() % 100000) / 8.0);  // exact binary ties
+    for (int i = 0; i < 2000; ++i)
+    {
+        // Next to the halves where the rounding turns, and near the largest values the
+        // decimals are made of integers for.
+        const double half = (static_cast<double>(rng() % 10000000) + 0.5) / 100.0;
+        values.push_back(std::nextafter(half, 0.0));
+        values.push_back(std::nextafter(half, 1e9));
+        values.push_back(85899345.92 - static_cast<double>(rng() % 1000) / 100.0);
+    }
     for (int i = 0; i < 5000; ++i)
     {
         // Any bit pattern: every magnitude, subnormals, both signs.
@@ -58,7 +67,7 @@ TEST(TextFormat, FixedPointAsPrintfRoundsIt)
         std::memcpy(&v, &bits, sizeof v);
         values.push_back(v);
     }
-    for (const char* f : {"%.2f", "%.1f", "%f", "%.0f", "%8.3f", "%.17f", "%+.2f", "% .1f", "%08.2f", "%-9.3f|",
+    for (const char* f : {"%.2f", "%.1f", "%.3f", "%f", "%.0f", "%8.3f", "%.17f", "%+.2f", "% .1f", "%08.2f", "%-9.3f|",
                           "%#.0f", "%+010.1f"})
         for (double v : values)
             ASSERT_EQ(Mine(f, {v}), Libc(f, v)) << f << " " << v;

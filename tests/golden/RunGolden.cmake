@@ -24,14 +24,24 @@ endif()
 
 # name | expected exit status | arguments (the input is relative to WORK_DIR)
 set(cases
-  "sample-6|0|--packs,6,sample.mpg"
-  "sample-summary|0|--summary,sample.mpg"
-  "sample-all-summary|0|--all,--summary,sample.mpg"
+  # The byte walk: the design's own texts and shape.
+  "sample-6|0|--scan-bytes,--packs,6,sample.mpg"
+  "sample-summary|0|--scan-bytes,--summary,sample.mpg"
+  "sample-all-summary|0|--scan-bytes,--all,--summary,sample.mpg"
+  "video-m2v|0|--scan-bytes,--all,video.m2v"
+  "audio-check|0|--scan-bytes,--all,audio-check.mpg"
+  "two-audio|0|--scan-bytes,--all,two-audio.mpg"
+  "edge|0|--scan-bytes,--all,edge.mpg"
+  "edge-json|0|--json,--scan-bytes,--packs,1,edge.mpg"
+  # The walk by lengths, the default; --by-length asks for it by name.
+  "lengths-sample-6|0|--packs,6,sample.mpg"
+  "lengths-sample-6|0|--by-length,--packs,6,sample.mpg"
+  "lengths-sample-all-summary|0|--all,--summary,sample.mpg"
+  "lengths-audio-check|0|--all,audio-check.mpg"
+  "lengths-edge|0|--all,edge.mpg"
+  "lengths-edge-json|0|--json,--packs,1,edge.mpg"
   "video-m2v|0|--all,video.m2v"
-  "audio-check|0|--all,audio-check.mpg"
   "two-audio|0|--all,two-audio.mpg"
-  "edge|0|--all,edge.mpg"
-  "edge-json|0|--json,--packs,1,edge.mpg"
   "missing-file|1|no-such-file.mpg"
   "directory|1|."
   "usage|2|--packs"

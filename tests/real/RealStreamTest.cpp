@@ -8,6 +8,7 @@
 // compare.sh repeats the comparison item by item where ffmpeg is installed.
 
 #include "analysis/CAnalysisDriver.h"
+#include "support/TreeLines.h"
 
 #include <gtest/gtest.h>
 
@@ -71,14 +72,6 @@ struct Analysis
     }
 };
 
-Strings ChildTexts(const CResultTree& tree, ItemId parent)
-{
-    Strings texts;
-    for (uint32_t r = 0; r < tree.ChildCount(parent); ++r)
-        texts.push_back(LineText(tree, tree.Child(parent, r)));
-    return texts;
-}
-
 ItemId ChildNamed(const CResultTree& tree, ItemId parent, const std::string& text)
 {
     for (uint32_t r = 0; r < tree.ChildCount(parent); ++r)
@@ -92,11 +85,12 @@ bool StartsWith(const std::string& s, const std::string& prefix)
     return s.compare(0, prefix.size(), prefix) == 0;
 }
 
-Analysis Analyze(const std::string& name)
+Analysis Analyze(const std::string& name, bool byLength = true)
 {
     CResultTree tree;
     QuietHost host;
     CAnalysisDriver driver(tree, host);
+    driver.SetFollowPacketLengths(byLength);
     const std::string path = std::string(VARNODEL_REAL_STREAMS) + "/" + name;
     Analysis a;
     EXPECT_EQ(driver.Analyze(path, 0), CAnalysisDriver::Outcome::EndOfInput) << name;
@@ -239,51 +233,56 @@ TEST(RealStreams, DvdProgramStreamAgreesWithProbe)
 
 TEST(RealStreams, ProgramStreamCarriesTheAudioFileFrameForFrame)
 {
-    const Analysis a = Analyze("program.vob");
-
-    // ffprobe on audio.mp2 (which program.vob carries unchanged): 44100 Hz, 128000 bit/s,
-    // 39 packets: 417, then 23 of 418, 417 again, then 14 of 418.
-    std::vector<int> lengths{417};
-    lengths.insert(lengths.end(), 23, 418);
-    lengths.push_back(417);
-    lengths.insert(lengths.end(), 14, 418);
-    EXPECT_EQ(a.AudioLengths(), lengths);
-    for (const AudioFrame& f : a.audio)
+    for (const bool byLength : {true, false})
     {
-        ASSERT_EQ(f.lines.size(), 6u);
-        EXPECT_EQ(f.lines[2], "Bitrate idx = 8 (128000 bps)");
-        EXPECT_EQ(f.lines[3], "Sampling Freq. idx = 0 (44.1 kHz)");
-        // 144 * 128 / 44.1 = 417.96 slots: the padding bit makes the 418-byte frames.
-        EXPECT_EQ(f.lines[4], f.length == 418 ? "padding = 1 " : "padding = 0 ");
-    }
-    EXPECT_EQ(a.errorLines, 0);
+        SCOPED_TRACE(byLength ? "by lengths" : "byte by byte");
+        const Analysis a = Analyze("program.vob", byLength);
 
-    // ffprobe: 720x576, DAR 4:3, CPB max bitrate 600000.
-    ASSERT_EQ(a.sequences.size(), 3u);
-    for (const Strings& lines : a.sequences)
-        EXPECT_EQ(lines, SequenceLines(720, 576, "4:3", 600000, 112));
+        // ffprobe on audio.mp2 (which program.vob carries unchanged): 44100 Hz, 128000
+        // bit/s, 39 packets: 417, then 23 of 418, 417 again, then 14 of 418.
+        std::vector<int> lengths{417};
+        lengths.insert(lengths.end(), 23, 418);
+        lengths.push_back(417);
+        lengths.insert(lengths.end(), 14, 418);
+        EXPECT_EQ(a.AudioLengths(), lengths);
+        for (const AudioFrame& f : a.audio)
+        {
+            ASSERT_EQ(f.lines.size(), 6u);
+            EXPECT_EQ(f.lines[2], "Bitrate idx = 8 (128000 bps)");
+            EXPECT_EQ(f.lines[3], "Sampling Freq. idx = 0 (44.1 kHz)");
+            // 144 * 128 / 44.1 = 417.96 slots: the padding bit makes the 418-byte frames.
+            EXPECT_EQ(f.lines[4], f.length == 418 ? "padding = 1 " : "padding = 0 ");
+        }
+        EXPECT_EQ(a.errorLines, 0);
 
-    // The muxer cut the picture coding extension's start code 00 00 01 B5 between two
-    // packets. Scanning the file rather than the reassembled video, the analyser takes
-    // the 00 00 01 at the end of the first packet and the next pack's first byte for a
-    // picture start code: one picture more than the decoder sees, with coding type 0.
-    std::vector<Picture> real;
-    int spurious = 0;
-    for (const Picture& p : a.pictures)
-        if (p.type == "Forbidden (= 0)")
-            ++spurious;
-        else
-            real.push_back(p);
-    EXPECT_EQ(spurious, 1);
-    std::string types;
-    std::vector<int> trefs;
-    for (const Picture& p : real)
-    {
-        types += p.type;
-        trefs.push_back(p.tref);
+        // ffprobe: 720x576, DAR 4:3, CPB max bitrate 600000.
+        ASSERT_EQ(a.sequences.size(), 3u);
+        for (const Strings& lines : a.sequences)
+            EXPECT_EQ(lines, SequenceLines(720, 576, "4:3", 600000, 112));
+
+        // The muxer cut the picture coding extension's start code 00 00 01 B5 between two
+        // packets. The walk by lengths joins the video payloads and finds the extension;
+        // scanning the file instead, the byte walk takes the 00 00 01 at the end of the
+        // first packet and the next pack's first byte for a picture start code: one
+        // picture more than the decoder sees, with coding type 0.
+        std::vector<Picture> real;
+        int spurious = 0;
+        for (const Picture& p : a.pictures)
+            if (p.type == "Forbidden (= 0)")
+                ++spurious;
+            else
+                real.push_back(p);
+        EXPECT_EQ(spurious, byLength ? 0 : 1);
+        std::string types;
+        std::vector<int> trefs;
+        for (const Picture& p : real)
+        {
+            types += p.type;
+            trefs.push_back(p.tref);
+        }
+        EXPECT_EQ(types, "IPBBPBBIBBPBBPBBIBBPBBPBB");
+        EXPECT_EQ(trefs, (std::vector<int>{0, 3, 1, 2, 6, 4, 5, 2, 0, 1, 5, 3, 4, 8, 6, 7, 2, 0, 1, 5, 3, 4, 8, 6, 7}));
     }
-    EXPECT_EQ(types, "IPBBPBBIBBPBBPBBIBBPBBPBB");
-    EXPECT_EQ(trefs, (std::vector<int>{0, 3, 1, 2, 6, 4, 5, 2, 0, 1, 5, 3, 4, 8, 6, 7, 2, 0, 1, 5, 3, 4, 8, 6, 7}));
 }
 
 }  // namespace

@@ -33,12 +33,19 @@ endforeach()
 
 # name | expected exit status | arguments (the input is relative to STREAM_DIR)
 set(cases
-  "dvd-all|0|--all,dvd.vob"
-  "dvd-json-2|0|--json,--packs,2,dvd.vob"
-  "program-all|0|--all,program.vob"
+  # The byte walk.
+  "dvd-all|0|--scan-bytes,--all,dvd.vob"
+  "dvd-json-2|0|--scan-bytes,--json,--packs,2,dvd.vob"
+  "program-all|0|--scan-bytes,--all,program.vob"
+  "video-m2v-all|0|--scan-bytes,--all,video.m2v"
+  "mpeg1-all|0|--scan-bytes,--all,mpeg1.mpg"
+  "audio-mp2-all|0|--scan-bytes,--all,audio.mp2"
+  # The walk by lengths, the default: the video elementary stream reads the same.
+  "lengths-dvd-all|0|--all,dvd.vob"
+  "lengths-program-all|0|--all,program.vob"
   "video-m2v-all|0|--all,video.m2v"
-  "mpeg1-all|0|--all,mpeg1.mpg"
-  "audio-mp2-all|0|--all,audio.mp2"
+  "lengths-mpeg1-all|0|--all,mpeg1.mpg"
+  "lengths-audio-mp2-all|0|--all,audio.mp2"
   "streams|0|--streams,dvd.vob,program.vob,video.m2v,mpeg1.mpg,audio.mp2"
   "streams-json|0|--streams,--json,dvd.vob,mpeg1.mpg,audio.mp2"
   "units-mpeg1|0|--units,mpeg1.mpg"

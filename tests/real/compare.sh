@@ -3,7 +3,7 @@
 # ffmpeg's own tools (ffprobe, and the trace_headers bitstream filter) report for the
 # same files, and prints one "agree" or "DISAGREE" line per item.
 #
-#   tests/real/compare.sh [--cli PATH] [STREAM_DIR]
+#   tests/real/compare.sh [--cli PATH] [STREAM_DIR [--scan-bytes]]
 #
 # PATH defaults to $VARNODEL_CLI, then to the newest build*/src/cli/varnodel-cli under
 # the source tree; STREAM_DIR to tests/real/streams. Exit status 1 when anything disagrees.
@@ -21,12 +21,15 @@
 #                     cuts one packet per frame), bit rate and sampling rate (ffprobe)
 #   marks             a clean stream carries no "ERR: !" line
 #
-# Known difference with the committed streams: in program.vob the muxer cut the start
-# code 00 00 01 B5 of a picture coding extension between two packets. The analyser scans
-# the file, not the reassembled video, so it takes that 00 00 01 and the next pack's
-# first byte for a picture start code: one extra picture "Forbidden (= 0)" (tref 0),
-# whose four bytes also swallow that pack's start code. The picture lists of
-# program.vob therefore disagree at that one entry.
+# The tree is the default one, walked by packet lengths. With --scan-bytes (passed on
+# after the stream folder: compare.sh [--cli PATH] [STREAM_DIR [--scan-bytes]]) the byte
+# walk's has a known difference with the committed streams: in program.vob the muxer
+# cut the start code 00 00 01 B5 of a picture coding extension between two packets. The
+# byte walk scans the file, not the reassembled video, so it takes that 00 00 01 and the
+# next pack's first byte for a picture start code: one extra picture "Forbidden (= 0)"
+# (tref 0), whose four bytes also swallow that pack's start code. The picture lists of
+# program.vob then disagree at that one entry, and mpeg1.mpg, whose packs the byte walk
+# reads with the MPEG-2 layout, shows no audio frames.
 
 set -u
 
@@ -38,6 +41,7 @@ if [ "${1:-}" = "--cli" ]; then
     shift 2
 fi
 dir=${1:-$here/streams}
+walk=${2:-}
 if [ -z "$cli" ]; then
     # The most recently built one: several build folders may sit side by side.
     cli=$(ls -t "$root"/build*/src/cli/varnodel-cli 2>/dev/null | head -1)
@@ -99,7 +103,7 @@ summary() {
 # The video lines come from the "Video sequence" branch, the audio lines from the
 # audio stream branch under "Elementary streams".
 tree_facts() {
-    "$cli" --all "$1" | awk '
+    "$cli" $walk --all "$1" | awk '
     function depth(line) { match(line, /^ */); return RLENGTH / 2 }
     function text(line) { sub(/^ */, "", line); return line }
     function aspect(t) {
@@ -142,9 +146,11 @@ tree_facts() {
                 else if (kind == "PIC" && kv[1] == "VBV delay") { s = kv[2]; sub(/ .*/, "", s); f["vbv delay"] = s }
             }
         } else if (branch == "Elementary streams") {
+            # Frames lie under their packet line, or (an audio file) right under the stream.
             if (d == 2) { flush(); audio = (t ~ /^\(Audio Stream /) }
-            else if (audio && d == 4) { flush(); if (t ~ /^audio header @ /) kind = "AUD" }
-            else if (audio && d == 5 && kind == "AUD") {
+            else if (audio && (d == 4 || d == 3) && t ~ /^audio header @ /) { flush(); kind = "AUD"; frame = d }
+            else if (audio && d <= frame) flush()
+            else if (audio && d == frame + 1 && kind == "AUD") {
                 if (t ~ /^Bitrate idx = /) { s = t; sub(/.*\(/, "", s); sub(/000 bps\)$/, "", s); f["kbps"] = s }
                 else if (t ~ /^Sampling Freq\. idx = /) { s = t; sub(/.*\(/, "", s); sub(/ kHz\)$/, "", s); f["khz"] = s }
                 else if (t ~ /^Frame Size = /) { s = t; sub(/^Frame Size = /, "", s); sub(/ .*/, "", s); f["length"] = s }
@@ -300,13 +306,13 @@ check_marks video.m2v
 echo
 check_video mpeg1.mpg "$dir/mpeg1.mpg" mpeg1video
 check_audio mpeg1.mpg "$dir/mpeg1.mpg" "$dir/mpeg1.mpg" \
-    "packs are read with the MPEG-2 layout (10 bytes), which takes the first bytes of the system header's start code, so no PES packet is decoded"
+    "the byte walk reads packs with the MPEG-2 layout (10 bytes), which takes the first bytes of the system header's start code, so no PES packet is decoded"
 check_marks mpeg1.mpg
 echo
-# A plain audio file has no start codes: the tree has its skeleton only, and the
-# file's frames are checked through program.vob, which carries them unchanged.
+# An audio file has no start codes: the byte walk shows the skeleton only (its frames
+# are checked through program.vob, which carries them unchanged).
 check_audio audio.mp2 "$dir/audio.mp2" "$dir/audio.mp2" \
-    "a plain audio file has no start codes (frames are only checked inside PES packets; see program.vob)"
+    "the byte walk looks for frames only inside PES packets; see program.vob"
 echo
 if [ "$disagreements" -gt 0 ]; then
     echo "$disagreements item(s) disagree"

@@ -33,25 +33,30 @@ std::vector<std::string> CaseFiles()
     return files;
 }
 
-class FuzzCaseTest : public ::testing::TestWithParam<std::string>
+// Each case in both walks of the tree.
+class FuzzCaseTest : public ::testing::TestWithParam<std::tuple<std::string, Walk>>
 {
 };
 
 TEST_P(FuzzCaseTest, AnalysesWholeAndSavesAConsistentAnalysisFile)
 {
-    const std::string& path = GetParam();
+    const std::string& path = std::get<0>(GetParam());
+    const Walk walk = std::get<1>(GetParam());
     const Bytes input = ReadWholeFile(path);
 
     CResultTree tree;
     RecordingHost host;
     CAnalysisDriver driver(tree, host);
+    Choose(driver, walk);
     const Outcome outcome = driver.Analyze(path, 0);
     const RunFigures f = Figures(driver, tree, outcome);
     ASSERT_EQ(outcome, Outcome::EndOfInput);
     EXPECT_TRUE(host.messages.empty());
-    // One pump per start code, and more while long stretches without one are scanned.
-    EXPECT_GE(host.pumps, f.startCodes);
-    EXPECT_LE(host.pumps, f.startCodes + input.size() / 300000 + 1);
+    // The byte walk pumps once per start code, the walk by lengths once per pack, system
+    // header or packet (fewer than its start codes, which count the video ones); both pump
+    // more while long stretches without one are read.
+    EXPECT_GE(host.pumps, walk == Walk::ScanBytes ? f.startCodes : f.packs);
+    EXPECT_LE(host.pumps, f.startCodes + input.size() / (256 * 1024) + 2);
     ExpectLinearWork(f, input.size(), path);
     for (size_t i = 1; i < host.progress.size(); ++i)
         EXPECT_GT(host.progress[i], host.progress[i - 1]);
@@ -103,16 +108,19 @@ TEST_P(FuzzCaseTest, AnalysesWholeAndSavesAConsistentAnalysisFile)
     EXPECT_EQ(at, b.size());
 }
 
-std::string CaseName(const ::testing::TestParamInfo<std::string>& info)
+std::string CaseName(const ::testing::TestParamInfo<std::tuple<std::string, Walk>>& info)
 {
-    std::string name = std::filesystem::path(info.param).stem().string();
+    std::string name = std::filesystem::path(std::get<0>(info.param)).stem().string();
     for (char& c : name)
         if (!std::isalnum(static_cast<unsigned char>(c)))
             c = '_';
-    return name;
+    return name + "_" + WalkName(std::get<1>(info.param));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, FuzzCaseTest, ::testing::ValuesIn(CaseFiles()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Cases, FuzzCaseTest,
+                         ::testing::Combine(::testing::ValuesIn(CaseFiles()),
+                                            ::testing::Values(Walk::ByLength, Walk::ScanBytes)),
+                         CaseName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FuzzCaseTest);
 
 }  // namespace

@@ -35,9 +35,16 @@ protected:
     // of the analysis before it untouched.
     void ExpectRefused(const std::string& path)
     {
+        for (const Walk walk : {Walk::ByLength, Walk::ScanBytes})
+            ExpectRefused(path, walk);
+    }
+    void ExpectRefused(const std::string& path, Walk walk)
+    {
+        SCOPED_TRACE(WalkName(walk));
         CResultTree tree;
         RecordingHost host;
         CAnalysisDriver driver(tree, host);
+        Choose(driver, walk);
         ASSERT_EQ(driver.Analyze(m_dir.Write("good.mpg", OnePack()), 0), Outcome::EndOfInput);
         const uint32_t lines = tree.Count();
         const CPackList* records = driver.Records();
@@ -94,7 +101,9 @@ class ShrinkingFileTest : public ::testing::Test
 protected:
     // Cuts the file to newSize from the host's event pump after the given number of start
     // codes; the run must end by itself, as at the end of any file, with what it could read.
-    RunFigures RunAndCut(uint64_t afterStartCodes, uint64_t newSize)
+    // The byte walk's buffer sizes are those of CStreamFile; the walk by lengths has its
+    // own case below.
+    RunFigures RunAndCut(uint64_t afterStartCodes, uint64_t newSize, Walk walk = Walk::ScanBytes)
     {
         const std::string path = m_dir.Write("shrinking.mpg", m_stream);
         CResultTree tree;
@@ -108,6 +117,7 @@ protected:
             }
         };
         CAnalysisDriver driver(tree, host);
+        Choose(driver, walk);
         Watchdog watchdog(30s, "a run on a shrinking file");
         const Outcome outcome = driver.Analyze(path, 0);
         EXPECT_TRUE(cut);
@@ -156,16 +166,38 @@ TEST_F(ShrinkingFileTest, CutWhileTheRunIsPastTheNewEnd)
     EXPECT_LE(f.bytesConsumed, m_stream.size());
 }
 
+TEST_F(ShrinkingFileTest, WalkByLengthsEndsAtTheNewEndWithThePackItCuts)
+{
+    // The walk by lengths reads a megabyte ahead: cut the file, after a few packs, to a
+    // size past that. It goes on to the new end, and shows the pack the cut runs through
+    // with what there is of it.
+    m_stream = MakeDvdStream([] {
+        DvdStreamOptions o;
+        o.targetBytes = 3u << 20;
+        return o;
+    }());
+    const uint64_t newSize = (3u << 19) + 12345;
+    const RunFigures f = RunAndCut(50, newSize, Walk::ByLength);
+    EXPECT_EQ(f.outcome, Outcome::EndOfInput);
+    EXPECT_EQ(f.bytesConsumed, newSize);
+    ASSERT_FALSE(f.packPositions.empty());
+    EXPECT_LE(f.packPositions.back(), newSize);
+    EXPECT_EQ(f.packs, newSize / 2048 + 1);
+}
+
 // ---------------------------------------------------------------------------- degenerate content
 
-class DegenerateContentTest : public ::testing::Test
+// Both walks of the tree.
+class DegenerateContentTest : public ::testing::TestWithParam<Walk>
 {
 protected:
+    bool ByLength() const { return GetParam() == Walk::ByLength; }
     RunFigures Run(const Bytes& bytes, RecordingHost& host, std::string* aafPath = nullptr)
     {
         const std::string path = m_dir.Write("odd.mpg", bytes);
         CResultTree tree;
         CAnalysisDriver driver(tree, host);
+        Choose(driver, GetParam());
         Watchdog watchdog(60s, "a run on degenerate content");
         const Outcome outcome = driver.Analyze(path, 0);
         RunFigures f = Figures(driver, tree, outcome);
@@ -202,7 +234,7 @@ protected:
     std::vector<uint8_t> m_images;
 };
 
-TEST_F(DegenerateContentTest, EmptyFileGivesTheSkeletonAndAnEmptyAnalysisFile)
+TEST_P(DegenerateContentTest, EmptyFileGivesTheSkeletonAndAnEmptyAnalysisFile)
 {
     RecordingHost host;
     std::string aaf;
@@ -214,7 +246,7 @@ TEST_F(DegenerateContentTest, EmptyFileGivesTheSkeletonAndAnEmptyAnalysisFile)
     EXPECT_EQ(ReadWholeFile(aaf).size(), 79 + input.size());
 }
 
-TEST_F(DegenerateContentTest, OnlyZerosAreReadToTheEndWithoutFindingAnything)
+TEST_P(DegenerateContentTest, OnlyZerosAreReadToTheEndWithoutFindingAnything)
 {
     RecordingHost host;
     const Bytes zeros(1 << 20, 0x00);
@@ -230,7 +262,7 @@ TEST_F(DegenerateContentTest, OnlyZerosAreReadToTheEndWithoutFindingAnything)
     EXPECT_GE(host.pumps, 3u);
 }
 
-TEST_F(DegenerateContentTest, RepeatedStartCodesStayLinear)
+TEST_P(DegenerateContentTest, RepeatedStartCodesStayLinear)
 {
     // 00 00 01 over and over: each code byte is the next 00, a picture start code, whose
     // header then takes the following bytes. Then the same with each start code the
@@ -248,7 +280,13 @@ TEST_F(DegenerateContentTest, RepeatedStartCodesStayLinear)
         SCOPED_TRACE(code);
         RecordingHost host;
         const RunFigures f = Run(w.bytes, host);
-        EXPECT_GT(f.startCodes, w.bytes.size() / 32);
+        // The byte walk takes each for a start code; to the walk by lengths they are no
+        // elements: it shows the system header in front (twice) and the one the end of the
+        // file cuts, no more.
+        if (ByLength())
+            EXPECT_LE(f.lines, 100u);
+        else
+            EXPECT_GT(f.startCodes, w.bytes.size() / 32);
         // A few dozen lines per start code (a PES header shows its fields twice), and a few
         // dozen bytes of tree per byte of input.
         EXPECT_LE(uint64_t{f.lines}, 80 * f.startCodes + 64);
@@ -269,7 +307,7 @@ Bytes AudioPacket(const Bytes& payload, std::optional<int> packetLength = std::n
     return w.bytes;
 }
 
-TEST_F(DegenerateContentTest, PesLengthsThatDoNotFitTheFile)
+TEST_P(DegenerateContentTest, PesLengthsThatDoNotFitTheFile)
 {
     {
         SCOPED_TRACE("length 65535, file ends after 100 payload bytes");
@@ -299,17 +337,21 @@ TEST_F(DegenerateContentTest, PesLengthsThatDoNotFitTheFile)
     }
 }
 
-TEST_F(DegenerateContentTest, SyncWordsEverywhereMoveTheFrameWalkOneByteAtATime)
+TEST_P(DegenerateContentTest, SyncWordsEverywhereMoveTheFrameWalkOneByteAtATime)
 {
-    // FF FF FF FF: a sync word with bit rate index 15, which has no frame length. Every
-    // byte but the last starts another header, each where the walk expects it.
+    // FF FF FF FF: a sync word with bit rate index 15, which has no frame length. In the
+    // byte walk every byte but the last starts another header, each where the walk
+    // expects it; the walk by lengths takes no such header for a frame.
     const size_t L = 60000;
     RecordingHost host;
     const RunFigures f = Run(AudioPacket(Bytes(L, 0xFF)), host);
-    EXPECT_EQ(CountTextsStartingWith("audio header @ "), L - 1);
-    EXPECT_EQ(CountTextsStartingWith("audio header @ 0 offs. (expecting @ 0)"), 1u);
+    EXPECT_EQ(CountTextsStartingWith("audio header @ "), ByLength() ? 0 : L - 1);
+    EXPECT_EQ(CountTextsStartingWith("audio header @ 0 offs. (expecting @ 0)"), ByLength() ? 0u : 1u);
     EXPECT_EQ(std::count(m_images.begin(), m_images.end(), uint8_t{4}), 0);
     EXPECT_EQ(f.packs, 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Walks, DegenerateContentTest, ::testing::Values(Walk::ByLength, Walk::ScanBytes),
+                         WalkParamName);
 
 }  // namespace

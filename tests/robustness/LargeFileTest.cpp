@@ -25,7 +25,8 @@ uint32_t LE32(const Bytes& b, size_t at)
     return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24;
 }
 
-class LargeFileTest : public ::testing::Test
+// Both walks of the tree.
+class LargeFileTest : public ::testing::TestWithParam<Walk>
 {
 protected:
     // Puts bytes at offset; false (with the reason in m_skip) when the file system refuses.
@@ -51,7 +52,7 @@ protected:
     std::vector<uint64_t> m_expectedPositions;
 };
 
-TEST_F(LargeFileTest, SparseFilePastFourGigabytes)
+TEST_P(LargeFileTest, SparseFilePastFourGigabytes)
 {
     const std::string path = m_dir.File("huge.mpg");
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -101,6 +102,7 @@ TEST_F(LargeFileTest, SparseFilePastFourGigabytes)
     CResultTree tree;
     RecordingHost host;
     CAnalysisDriver driver(tree, host);
+    Choose(driver, GetParam());
     Outcome outcome;
     {
         // Reading 4 GiB of holes takes a few seconds; far more would mean something reads
@@ -154,5 +156,7 @@ TEST_F(LargeFileTest, SparseFilePastFourGigabytes)
     }
     EXPECT_EQ(at, b.size());
 }
+
+INSTANTIATE_TEST_SUITE_P(Walks, LargeFileTest, ::testing::Values(Walk::ByLength, Walk::ScanBytes), WalkParamName);
 
 }  // namespace

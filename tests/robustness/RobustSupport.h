@@ -27,6 +27,16 @@ namespace robust
 
 using Outcome = CAnalysisDriver::Outcome;
 
+// The two walks of the tree: by packet lengths (the default) and byte by byte.
+enum class Walk
+{
+    ByLength,
+    ScanBytes,
+};
+inline const char* WalkName(Walk walk) { return walk == Walk::ByLength ? "ByLength" : "ScanBytes"; }
+inline std::string WalkParamName(const ::testing::TestParamInfo<Walk>& info) { return WalkName(info.param); }
+inline void Choose(CAnalysisDriver& driver, Walk walk) { driver.SetFollowPacketLengths(walk == Walk::ByLength); }
+
 struct RecordingHost : IAnalysisHost
 {
     std::vector<uint32_t> progress;
@@ -161,12 +171,13 @@ inline RunFigures Figures(const CAnalysisDriver& driver, const CResultTree& tree
 }
 
 // A whole-file analysis of path with a fresh tree and host.
-inline RunFigures AnalyzeAll(const std::string& path, RecordingHost* hostOut = nullptr)
+inline RunFigures AnalyzeAll(const std::string& path, RecordingHost* hostOut = nullptr, Walk walk = Walk::ByLength)
 {
     CResultTree tree;
     RecordingHost local;
     RecordingHost& host = hostOut ? *hostOut : local;
     CAnalysisDriver driver(tree, host);
+    Choose(driver, walk);
     const Outcome outcome = driver.Analyze(path, 0);
     return Figures(driver, tree, outcome);
 }

@@ -74,7 +74,8 @@ Bytes CornerStream()
     return w.bytes;
 }
 
-class SweepTest : public ::testing::Test
+// Both walks of the tree.
+class SweepTest : public ::testing::TestWithParam<Walk>
 {
 protected:
     void SetUp() override
@@ -93,7 +94,7 @@ protected:
     void SweepPrefixes(const Bytes& bytes, const char* name)
     {
         WriteInput(bytes);
-        const RunFigures whole = AnalyzeAll(m_path);
+        const RunFigures whole = AnalyzeAll(m_path, nullptr, GetParam());
         ASSERT_EQ(whole.outcome, Outcome::EndOfInput) << name;
         ASSERT_GT(whole.startCodes, 0u) << name;
 
@@ -102,7 +103,7 @@ protected:
         {
             Truncate(n);
             RecordingHost host;
-            const RunFigures f = AnalyzeAll(m_path, &host);
+            const RunFigures f = AnalyzeAll(m_path, &host, GetParam());
             const std::string what = std::string(name) + " cut to " + std::to_string(n) + " bytes";
             ASSERT_EQ(f.outcome, Outcome::EndOfInput) << what;
             ASSERT_TRUE(host.messages.empty()) << what;
@@ -151,6 +152,7 @@ protected:
                     CResultTree tree;
                     RecordingHost host;
                     CAnalysisDriver driver(tree, host);
+                    Choose(driver, GetParam());
                     const Outcome outcome = driver.Analyze(m_path, 0);
                     const RunFigures f = Figures(driver, tree, outcome);
                     const std::string what = std::string(name) + ": byte " + std::to_string(pos) + " set to " +
@@ -180,19 +182,19 @@ protected:
     std::string m_path;
 };
 
-TEST_F(SweepTest, EveryPrefixOfADvdStream)
+TEST_P(SweepTest, EveryPrefixOfADvdStream)
 {
     const Bytes dvd = SmallDvdStream();
     ASSERT_GE(dvd.size(), 20000u);
     SweepPrefixes(dvd, "dvd");
 }
 
-TEST_F(SweepTest, EveryPrefixOfTheSystemLayerCorners)
+TEST_P(SweepTest, EveryPrefixOfTheSystemLayerCorners)
 {
     SweepPrefixes(CornerStream(), "corners");
 }
 
-TEST_F(SweepTest, EveryPrefixOfAVideoElementaryStream)
+TEST_P(SweepTest, EveryPrefixOfAVideoElementaryStream)
 {
     Bytes es = MakeVideoElementaryStream(1, 4, 9);
     if (es.size() > 6000)
@@ -200,15 +202,17 @@ TEST_F(SweepTest, EveryPrefixOfAVideoElementaryStream)
     SweepPrefixes(es, "video es");
 }
 
-TEST_F(SweepTest, HeaderByteCorruptionsOfADvdStream)
+TEST_P(SweepTest, HeaderByteCorruptionsOfADvdStream)
 {
     SweepHeaderBytes(SmallDvdStream(), "dvd", 16);
 }
 
-TEST_F(SweepTest, HeaderByteCorruptionsOfTheSystemLayerCorners)
+TEST_P(SweepTest, HeaderByteCorruptionsOfTheSystemLayerCorners)
 {
     // Deeper into each header here: the PES extension and the stream list lie further in.
     SweepHeaderBytes(CornerStream(), "corners", 24);
 }
+
+INSTANTIATE_TEST_SUITE_P(Walks, SweepTest, ::testing::Values(Walk::ByLength, Walk::ScanBytes), WalkParamName);
 
 }  // namespace

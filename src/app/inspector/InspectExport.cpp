@@ -1,5 +1,8 @@
 #include "app/inspector/InspectExport.h"
 
+#include "model/UnitText.h"
+#include "syntax/Mpeg.h"
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -48,24 +51,6 @@ std::string FileHeaderJson(const InspectResult& r)
     model::AppendJsonString(out, r.path);
     out += ", \"packs\": " + std::to_string(r.packs.size()) + ", \"bytes\": " + std::to_string(r.fileSize);
     return out;
-}
-
-const char* UnitType(const model::CUnitSeries& s, size_t i)
-{
-    switch (s.GetKind())
-    {
-    case model::Kind::Video:
-    {
-        static const char* const kTypes[8] = {"?", "I", "P", "B", "D", "?", "?", "?"};
-        return kTypes[s.PictureType(i) & 7];
-    }
-    case model::Kind::MpegAudio: return "mpa";
-    case model::Kind::Ac3: return "ac3";
-    case model::Kind::Dts: return "dts";
-    case model::Kind::Lpcm: return "lpcm";
-    case model::Kind::Subpicture: return "spu";
-    default: return "?";
-    }
 }
 
 }  // namespace
@@ -145,10 +130,8 @@ std::string StreamsReport(const InspectResult& r, ExportFormat format)
 void UnitsReport(const InspectResult& r, ExportFormat format, const std::function<void(const std::string&)>& write)
 {
     const bool json = format == ExportFormat::Json;
-    std::string out;
-    if (!json)
-        out = "stream,index,type,offset,pack,size,pts,dts,derived,pts_90k,dts_90k\n";
-    constexpr uint64_t kMask33 = (uint64_t{1} << 33) - 1;
+    std::string out = json ? std::string() : std::string(model::kUnitCsvHeader);
+    const bool programStream = r.container == model::Container::ProgramStream;
     for (const auto& series : r.units.Series())
     {
         const model::CUnitSeries& s = *series;
@@ -158,20 +141,21 @@ void UnitsReport(const InspectResult& r, ExportFormat format, const std::functio
         const std::string name = label.StreamText();
         for (size_t i = 0; i < s.Count(); ++i)
         {
+            model::UnitRow row;
+            row.stream = name.c_str();
+            row.index = i;
+            row.kind = s.GetKind();
+            row.pictureType = s.GetKind() == model::Kind::Video ? s.PictureType(i) : 0;
+            row.offset = s.Offset(i);
+            row.pack = programStream ? s.Pack(i) + 1 : 0;
+            row.size = s.Size(i);
             const int64_t pts90 = s.Pts90(i), dts90 = s.Dts90(i);
-            const double pts = pts90 / 90000.0, dts = dts90 / 90000.0;
-            const bool derived = (s.Flags(i) & model::CUnitSeries::PtsCoded) == 0;
-            const auto pts33 = static_cast<uint64_t>(pts90) & kMask33, dts33 = static_cast<uint64_t>(dts90) & kMask33;
-            if (json)
-                out += checks::Format("{\"stream\": \"%s\", \"index\": %zu, \"type\": \"%s\", \"offset\": %" PRIu64
-                              ", \"pack\": %u, \"size\": %u, \"pts\": %.6f, \"dts\": %.6f, \"derived\": %s, "
-                              "\"pts_90k\": %" PRIu64 ", \"dts_90k\": %" PRIu64 "}\n",
-                              name.c_str(), i, UnitType(s, i), s.Offset(i), s.Pack(i), s.Size(i), pts, dts,
-                              derived ? "true" : "false", pts33, dts33);
-            else
-                out += checks::Format("%s,%zu,%s,%" PRIu64 ",%u,%u,%.6f,%.6f,%d,%" PRIu64 ",%" PRIu64 "\n", name.c_str(), i,
-                              UnitType(s, i), s.Offset(i), s.Pack(i), s.Size(i), pts, dts, derived ? 1 : 0, pts33,
-                              dts33);
+            row.pts = mpeg::Seconds90(pts90);
+            row.dts = mpeg::Seconds90(dts90);
+            row.derived = (s.Flags(i) & model::CUnitSeries::PtsCoded) == 0;
+            row.pts90 = static_cast<uint64_t>(pts90) & mpeg::kMask33;
+            row.dts90 = static_cast<uint64_t>(dts90) & mpeg::kMask33;
+            model::AppendUnitLine(out, row, json);
             if (out.size() >= (1u << 20))
             {
                 write(out);

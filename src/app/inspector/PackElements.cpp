@@ -17,8 +17,20 @@ class CElementCollector : public model::IModelSink, public model::IElementHook
 public:
     CElementCollector(uint64_t base, std::vector<PackElement>& out) : m_base(base), m_out(out) {}
 
-    bool OnElement(const uint8_t* bytes, size_t size, uint64_t offset) override
+    bool OnPack(const model::ElementBytes& e, const model::PackHeaders&) override { return Add(e); }
+    bool OnSystemHeader(const model::ElementBytes& e, const CSystemHeader&) override { return Add(e); }
+    bool OnPacket(const model::ElementBytes& e, const model::PacketHeaders&) override { return Add(e); }
+    bool OnEndCode(const model::ElementBytes& e) override { return Add(e); }
+    bool OnElementaryData(const uint8_t*, size_t, uint64_t) override { return true; }
+
+    // An element the end of the stretch cuts is none of the stream model's.
+    bool Add(const model::ElementBytes& element)
     {
+        if (element.cut)
+            return true;
+        const uint8_t* bytes = element.bytes;
+        const size_t size = element.size;
+        const uint64_t offset = element.offset;
         PackElement e;
         const uint8_t code = bytes[3];
         e.kind = code == mpeg::kPackStart           ? PackElement::PackHeader

@@ -1,18 +1,9 @@
 #include "syntax/system/CPesHeader.h"
 
 #include "stream/CStreamFile.h"
+#include "syntax/Mpeg.h"
 
 #include <cstring>
-
-namespace
-{
-// 33-bit time stamp from five bytes, marker bits ignored.
-uint64_t TimeStamp(const uint8_t* t)
-{
-    return ((uint64_t{t[0]} & 0x0E) << 29) | (uint64_t{t[1]} << 22) | ((uint64_t{t[2]} & 0xFE) << 14)
-        | (uint64_t{t[3]} << 7) | (uint64_t{t[4]} >> 1);
-}
-}  // namespace
 
 // ---------------------------------------------------------------------------- parsing
 
@@ -59,13 +50,13 @@ void CPesHeader::ParseHeaderData(const uint8_t* d, uint32_t have)
     if (m_nPtsDtsFlags == 2 || m_nPtsDtsFlags == 3)
     {
         if (covers(0, 5))
-            m_nPts = TimeStamp(d);
+            m_nPts = mpeg::ReadTimeStamp(d);
         p = 5;
     }
     if (m_nPtsDtsFlags == 3)
     {
         if (covers(5, 5))
-            m_nDts = TimeStamp(d + 5);
+            m_nDts = mpeg::ReadTimeStamp(d + 5);
         p = 10;
     }
     if (m_nEscrFlag)

@@ -1,12 +1,8 @@
 #include "syntax/system/Mpeg1Headers.h"
 
-#include <algorithm>
+#include "syntax/Mpeg.h"
 
-uint64_t ReadTimeStamp5(const uint8_t* b)
-{
-    return (uint64_t{b[0] & 0x0Eu} << 29) | (uint64_t{b[1]} << 22) | (uint64_t{b[2] & 0xFEu} << 14)
-        | (uint64_t{b[3]} << 7) | (uint64_t{b[4]} >> 1);
-}
+#include <algorithm>
 
 // ---------------------------------------------------------------------------- pack header
 
@@ -15,7 +11,7 @@ bool CMpeg1PackHeader::Parse(const uint8_t* b, size_t n)
     if (!b || n < 8)
         return false;
     m_nPrefix = b[0] >> 4;
-    m_nScr = ReadTimeStamp5(b);
+    m_nScr = mpeg::ReadTimeStamp(b);
     m_nMarkers = (b[0] & 1) | ((b[2] & 1) << 1) | ((b[4] & 1) << 2) | ((b[5] >> 7) << 3) | ((b[7] & 1) << 4);
     m_nProgramMuxRate = ((uint32_t{b[5]} & 0x7F) << 15) | (uint32_t{b[6]} << 7) | (b[7] >> 1);
     return m_nPrefix == 2;
@@ -52,7 +48,7 @@ bool CMpeg1PesHeader::Parse(const uint8_t* b, size_t n)
         if (i + 5 > end)
             return false;
         m_bPts = true;
-        m_nPts = ReadTimeStamp5(b + i);
+        m_nPts = mpeg::ReadTimeStamp(b + i);
         i += 5;
     }
     else if (prefix == 3)
@@ -60,8 +56,8 @@ bool CMpeg1PesHeader::Parse(const uint8_t* b, size_t n)
         if (i + 10 > end)
             return false;
         m_bPts = m_bDts = true;
-        m_nPts = ReadTimeStamp5(b + i);
-        m_nDts = ReadTimeStamp5(b + i + 5);
+        m_nPts = mpeg::ReadTimeStamp(b + i);
+        m_nDts = mpeg::ReadTimeStamp(b + i + 5);
         i += 10;
     }
     else if (b[i] == 0x0F)

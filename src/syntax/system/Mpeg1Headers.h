@@ -35,7 +35,3 @@ struct CMpeg1PesHeader
     uint64_t m_nDts = 0;             // 33 bits
     uint32_t m_nHeaderSize = 0;      // bytes after the length field up to the payload
 };
-
-// A 33-bit time stamp in the five-byte layout both syntaxes share: 4-bit prefix, bits
-// 32..30, marker, bits 29..15, marker, bits 14..0, marker.
-uint64_t ReadTimeStamp5(const uint8_t* b);

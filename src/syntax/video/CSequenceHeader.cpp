@@ -1,14 +1,17 @@
 #include "syntax/video/CSequenceHeader.h"
 
 #include "stream/CStreamFile.h"
+#include "syntax/Mpeg.h"
 
+#include <cmath>
 #include <cstring>
 
 
 double CSequenceHeader::FrameRateFor(int32_t code)
 {
-    static const double kRates[16] = {0.0, 23.976, 24.0, 25.0, 29.97, 30.0, 50.0, 59.94, 60.0};
-    return code >= 0 && code < 16 ? kRates[code] : 0.0;
+    // The nominal rate to the thousandth: 30000/1001 is 29.97.
+    const mpeg::FrameRate rate = code >= 0 ? mpeg::FrameRateOf(static_cast<uint32_t>(code)) : mpeg::FrameRate{};
+    return std::round(1000.0 * rate.num / rate.den) / 1000.0;
 }
 
 // ---------------------------------------------------------------------------- parsing
