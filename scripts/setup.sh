@@ -11,6 +11,7 @@ packages=(
   xvfb xauth
   time bc
   ffmpeg mjpegtools dvdauthor
+  libdvdread-dev lsdvd
   vcdimager mencoder
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
 )

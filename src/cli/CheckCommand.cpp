@@ -2,6 +2,7 @@
 
 #include "checks/Rules.h"
 #include "checks/StreamChecks.h"
+#include "cli/DiscCommand.h"
 #include "model/Pipeline.h"
 #include "model/StreamStats.h"
 
@@ -78,6 +79,14 @@ int RunCheckCommand(const cli::Options& options, cli::InputReporter& inputs)
     bool errors = false;
     for (const std::string& input : options.inputs)
     {
+        if (IsDiscInput(input))
+        {
+            bool discErrors = false;
+            if (!CheckDiscInput(input, options, inputs, &discErrors))
+                return 1;
+            errors |= discErrors;
+            continue;
+        }
         model::CPipeline pipeline;
         model::CStreamStats stats;
         checks::StreamChecks c(pipeline.Context());

@@ -14,6 +14,12 @@ void InputReporter::OpenFailed(const std::string& name, int error)
     m_failed = true;
 }
 
+void InputReporter::OpenFailed(const std::string& name, const std::string& reason)
+{
+    std::fprintf(stderr, "%s: %s: %s\n", CAnalysisDriver::kOpenErrorText, name.c_str(), reason.c_str());
+    m_failed = true;
+}
+
 void InputReporter::ReadError(const std::string& name)
 {
     std::fprintf(stderr, "%s: %s\n", CAnalysisDriver::kReadErrorText, name.c_str());

@@ -14,6 +14,8 @@ class InputReporter
 {
 public:
     void OpenFailed(const std::string& name, int error);
+    // The same with a reason of the caller's ("no VIDEO_TS.IFO or VTS_nn_0.IFO in it").
+    void OpenFailed(const std::string& name, const std::string& reason);
     void ReadError(const std::string& name);
     // An input could not be opened or read to its end.
     bool Failed() const { return m_failed; }

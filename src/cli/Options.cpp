@@ -16,6 +16,7 @@ namespace
 #define UNITS_LINE "       varnodel-cli --units [--json] INPUT\n"
 #define CHECK_LINE "       varnodel-cli --check [--streams] [--json] INPUT...\n"
 #define LIST_LINE "       varnodel-cli --list-checks [--json]\n"
+#define DISC_LINE "       varnodel-cli --disc [--json] DIR...\n"
 
 #define TREE_OPTIONS                                                                      \
     "  --packs N     analyse N packs (default 100; 0 = the whole file)\n"                  \
@@ -33,19 +34,27 @@ namespace
     "                rules; one line per finding, then a summary line\n"                    \
     "  --streams     also list the elementary streams\n"                                    \
     "  --json        one JSON object per file, one line each\n"                             \
+    "  an INPUT that is a folder (VIDEO_TS or one holding it), VIDEO_TS.IFO or\n"          \
+    "  VTS_nn_0.IFO is a DVD-Video disc, judged as one: IFOs, BUPs and VOB sets\n"        \
     "  exit status: 0 no error found, 3 errors found, 1 an input could not be read\n"
 #define LIST_OPTIONS                                                                      \
     "  --list-checks every check: its id, severity and what it judges (a JSON array\n"      \
     "                with --json)\n"
+#define DISC_OPTIONS                                                                      \
+    "  --disc        the disc's titles, chapters and cells, and each title set's\n"         \
+    "                streams, from its IFO files\n"                                          \
+    "  --json        one JSON object per disc, one line each\n"
 
 const char kTreeUsage[] = TREE_LINE TREE_OPTIONS;
 const char kModelUsage[] = "usage: varnodel-cli --streams [--json] INPUT...\n" UNITS_LINE MODEL_OPTIONS;
 const char kCheckUsage[] = "usage: varnodel-cli --check [--streams] [--json] INPUT...\n" CHECK_OPTIONS;
 const char kListUsage[] = "usage: varnodel-cli --list-checks [--json]\n" LIST_OPTIONS;
-const char kFullUsage[] = TREE_LINE STREAMS_LINE UNITS_LINE CHECK_LINE LIST_LINE
+const char kDiscUsage[] = "usage: varnodel-cli --disc [--json] DIR...\n" DISC_OPTIONS;
+const char kFullUsage[] = TREE_LINE STREAMS_LINE UNITS_LINE CHECK_LINE LIST_LINE DISC_LINE
     "The tree of one file:\n" TREE_OPTIONS
     "The stream model:\n" MODEL_OPTIONS
     "The checks:\n" CHECK_OPTIONS LIST_OPTIONS
+    "A DVD-Video disc:\n" DISC_OPTIONS
     "Every mode:\n"
     "  --            every argument after it is an input\n"
     "  --help        this text; with a mode, that mode's usage\n";
@@ -58,7 +67,8 @@ enum Flag : uint8_t
     kUnits = 1 << 2,
     kCheck = 1 << 3,
     kList = 1 << 4,
-    kAny = kTree | kStreams | kUnits | kCheck | kList,
+    kDisc = 1 << 5,
+    kAny = kTree | kStreams | kUnits | kCheck | kList | kDisc,
 };
 
 uint8_t FlagOf(Mode mode)
@@ -70,6 +80,7 @@ uint8_t FlagOf(Mode mode)
     case Mode::Units: return kUnits;
     case Mode::Check: return kCheck;
     case Mode::ListChecks: return kList;
+    case Mode::Disc: return kDisc;
     }
     return kTree;
 }
@@ -83,6 +94,7 @@ const char* ModeName(Mode mode)
     case Mode::Units: return "--units";
     case Mode::Check: return "--check";
     case Mode::ListChecks: return "--list-checks";
+    case Mode::Disc: return "--disc";
     }
     return "";
 }
@@ -96,6 +108,7 @@ const Spec kSpecs[] = {
     {"--packs", kTree}, {"--all", kTree},        {"--summary", kTree}, {"--save", kTree},
     {"--scan-bytes", kTree}, {"--by-length", kTree}, {"--json", kAny},  {"--streams", kStreams | kCheck},
     {"--units", kUnits}, {"--check", kCheck}, {"--list-checks", kList},
+    {"--disc", kDisc},
 };
 
 bool ParseCount(const char* text, uint32_t& value)
@@ -129,6 +142,7 @@ const char* UsageOf(Mode mode)
     case Mode::Units: return kModelUsage;
     case Mode::Check: return kCheckUsage;
     case Mode::ListChecks: return kListUsage;
+    case Mode::Disc: return kDiscUsage;
     }
     return kFullUsage;
 }
@@ -139,7 +153,7 @@ int ParseOptions(int argc, const char* const* argv, Options& o)
 {
     o = Options();
     // First the mode, so that every problem is told with the usage of the mode asked for.
-    bool units = false, streams = false, check = false, list = false, help = false;
+    bool units = false, streams = false, check = false, list = false, disc = false, help = false;
     for (int i = 1; i < argc; ++i)
     {
         const char* a = argv[i];
@@ -149,15 +163,21 @@ int ParseOptions(int argc, const char* const* argv, Options& o)
         streams |= !std::strcmp(a, "--streams");
         check |= !std::strcmp(a, "--check");
         list |= !std::strcmp(a, "--list-checks");
+        disc |= !std::strcmp(a, "--disc");
         help |= !std::strcmp(a, "--help") || !std::strcmp(a, "-h");
         // The value of --packs or --save is not an option.
         if ((!std::strcmp(a, "--packs") || !std::strcmp(a, "--save")) && i + 1 < argc)
             ++i;
     }
-    o.mode = list ? Mode::ListChecks : check ? Mode::Check : units ? Mode::Units : streams ? Mode::Streams : Mode::Tree;
+    o.mode = list ? Mode::ListChecks
+           : check ? Mode::Check
+           : units ? Mode::Units
+           : streams ? Mode::Streams
+           : disc ? Mode::Disc
+                  : Mode::Tree;
     if (help)
     {
-        const bool modeAsked = list || check || units || streams;
+        const bool modeAsked = list || check || units || streams || disc;
         std::fputs(modeAsked ? UsageOf(o.mode) : kFullUsage, stdout);
         return 0;
     }
@@ -166,6 +186,9 @@ int ParseOptions(int argc, const char* const* argv, Options& o)
     if (units && (streams || check))
         return UsageError(o.mode, streams ? "--streams and --units exclude each other"
                                           : "--check and --units exclude each other");
+    if (disc && (check || units || streams))
+        return UsageError(o.mode, std::string(check ? "--check" : units ? "--units" : "--streams") +
+                                      " and --disc exclude each other");
     o.streams = check && streams;
 
     const uint8_t flag = FlagOf(o.mode);

@@ -17,6 +17,7 @@ enum class Mode : uint8_t
     Units,    // --units
     Check,    // --check
     ListChecks,  // --list-checks: the rules the checks judge by
+    Disc,     // --disc
 };
 
 // How the tree walks a program stream.

@@ -4,6 +4,7 @@
 //   varnodel-cli --streams | --units [--json] INPUT...   (ModelCommands.cpp)
 //   varnodel-cli --check [--streams] [--json] INPUT...  (CheckCommand.cpp)
 //   varnodel-cli --list-checks [--json]                 (CheckCommand.cpp)
+//   varnodel-cli --disc [--json] DIR...                 (DiscCommand.cpp)
 //
 // Options.cpp reads the command line for every mode; Inputs.cpp tells of inputs that
 // cannot be read the same way in every mode.
@@ -12,6 +13,7 @@
 #include "analysis/CAnalysisDriver.h"
 #include "analysis/TreeExport.h"
 #include "cli/CheckCommand.h"
+#include "cli/DiscCommand.h"
 #include "cli/Inputs.h"
 #include "cli/ModelCommands.h"
 #include "cli/Options.h"
@@ -101,6 +103,7 @@ int main(int argc, char** argv)
     case cli::Mode::Units: return RunModelCommand(options, inputs);
     case cli::Mode::Check: return RunCheckCommand(options, inputs);
     case cli::Mode::ListChecks: return RunListChecks(options);
+    case cli::Mode::Disc: return RunDiscCommand(options, inputs);
     }
     return 2;
 }
