@@ -19,8 +19,17 @@ constexpr const Rule* kAll[] = {
     &rules::kSubstreamHeader, &rules::kDvdPackSize,    &rules::kDvdMuxRate,
     &rules::kDvdNavUnauthored, &rules::kDvdVobsOffset, &rules::kDvdNavLbn,
     &rules::kDvdVobuEnd,     &rules::kDvdRefFrameEnd,  &rules::kDvdVobuPtm,
-    &rules::kDvdVobuDuration, &rules::kDvdVobuLinks,   &rules::kModelLimit,
+    &rules::kDvdVobuDuration, &rules::kDvdVobuLinks,
+    // Discs
+    &rules::kIfoUnreadable,  &rules::kIfoStructure,    &rules::kIfoBupDiffers,
+    &rules::kIfoTitlePointer, &rules::kIfoPgc,         &rules::kIfoCellAddress,
+    &rules::kIfoCellPlayback, &rules::kIfoCellTime,    &rules::kIfoPgcTime,
+    &rules::kIfoVobuAdmap,   &rules::kIfoTimeMap,      &rules::kIfoAttributes,
+    &rules::kIfoStc,         &rules::kDvdVobFiles,
+    &rules::kModelLimit,
 };
+constexpr size_t kFirstDisc = 29, kDiscCount = 14;
+static_assert(kAll[kFirstDisc] == &rules::kIfoUnreadable && kAll[kFirstDisc + kDiscCount - 1] == &rules::kDvdVobFiles);
 }  // namespace
 
 const char* SeverityName(Severity severity)
@@ -37,6 +46,11 @@ const char* SeverityName(Severity severity)
 std::span<const Rule* const> AllRules()
 {
     return kAll;
+}
+
+std::span<const Rule* const> DiscRules()
+{
+    return std::span<const Rule* const>(kAll).subspan(kFirstDisc, kDiscCount);
 }
 
 const Rule* FindRule(std::string_view id)

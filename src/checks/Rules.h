@@ -106,6 +106,51 @@ inline constexpr Rule kDvdVobuDuration{"dvd-vobu-duration", Severity::Warning, t
 inline constexpr Rule kDvdVobuLinks{
     "dvd-vobu-links", Severity::Error, true,
     "the DSI next/previous VOBU pointers are not the distances to the neighbouring navigation packs"};
+// DVD-Video discs: the IFO files read
+inline constexpr Rule kIfoUnreadable{"ifo-unreadable", Severity::Error, false,
+                                     "an IFO cannot be read, or its identifier is wrong"};
+inline constexpr Rule kIfoStructure{
+    "ifo-structure", Severity::Error, false,
+    "a table pointer, count or last-byte field points outside the file or its table, tables overlap, or a count "
+    "disagrees with the table's length"};
+inline constexpr Rule kIfoBupDiffers{"ifo-bup-differs", Severity::Warning, false,
+                                     "a BUP file is not a byte copy of its IFO"};
+// Their tables
+inline constexpr Rule kIfoTitlePointer{
+    "ifo-title-pointer", Severity::Error, false,
+    "a title search pointer names a title set, title, angle or chapter count the title set does not have, or a "
+    "start sector where the title set does not begin"};
+inline constexpr Rule kIfoPgc{
+    "ifo-pgc", Severity::Error, false,
+    "a PGC's program map or cell positions point at programs or cells it does not have; a chapter points at a PGC "
+    "or program that does not exist"};
+// The tables against the VOBs
+inline constexpr Rule kIfoCellAddress{
+    "ifo-cell-address", Severity::Error, false,
+    "a cell address entry's sectors are not the blocks whose navigation packs carry its VOB and cell number, or the "
+    "table is not sorted"};
+inline constexpr Rule kIfoCellPlayback{
+    "ifo-cell-playback", Severity::Error, false,
+    "a cell's first sector, last VOBU start sector or last sector is not a navigation pack, the last VOBU's "
+    "navigation pack, or the cell's last block"};
+inline constexpr Rule kIfoCellTime{"ifo-cell-time", Severity::Error, false,
+                                   "a cell's playback time is not its video's presentation time, to one frame"};
+inline constexpr Rule kIfoPgcTime{"ifo-pgc-time", Severity::Error, false,
+                                  "a PGC's playback time is not the sum of its cells' times"};
+inline constexpr Rule kIfoVobuAdmap{"ifo-vobu-admap", Severity::Error, false,
+                                    "the VOBU address map is not the blocks of the VOB set's navigation packs"};
+inline constexpr Rule kIfoTimeMap{"ifo-time-map", Severity::Error, false,
+                                  "a time map entry does not point at the VOBU that holds its time"};
+inline constexpr Rule kIfoAttributes{
+    "ifo-attributes", Severity::Error, false,
+    "a title set's video, audio or subpicture attributes disagree with the streams of its VOBs"};
+inline constexpr Rule kIfoStc{"ifo-stc", Severity::Warning, false,
+                              "a cell's STC discontinuity flag disagrees with the time bases of the stream"};
+// The files
+inline constexpr Rule kDvdVobFiles{
+    "dvd-vob-files", Severity::Error, false,
+    "the VOB files of a set are missing, out of order, over 1 GiB, not whole blocks, or not the sectors the IFO "
+    "says"};
 // The model's own
 inline constexpr Rule kModelLimit{
     "model-limit", Severity::Warning, false,
@@ -114,6 +159,8 @@ inline constexpr Rule kModelLimit{
 
 // Every rule, in the catalogue's order.
 std::span<const Rule* const> AllRules();
+// The rules of a whole disc (IFO files against VOB files): a part of AllRules.
+std::span<const Rule* const> DiscRules();
 // The rule with this id, null when there is none.
 const Rule* FindRule(std::string_view id);
 // The table: one line per rule (id, severity, description), or one JSON array.

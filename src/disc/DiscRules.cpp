@@ -3,21 +3,11 @@
 namespace disc
 {
 
-namespace
-{
-using namespace rules;
-const checks::Rule* const kAll[] = {
-    &kIfoUnreadable, &kIfoStructure,  &kIfoBupDiffers, &kIfoTitlePointer, &kIfoPgc,
-    &kIfoCellAddress, &kIfoCellPlayback, &kIfoCellTime, &kIfoPgcTime,   &kIfoVobuAdmap,
-    &kIfoTimeMap,    &kIfoAttributes,  &kIfoStc,        &kDvdVobFiles,
-};
-}  // namespace
-
-std::span<const checks::Rule* const> DiscRules() { return kAll; }
+std::span<const checks::Rule* const> DiscRules() { return checks::DiscRules(); }
 
 const checks::Rule* FindDiscRule(std::string_view id)
 {
-    for (const checks::Rule* rule : kAll)
+    for (const checks::Rule* rule : DiscRules())
         if (id == rule->id)
             return rule;
     return nullptr;
