@@ -1,5 +1,7 @@
 #include "checks/Findings.h"
 
+#include "model/StreamContext.h"
+
 #include "model/StreamStats.h"
 
 #include <algorithm>
@@ -56,7 +58,7 @@ size_t FindingLog::Add(const Rule& rule, const Place& place, std::string message
     f.check = rule.id;
     f.severity = rule.severity;
     f.pack = place.pack == kNoPack ? 0 : place.pack + 1;
-    f.offset = place.offset;
+    f.offset = m_context ? m_context->ShownOffset(place.offset) : place.offset;
     f.stream = place.stream;
     f.hasTime = place.hasTime;
     f.time = Seconds27(place.time27);

@@ -17,6 +17,11 @@
 #include <type_traits>
 #include <vector>
 
+namespace model
+{
+class CStreamContext;
+}
+
 namespace checks
 {
 
@@ -106,6 +111,10 @@ public:
     // count into the last of them.
     static constexpr uint32_t kMaxPerCheck = 100;
 
+    // Findings keep the offsets a person is shown (CStreamContext::ShownOffset) for the
+    // stream positions they are reported at; without a context, the positions.
+    void SetContext(const model::CStreamContext* context) { m_context = context; }
+
 private:
     template <class Message>
     size_t Occur(const Rule& rule, const Place& place, Message&& message, bool episodic)
@@ -136,6 +145,7 @@ private:
     const Episode* Find(const Rule& rule, model::StreamKey stream) const;
     void SetOpen(Episode& e, bool open);
 
+    const model::CStreamContext* m_context = nullptr;
     std::vector<Finding> m_findings;
     std::vector<Episode> m_episodes;
     uint32_t m_open = 0;             // episodes open

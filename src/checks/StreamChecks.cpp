@@ -118,7 +118,10 @@ struct StreamChecks::Stream
     uint64_t Peak() const { return std::max(peak, model ? model->PeakOccupancy() : 0); }
 };
 
-StreamChecks::StreamChecks(const model::CStreamContext& context) : m_context(context), m_dvd(m_log) {}
+StreamChecks::StreamChecks(const model::CStreamContext& context) : m_context(context), m_dvd(m_log)
+{
+    m_log.SetContext(&context);
+}
 StreamChecks::~StreamChecks() = default;
 
 StreamChecks::Stream& StreamChecks::StreamFor(model::StreamKey key, model::Kind kind)

@@ -1,5 +1,7 @@
 #include "cli/CheckCommand.h"
 
+#include "cli/ModelCommands.h"
+
 #include "checks/Rules.h"
 #include "checks/StreamChecks.h"
 #include "cli/DiscCommand.h"
@@ -19,20 +21,13 @@ std::string Plural(uint64_t n, const char* word)
     return std::to_string(n) + ' ' + word + (n == 1 ? "" : "s");
 }
 
-std::string TextReport(const std::string& file, const model::CStreamStats& stats, const checks::StreamChecks& c,
-                       bool streams, bool several)
+std::string TextReport(const std::string& file, const model::CStreamStats& stats, uint64_t bytes,
+                       const checks::StreamChecks& c, bool streams, bool several)
 {
     std::string out;
     const std::vector<model::StreamSummary> list = stats.Streams();
     if (streams)
-    {
-        out = file + ": " + std::to_string(stats.Packs()) + " packs, " + std::to_string(stats.Bytes()) + " bytes";
-        if (stats.SkippedBytes())
-            out += ", " + std::to_string(stats.SkippedBytes()) + " bytes skipped";
-        out += '\n';
-        for (const model::StreamSummary& s : list)
-            out += "  " + model::StreamLine(s) + '\n';
-    }
+        out = StreamListText(file, stats, bytes);
     else if (several)
         out = file + ":\n";
     for (const checks::Finding& f : c.Log().InFileOrder())
@@ -42,22 +37,16 @@ std::string TextReport(const std::string& file, const model::CStreamStats& stats
     return out;
 }
 
-std::string JsonReport(const std::string& file, const model::CStreamStats& stats, const checks::StreamChecks& c)
+std::string JsonReport(const std::string& file, const model::CStreamStats& stats, uint64_t bytes,
+                       const checks::StreamChecks& c)
 {
     std::string out = "{\"file\": ";
     model::AppendJsonString(out, file);
-    out += ", \"packs\": " + std::to_string(stats.Packs()) + ", \"bytes\": " + std::to_string(stats.Bytes()) +
-           ", \"streams\": [";
+    out += ", \"packs\": " + std::to_string(stats.Packs()) + ", \"bytes\": " + std::to_string(bytes) +
+           ", \"streams\": ";
+    AppendStreamsJson(out, stats);
+    out += ", \"findings\": [";
     bool first = true;
-    for (const model::StreamSummary& s : stats.Streams())
-    {
-        if (!first)
-            out += ", ";
-        first = false;
-        model::AppendStreamJson(out, s);
-    }
-    out += "], \"findings\": [";
-    first = true;
     for (const checks::Finding& f : c.Log().InFileOrder())
     {
         if (!first)
@@ -97,8 +86,10 @@ int RunCheckCommand(const cli::Options& options, cli::InputReporter& inputs)
             inputs.OpenFailed(input, pipeline.OpenError());
             continue;
         }
-        const std::string report = options.json ? JsonReport(input, stats, c)
-                                                : TextReport(input, stats, c, options.streams, options.inputs.size() > 1);
+        const uint64_t bytes = pipeline.Context().ShownOffset(stats.Bytes());
+        const std::string report = options.json ? JsonReport(input, stats, bytes, c)
+                                                : TextReport(input, stats, bytes, c, options.streams,
+                                                             options.inputs.size() > 1);
         if (!cli::WriteOut(report))
             return 1;
         if (stats.End().readError)

@@ -17,7 +17,7 @@ namespace
 class CUnitPrinter : public model::IModelSink
 {
 public:
-    explicit CUnitPrinter(bool json) : m_json(json)
+    CUnitPrinter(bool json, const model::CStreamContext& context) : m_json(json), m_context(context)
     {
         if (!json)
             std::fputs(model::kUnitCsvHeader, stdout);
@@ -46,7 +46,7 @@ public:
         row.index = u.index;
         row.kind = u.kind;
         row.pictureType = u.pictureType;
-        row.offset = u.offset;
+        row.offset = m_context.ShownOffset(u.offset);
         row.pack = m_programStream ? u.pack + 1 : 0;
         row.size = u.size;
         row.pts = mpeg::Seconds27(u.pts27);
@@ -67,6 +67,7 @@ private:
     }
 
     bool m_json;
+    const model::CStreamContext& m_context;
     bool m_programStream = true;
     bool m_readError = false;
     model::StreamKey m_lastStream = model::kNoStream;
@@ -74,34 +75,46 @@ private:
     std::string m_out;
 };
 
-bool PrintStreams(const std::string& file, const model::CStreamStats& stats, bool json)
+}  // namespace
+
+std::string StreamListText(const std::string& file, const model::CStreamStats& stats, uint64_t bytes)
 {
-    std::string out;
-    if (json)
+    std::string out = file + ": " + std::to_string(stats.Packs()) + " packs, " + std::to_string(bytes) + " bytes";
+    if (stats.SkippedBytes())
+        out += ", " + std::to_string(stats.SkippedBytes()) + " bytes skipped";
+    out += '\n';
+    for (const model::StreamSummary& s : stats.Streams())
+        out += "  " + model::StreamLine(s) + '\n';
+    return out;
+}
+
+void AppendStreamsJson(std::string& out, const model::CStreamStats& stats)
+{
+    out += '[';
+    bool first = true;
+    for (const model::StreamSummary& s : stats.Streams())
     {
-        out = "{\"file\": ";
-        model::AppendJsonString(out, file);
-        out += ", \"packs\": " + std::to_string(stats.Packs()) + ", \"bytes\": " + std::to_string(stats.Bytes())
-            + ", \"skipped\": " + std::to_string(stats.SkippedBytes()) + ", \"streams\": [";
-        bool first = true;
-        for (const model::StreamSummary& s : stats.Streams())
-        {
-            if (!first)
-                out += ", ";
-            first = false;
-            model::AppendStreamJson(out, s);
-        }
-        out += "]}\n";
+        if (!first)
+            out += ", ";
+        first = false;
+        model::AppendStreamJson(out, s);
     }
-    else
-    {
-        out = file + ": " + std::to_string(stats.Packs()) + " packs, " + std::to_string(stats.Bytes()) + " bytes";
-        if (stats.SkippedBytes())
-            out += ", " + std::to_string(stats.SkippedBytes()) + " bytes skipped";
-        out += '\n';
-        for (const model::StreamSummary& s : stats.Streams())
-            out += "  " + model::StreamLine(s) + '\n';
-    }
+    out += ']';
+}
+
+namespace
+{
+
+bool PrintStreams(const std::string& file, const model::CStreamStats& stats, uint64_t bytes, bool json)
+{
+    if (!json)
+        return cli::WriteOut(StreamListText(file, stats, bytes));
+    std::string out = "{\"file\": ";
+    model::AppendJsonString(out, file);
+    out += ", \"packs\": " + std::to_string(stats.Packs()) + ", \"bytes\": " + std::to_string(bytes) +
+           ", \"skipped\": " + std::to_string(stats.SkippedBytes()) + ", \"streams\": ";
+    AppendStreamsJson(out, stats);
+    out += "}\n";
     return cli::WriteOut(out);
 }
 
@@ -115,8 +128,8 @@ int RunModelCommand(const cli::Options& options, cli::InputReporter& inputs)
         int openError = 0;
         if (options.mode == cli::Mode::Units)
         {
-            CUnitPrinter printer(options.json);
             model::CPipeline pipeline;
+            CUnitPrinter printer(options.json, pipeline.Context());
             pipeline.Add(printer);
             opened = pipeline.Run(input);
             openError = pipeline.OpenError();
@@ -132,7 +145,7 @@ int RunModelCommand(const cli::Options& options, cli::InputReporter& inputs)
             opened = pipeline.Run(input);
             openError = pipeline.OpenError();
             readError = stats.End().readError;
-            if (opened && !PrintStreams(input, stats, options.json))
+            if (opened && !PrintStreams(input, stats, pipeline.Context().ShownOffset(stats.Bytes()), options.json))
                 return 1;
         }
         if (!opened)

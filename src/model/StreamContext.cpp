@@ -19,6 +19,11 @@ CInput::Location CStreamContext::Locate(uint64_t position) const
     return m_input ? m_input->Locate(position) : CInput::Location{0, position};
 }
 
+uint64_t CStreamContext::ShownOffset(uint64_t position) const
+{
+    return m_input && m_input->FileCount() == 1 ? m_input->Locate(position).offset : position;
+}
+
 int64_t ArrivalTime27(int64_t scr27, uint64_t scrByte, uint32_t muxRate, uint64_t position)
 {
     if (muxRate == 0)

@@ -41,6 +41,10 @@ public:
     bool IsProgramStream() const { return m_container == Container::ProgramStream; }
     // The file and file offset of a stream position (for bytes in memory: the position).
     CInput::Location Locate(uint64_t position) const;
+    // The offset a person is shown for a stream position: the offset in the file for an
+    // input of one file (a CD-XA file's offset, past its sector headers), the position in
+    // the set for the files of a VOB set read as one.
+    uint64_t ShownOffset(uint64_t position) const;
 
     // ---- packs
     // A pack has been seen; Pack() is the latest, the one that holds the events after it.

@@ -21,6 +21,7 @@
 namespace
 {
 
+const uint8_t kPackCode[4] = {0x00, 0x00, 0x01, 0xBA};
 const std::string kModel = VARNODEL_MODEL_STREAMS;
 const std::string kMade = VARNODEL_TREE_STREAMS;
 
@@ -288,6 +289,45 @@ TEST(TreeReal, VideoCdFilesReadAsTheStreamsOnTheDisc)
         const std::string report = Command(std::string(VARNODEL_CLI) + " --check '" + dat + "'");
         EXPECT_EQ(report.find("sync-lost"), std::string::npos) << report;
         EXPECT_NE(report.find("0 errors,"), std::string::npos) << report;
+
+        // What the model reports is placed in the .DAT too: every unit's offset is its
+        // first byte in the file (a start code for pictures), and a fault is found where
+        // it is in the file, its size the file's.
+        const std::string units = Command(std::string(VARNODEL_CLI) + " --units '" + dat + "'");
+        size_t pictures = 0;
+        for (size_t at = units.find("\n0xE0,"); at != std::string::npos; at = units.find("\n0xE0,", at + 1))
+        {
+            // stream,index,type,offset,...
+            size_t field = at + 1;
+            for (int k = 0; k < 3; ++k)
+                field = units.find(',', field) + 1;
+            const uint64_t offset = std::stoull(units.substr(field));
+            ASSERT_LE(offset + 4, file.size());
+            EXPECT_EQ(Bytes(file.begin() + static_cast<long>(offset), file.begin() + static_cast<long>(offset) + 3),
+                      (Bytes{0x00, 0x00, 0x01}))
+                << offset;
+            ++pictures;
+        }
+        EXPECT_GT(pictures, 10u);
+        const std::string streams = Command(std::string(VARNODEL_CLI) + " --streams '" + dat + "'");
+        EXPECT_NE(streams.find(" packs, " + std::to_string(file.size()) + " bytes"), std::string::npos) << streams;
+
+        // The tenth pack's SCR set to 0 (markers kept): scr-backwards at its start code.
+        Bytes broken = file;
+        size_t pack = 0;
+        for (int k = 0; k < 10; ++k)
+            pack = static_cast<size_t>(std::search(broken.begin() + static_cast<long>(pack) + 1, broken.end(),
+                                                   std::begin(kPackCode), std::end(kPackCode)) -
+                                       broken.begin());
+        ASSERT_LT(pack + 12, broken.size());
+        const uint8_t zero[5] = {broken[pack + 4] >= 0x40 ? uint8_t{0x44} : uint8_t{0x21}, 0x00,
+                                 broken[pack + 4] >= 0x40 ? uint8_t{0x04} : uint8_t{0x01}, 0x00,
+                                 broken[pack + 4] >= 0x40 ? uint8_t{0x04} : uint8_t{0x01}};
+        std::copy(zero, zero + 5, broken.begin() + static_cast<long>(pack) + 4);
+        TempDir dir;
+        const std::string copy = dir.Write("broken.dat", broken);
+        const std::string judged = Command(std::string(VARNODEL_CLI) + " --check '" + copy + "'");
+        EXPECT_NE(judged.find("scr-backwards   pack 10  @" + std::to_string(pack) + " "), std::string::npos) << judged;
     }
 }
 
