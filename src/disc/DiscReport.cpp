@@ -210,8 +210,9 @@ std::string VideoText(const VideoDesc& v)
 
 std::string AudioText(const StreamDesc& s)
 {
-    return Format("%s, %s, %u channels, %u Hz%s%s%s", s.format.c_str(), s.language.empty() ? "no language" : s.language.c_str(),
-                  s.channels, s.sampleRate, s.stream.empty() ? "" : " (", s.stream.c_str(), s.stream.empty() ? "" : ")");
+    return Format("%s, %s, %u channel%s, %u Hz%s%s%s", s.format.c_str(),
+                  s.language.empty() ? "no language" : s.language.c_str(), s.channels, s.channels == 1 ? "" : "s",
+                  s.sampleRate, s.stream.empty() ? "" : " (", s.stream.c_str(), s.stream.empty() ? "" : ")");
 }
 
 void StreamsText(std::string& out, const char* indent, const StreamsDesc& s)
