@@ -105,7 +105,7 @@ std::vector<Title> FromSummary(const std::string& text)
     const std::regex title(R"(^Title \d+: VTS \d+, TTN \d+, \d+ angles?, (\d+) chapters?, (\d+) cells?, length ([0-9:.]+))");
     const std::regex chapter(R"(^  Chapter \d+: .*length ([0-9:.]+))");
     const std::regex cell(R"(^    Cell \d+: .*length ([0-9:.]+),)");
-    const std::regex audio(R"(^  Audio \d+: (\S+), ([^,]+), (\d+) channels, (\d+) Hz)");
+    const std::regex audio(R"(^  Audio \d+: (\S+), ([^,]+), (\d+) channels?, (\d+) Hz)");
     const std::regex subpicture(R"(^  Subpicture \d+: (.+) \()");
     std::smatch m;
     bool inTitle = false;
