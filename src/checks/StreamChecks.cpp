@@ -372,6 +372,10 @@ void StreamChecks::CheckPesTimes(Stream& s, const model::PesEvent& pes)
 
 void StreamChecks::FeedBuffer(Stream& s, const model::PesEvent& pes)
 {
+    // Packets before the first pack have no SCR to arrive by: their bytes cannot be
+    // placed in time, so the buffer is judged from the first pack on.
+    if (!m_context.HasPack())
+        return;
     if (s.buffer == Stream::Buffer::Undecided)
     {
         if (s.bufferSize == 0)

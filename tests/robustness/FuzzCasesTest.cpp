@@ -6,6 +6,8 @@
 #include "RobustSupport.h"
 
 #include "analysis/TreeExport.h"
+#include "checks/StreamChecks.h"
+#include "model/Pipeline.h"
 
 #include <algorithm>
 #include <cctype>
@@ -107,6 +109,46 @@ TEST_P(FuzzCaseTest, AnalysesWholeAndSavesAConsistentAnalysisFile)
     }
     EXPECT_EQ(at, b.size());
 }
+
+// The same cases judged by the checks: what they report lies in the input, in packs the
+// input has, and nothing is judged by a clock the input does not have.
+class FuzzCaseCheckTest : public ::testing::TestWithParam<std::string>
+{
+};
+
+TEST_P(FuzzCaseCheckTest, FindingsStayInsideTheInput)
+{
+    const Bytes input = ReadWholeFile(GetParam());
+    model::CPipeline pipeline;
+    checks::StreamChecks c(pipeline.Context());
+    pipeline.Add(c);
+    pipeline.Run(input.data(), input.size());
+    uint64_t counted = 0;
+    for (const checks::Finding& f : c.Log().Findings())
+    {
+        EXPECT_LE(f.offset, input.size()) << checks::FormatFinding(f);
+        EXPECT_LE(f.pack, c.Packs()) << checks::FormatFinding(f);
+        // A finding that needs a pack's clock names the pack.
+        const bool timed = f.check == std::string_view(checks::rules::kMuxDelay.id) ||
+                           f.check == std::string_view(checks::rules::kPstdOverflow.id) ||
+                           f.check == std::string_view(checks::rules::kPstdUnderflow.id);
+        if (timed)
+            EXPECT_GT(f.pack, 0u) << checks::FormatFinding(f);
+        counted += f.count;
+    }
+    EXPECT_EQ(counted, c.Log().Total(checks::Severity::Error) + c.Log().Total(checks::Severity::Warning) +
+                           c.Log().Total(checks::Severity::Info));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FuzzCaseCheckTest, ::testing::ValuesIn(CaseFiles()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name = std::filesystem::path(info.param).stem().string();
+                             for (char& ch : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             return name;
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FuzzCaseCheckTest);
 
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<std::string, Walk>>& info)
 {
