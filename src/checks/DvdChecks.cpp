@@ -76,6 +76,10 @@ void DvdChecks::OnPack(const model::PackEvent& pack)
 
 void DvdChecks::OnNavPack(const model::NavPack& nav)
 {
+    // Navigation packets before any pack belong to no DVD pack: there is nothing of a VOB
+    // to judge them by.
+    if (!m_hasPack)
+        return;
     if (!m_active)
     {
         m_active = true;
@@ -225,7 +229,10 @@ void DvdChecks::DecideOffset()
         for (size_t j = i + 1; j < n; ++j)
             if (LbnOffset(m_vobus[i].nav) == LbnOffset(m_vobus[j].nav))
                 offset = LbnOffset(m_vobus[i].nav);
-    if (offset <= 0)
+    // A VOB set is at most nine files of 1 GiB: an offset beyond that is no part of one,
+    // but addresses that are wrong.
+    constexpr int64_t kMaxSetBlocks = int64_t{9} << 19;
+    if (offset <= 0 || offset >= kMaxSetBlocks)
         return;
     m_lbnBase = offset;
     m_log.Report(rules::kDvdVobsOffset, NavPlace(m_vobus[0]), [&] {

@@ -412,6 +412,19 @@ TEST(RealChecks, PartsOfAVobSet)
         EXPECT_EQ(CountOf(findings, "dvd-nav-lbn"), 1u) << Describe(findings);
         EXPECT_FOUND(findings, "dvd-nav-lbn", kNav, uint32_t(at / 2048));
     }
+    {
+        // Addresses all off by more than a VOB set can hold (nine files of 1 GiB) make no
+        // part of one: they are wrong, from the first navigation pack on.
+        Bytes b = title;
+        for (const NavPack& n : r.navs)
+        {
+            Put32(b, n.offset + 0x2D, Get32(b, n.offset + 0x2D) + (9u << 19));   // PCI nv_pck_lbn
+            Put32(b, n.offset + 0x40B, Get32(b, n.offset + 0x40B) + (9u << 19)); // DSI nv_pck_lbn
+        }
+        const auto findings = Check(b);
+        EXPECT_EQ(CountOf(findings, "dvd-vobs-offset"), 0u) << Describe(findings);
+        EXPECT_FOUND(findings, "dvd-nav-lbn", kNav, 0u);
+    }
 }
 
 // A still picture ends at its sequence_end_code: its VOBU's reference frame address is
