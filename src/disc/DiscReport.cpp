@@ -232,6 +232,20 @@ std::string Plural(uint64_t n, const char* word)
     return std::to_string(n) + ' ' + word + (n == 1 ? "" : "s");
 }
 
+std::string TitleText(const TitleDesc& t)
+{
+    return Format("Title %u: VTS %u, TTN %u, %s, %s, %s, length %s", t.title, t.vts, t.ttn,
+                  Plural(t.angles, "angle").c_str(), Plural(t.chapters, "chapter").c_str(),
+                  Plural(t.cells, "cell").c_str(), t.hasPgc ? MsText(t.ms).c_str() : "unknown");
+}
+
+std::string CellText(const CellDesc& c)
+{
+    return Format("Cell %u: VOB %u cell %u, length %s, sectors %u to %u, last VOBU at %u%s", c.cell, c.vob,
+                  c.vobCell, MsText(c.ms).c_str(), c.firstSector, c.lastSector, c.lastVobuSector,
+                  c.stc ? ", STC discontinuity" : "");
+}
+
 uint32_t MenuPgcs(const CDisc& disc, DomainKind kind, uint32_t vts)
 {
     for (const Domain& d : disc.domains)
@@ -360,17 +374,13 @@ std::string SummaryText(const CDisc& disc, const std::string& path)
                              Plural(MenuPgcs(disc, DomainKind::ManagerMenus, 0), "menu PGC").c_str());
     for (const TitleDesc& t : titles)
     {
-        out += Format("Title %u: VTS %u, TTN %u, %s, %s, %s, length %s\n", t.title, t.vts, t.ttn,
-                      Plural(t.angles, "angle").c_str(), Plural(t.chapters, "chapter").c_str(),
-                      Plural(t.cells, "cell").c_str(), t.hasPgc ? MsText(t.ms).c_str() : "unknown");
+        out += TitleText(t) + '\n';
         for (const ChapterDesc& ch : t.chapterList)
         {
             out += Format("  Chapter %u: PGC %u, program %u, length %s\n", ch.chapter, ch.pgc, ch.program,
                           MsText(ch.ms).c_str());
             for (const CellDesc& c : ch.cells)
-                out += Format("    Cell %u: VOB %u cell %u, length %s, sectors %u to %u, last VOBU at %u%s\n", c.cell,
-                              c.vob, c.vobCell, MsText(c.ms).c_str(), c.firstSector, c.lastSector, c.lastVobuSector,
-                              c.stc ? ", STC discontinuity" : "");
+                out += "    " + CellText(c) + '\n';
         }
         StreamsText(out, "  ", {t.video, t.audio, t.subpictures});
     }
@@ -388,6 +398,25 @@ std::string SummaryText(const CDisc& disc, const std::string& path)
         StreamsText(out, "  ", DescribeStreams(*d, nullptr));
     }
     return out;
+}
+
+std::vector<std::string> TitleLines(const CDisc& disc)
+{
+    std::vector<std::string> out;
+    for (const TitleDesc& t : DescribeTitles(disc))
+        out.push_back(TitleText(t));
+    return out;
+}
+
+std::string PgcLine(const CIfoPgc& pgc, uint32_t number)
+{
+    return Format("PGC %u: %s, %s, length %s", number, Plural(pgc.m_programMap.size(), "program").c_str(),
+                  Plural(pgc.m_cellPlayback.size(), "cell").c_str(), MsText(pgc.m_playbackTime.DisplayMs()).c_str());
+}
+
+std::string CellLine(const CIfoPgc& pgc, size_t cell)
+{
+    return cell < pgc.m_cellPlayback.size() ? CellText(DescribeCell(pgc, cell)) : std::string();
 }
 
 std::string SummaryJson(const CDisc& disc, const std::string& path)
@@ -424,12 +453,15 @@ std::string CheckText(const DiscCheckResult& result)
         }
         out += FormatDiscFinding(f) + '\n';
     }
+    return out + TotalsLine(result) + '\n';
+}
+
+std::string TotalsLine(const DiscCheckResult& result)
+{
     size_t files = 0;
     for (const DomainRun& r : result.runs)
         files += r.files.size();
-    out += FormatTotals(result.findings) + " in " + Plural(files, "VOB file") + ", " + Plural(result.packs, "pack") +
-           '\n';
-    return out;
+    return FormatTotals(result.findings) + " in " + Plural(files, "VOB file") + ", " + Plural(result.packs, "pack");
 }
 
 std::string CheckJson(const DiscCheckResult& result, const std::string& path)

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class CStreamsModel : public QAbstractTableModel
 {
@@ -58,6 +59,7 @@ public:
     {
         ColSeverity,
         ColCheck,
+        ColFile,
         ColPack,
         ColOffset,
         ColTime,
@@ -97,6 +99,9 @@ public:
     bool IsSeverityShown(checks::Severity severity) const;
     void SetCheck(const QString& check);
     void SetStream(const QString& stream);
+    // Only the findings of these rows of the model (the Disc tab's entry); null: all.
+    void SetRows(const std::vector<uint32_t>* rows);
+    bool HasRows() const { return m_bRows; }
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
@@ -104,6 +109,8 @@ protected:
 private:
     bool m_shown[3] = {true, true, true};
     QString m_check, m_stream;
+    bool m_bRows = false;
+    std::vector<bool> m_rows;
 };
 
 // "3 errors, 1 warning, 0 infos in 7124 packs, 3 streams", as the check report ends
