@@ -315,6 +315,10 @@ QWidget* CInspectorWindow::BuildDiscPage()
                                                             "each under it"));
     m_pDiscTree->headerItem()->setToolTip(1, QStringLiteral("How many findings belong to it and the entries under it"));
     m_pDiscTree->setUniformRowHeights(true);
+    // The counts stay in sight; a long line is cut short (its tool tip has it whole).
+    m_pDiscTree->header()->setStretchLastSection(false);
+    m_pDiscTree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_pDiscTree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_pDiscTree->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(m_pDiscTree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { OnDiscItem(current); });
@@ -371,7 +375,6 @@ void CInspectorWindow::FillDiscTree()
     for (QTreeWidgetItem* item : m_discItems)
         if (item->parent() == nullptr)
             item->setExpanded(true);
-    m_pDiscTree->resizeColumnToContents(0);
 }
 
 void CInspectorWindow::OnDiscItem(QTreeWidgetItem* item)
