@@ -9,6 +9,7 @@
 #include "app/inspector/CByteView.h"
 #include "app/inspector/CInspectTables.h"
 #include "app/inspector/CInspectorWindow.h"
+#include "app/inspector/CPlotWidget.h"
 #include "app/inspector/InspectDisc.h"
 #include "support/TestFiles.h"
 
@@ -289,6 +290,14 @@ private slots:
         QCOMPARE(w.StreamsModel()->rowCount(), int(w.Shown()->streams.size()));
         QVERIFY(w.Shown()->StreamIndex(model::MakeStreamKey(0xC1)) >= 0 || w.Shown()->StreamIndex(model::MakeStreamKey(0xC0)) >= 0);
         QCOMPARE(vts1->StreamIndex(model::MakeStreamKey(0xC0)), -1);
+        // Its plots are drawn, though its times span what title set 1's did.
+        for (int p = 0; p < 4; ++p)
+        {
+            int drawn = 0;
+            for (size_t k = 0; k < w.Plot(p)->SeriesCount(); ++k)
+                drawn += w.Plot(p)->DrawnPoints(k);
+            QVERIFY2(drawn > 0, qPrintable(QString::number(p)));
+        }
         QCOMPARE(w.ByteView()->FileCount(), 1);
         QCOMPARE(w.ByteView()->HighlightStart(), uint64_t{225} * 2048);
         QCOMPARE(w.ByteView()->FileAt(225 * 2048), QStringLiteral("VTS_02_1.VOB"));

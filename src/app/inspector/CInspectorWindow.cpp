@@ -789,7 +789,16 @@ void CInspectorWindow::SelectBytes(quint64 offset, quint64 length, model::Stream
     {
         uint64_t within = 0;
         const QString file = m_pBytes->FileAt(offset, &within);
-        status = file + QStringLiteral(" offset %1 (0x%2): ").arg(within).arg(within, 0, 16) + status;
+        status = QStringLiteral("%1 offset %2 (0x%3): %4%5 bytes")
+                     .arg(file)
+                     .arg(within)
+                     .arg(within, 0, 16)
+                     .arg(name.isEmpty() ? QString() : name + QStringLiteral(", "))
+                     .arg(length);
+        if (!m_bLooseBytes && m_nShownSet >= 0)
+            status += QStringLiteral(", offset %1 in the VOB set of %2")
+                          .arg(offset)
+                          .arg(QString::fromStdString(m_result->disc->sets[static_cast<size_t>(m_nShownSet)].name));
     }
     if (packs.size() > 0)
     {
