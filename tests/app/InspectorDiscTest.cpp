@@ -415,6 +415,21 @@ private slots:
         }
     }
 
+    void aCancelledPassKeepsTheTables()
+    {
+        // Cancelled at once: the IFOs are read before any VOB, so the titles are there
+        // whatever the VOBs the pass got to; the summary says when it stopped early.
+        CInspectorWindow w;
+        w.Inspect(Disc("disc"));
+        QVERIFY(w.IsRunning() && w.CancelButton()->isEnabled());
+        w.Cancel();
+        w.WaitForPass();
+        QVERIFY(w.Result() && w.Result()->disc);
+        QVERIFY(Named(TopEntries(w.DiscTree()), QStringLiteral("Title 3")));
+        QCOMPARE(w.Result()->stopped, w.SummaryLabel()->text().contains(QLatin1String("cancelled")));
+        QCOMPARE(w.StreamsModel()->rowCount(), int(w.Shown()->streams.size()));
+    }
+
     void aCdxaFilesPacksAndUnitsAreAtTheirOffsetsInTheFile()
     {
         const QString path = QStringLiteral(VARNODEL_TREE_STREAMS "/vcd.dat");
