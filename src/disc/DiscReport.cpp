@@ -98,7 +98,20 @@ StreamDesc DescribeSubpicture(const CIfoSubpAttr& a, uint32_t number)
     return s;
 }
 
-// A domain's streams; with a PGC, those it makes available, numbered as it says.
+// The stream number of attribute entry i: as the first of the domain's PGCs that makes it
+// available says (an MPEG audio entry after an AC-3 one is MPEG stream 0, not 1); entry i
+// is stream i where no PGC makes it available.
+uint32_t EntryStreamNumber(const Domain& d, bool audio, uint32_t i)
+{
+    const int e = static_cast<int>(i);
+    for (const PgcRef& ref : d.pgcs)
+        if (audio ? ref.pgc->AudioAvailable(e) : ref.pgc->SubpAvailable(e))
+            return audio ? ref.pgc->AudioStreamNumber(e) : ref.pgc->SubpStreamNumber(e);
+    return i;
+}
+
+// A domain's streams; with a PGC, those it makes available, numbered as it says; without
+// one, every entry, numbered as the domain's PGCs say.
 StreamsDesc DescribeStreams(const Domain& d, const CIfoPgc* pgc)
 {
     StreamsDesc out;
@@ -106,11 +119,12 @@ StreamsDesc DescribeStreams(const Domain& d, const CIfoPgc* pgc)
         out.video = DescribeVideo(*d.video);
     for (uint32_t i = 0; i < d.audioCount && i < d.AudioSlots(); ++i)
         if (!pgc || pgc->AudioAvailable(static_cast<int>(i)))
-            out.audio.push_back(DescribeAudio(d.audio[i], pgc ? pgc->AudioStreamNumber(static_cast<int>(i)) : i));
+            out.audio.push_back(DescribeAudio(
+                d.audio[i], pgc ? pgc->AudioStreamNumber(static_cast<int>(i)) : EntryStreamNumber(d, true, i)));
     for (uint32_t i = 0; i < d.subpCount && i < d.SubpSlots(); ++i)
         if (!pgc || pgc->SubpAvailable(static_cast<int>(i)))
-            out.subpictures.push_back(
-                DescribeSubpicture(d.subp[i], pgc ? pgc->SubpStreamNumber(static_cast<int>(i)) : i));
+            out.subpictures.push_back(DescribeSubpicture(
+                d.subp[i], pgc ? pgc->SubpStreamNumber(static_cast<int>(i)) : EntryStreamNumber(d, false, i)));
     return out;
 }
 
