@@ -101,7 +101,6 @@ public:
     void SetStream(const QString& stream);
     // Only the findings of these rows of the model (the Disc tab's entry); null: all.
     void SetRows(const std::vector<uint32_t>* rows);
-    bool HasRows() const { return m_bRows; }
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;

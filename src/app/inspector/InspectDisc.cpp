@@ -19,15 +19,6 @@ using disc::DiscFinding;
 // Sets and places
 // ---------------------------------------------------------------------------------
 
-size_t DiscSet::FileAt(uint64_t offset) const
-{
-    size_t file = 0;
-    for (size_t i = 0; i < starts.size(); ++i)
-        if (starts[i] <= offset)
-            file = i;
-    return file;
-}
-
 int DiscInspection::SetOfFile(const std::string& name) const
 {
     for (size_t s = 0; s < sets.size(); ++s)

@@ -24,9 +24,6 @@ struct DiscSet
     std::vector<std::string> paths, names;
     std::vector<uint64_t> starts;        // where each file starts in the set
     std::shared_ptr<const InspectResult> result;  // its packs, streams, units and buffers
-
-    // The file of the set that holds a set offset (the later of two where a file is empty).
-    size_t FileAt(uint64_t offset) const;
 };
 
 // An entry of the disc's tree.
