@@ -247,6 +247,7 @@ private slots:
     {
         CInspectorWindow w;
         Open(w, Disc("disc"));
+        QVERIFY2(w.Result() && w.Result()->disc, qPrintable(w.Message()));
         const inspector::DiscInspection& d = *w.Result()->disc;
         // At first the first title's set: title set 1's, over its two files.
         QVERIFY(w.ShownSet() >= 0);

@@ -101,6 +101,14 @@ QString Plural(uint64_t n, const char* word)
 }
 }  // namespace
 
+QIcon SeverityIcon(Severity severity)
+{
+    const QStyle::StandardPixmap icon = severity == Severity::Error     ? QStyle::SP_MessageBoxCritical
+                                        : severity == Severity::Warning ? QStyle::SP_MessageBoxWarning
+                                                                        : QStyle::SP_MessageBoxInformation;
+    return QApplication::style()->standardIcon(icon);
+}
+
 QString SummaryText(const inspector::InspectResult& r)
 {
     return QStringLiteral("%1, %2, %3 in %4 packs, %5 streams")
@@ -221,12 +229,7 @@ QVariant CFindingsModel::data(const QModelIndex& index, int role) const
     if (role == FindingRole)
         return index.row();
     if (role == Qt::DecorationRole && index.column() == ColSeverity)
-    {
-        const QStyle::StandardPixmap icon = f->severity == Severity::Error     ? QStyle::SP_MessageBoxCritical
-                                            : f->severity == Severity::Warning ? QStyle::SP_MessageBoxWarning
-                                                                               : QStyle::SP_MessageBoxInformation;
-        return QApplication::style()->standardIcon(icon);
-    }
+        return SeverityIcon(f->severity);
     if (role == SortRole)
     {
         switch (index.column())

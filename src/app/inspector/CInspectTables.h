@@ -6,6 +6,7 @@
 #include "app/inspector/InspectData.h"
 
 #include <QAbstractTableModel>
+#include <QIcon>
 #include <QSortFilterProxyModel>
 #include <QString>
 
@@ -111,6 +112,9 @@ private:
     bool m_bRows = false;
     std::vector<bool> m_rows;
 };
+
+// The icon of a severity: the message box's critical, warning or information sign.
+QIcon SeverityIcon(checks::Severity severity);
 
 // "3 errors, 1 warning, 0 infos in 7124 packs, 3 streams", as the check report ends
 QString SummaryText(const inspector::InspectResult& result);

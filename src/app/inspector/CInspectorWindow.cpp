@@ -12,7 +12,6 @@
 #include "app/inspector/PackElements.h"
 #include "disc/DiscReport.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -32,7 +31,6 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTreeWidget>
@@ -82,15 +80,6 @@ std::shared_ptr<const inspector::InspectResult> NoResult()
 {
     static const auto none = std::make_shared<const inspector::InspectResult>();
     return none;
-}
-
-QIcon SeverityIcon(int severity)
-{
-    const QStyle::StandardPixmap icon = severity == static_cast<int>(checks::Severity::Error) ? QStyle::SP_MessageBoxCritical
-                                        : severity == static_cast<int>(checks::Severity::Warning)
-                                            ? QStyle::SP_MessageBoxWarning
-                                            : QStyle::SP_MessageBoxInformation;
-    return QApplication::style()->standardIcon(icon);
 }
 
 // A file or a folder (a disc) dropped on the window.
@@ -355,7 +344,7 @@ void CInspectorWindow::FillDiscTree()
         if (!e.all.empty())
         {
             item->setText(1, QString::number(e.all.size()));
-            item->setIcon(1, SeverityIcon(e.worst));
+            item->setIcon(1, SeverityIcon(static_cast<checks::Severity>(e.worst)));
         }
         m_discItems.push_back(item);
     }
@@ -368,7 +357,7 @@ void CInspectorWindow::FillDiscTree()
             const QString line = QString::fromStdString(disc::FormatDiscFinding(finding));
             item->setText(0, line);
             item->setToolTip(0, QString::fromStdString(finding.file) + QStringLiteral(": ") + line);
-            item->setIcon(0, SeverityIcon(static_cast<int>(finding.finding.severity)));
+            item->setIcon(0, SeverityIcon(finding.finding.severity));
             item->setData(0, kEntryRole, -1);
             item->setData(0, kFindingRole, static_cast<int>(f));
         }
