@@ -431,6 +431,55 @@ private slots:
         QCOMPARE(w.StreamsModel()->rowCount(), int(w.Shown()->streams.size()));
     }
 
+    // A VOB set file whose four VOBs each start their clock again near 0: the plots put
+    // the clocks one after the other, as they play, instead of over each other.
+    void theClocksOfAVobSetFollowEachOtherOnThePlots()
+    {
+        CInspectorWindow w;
+        Open(w, Disc("disc/VIDEO_TS/VTS_01_1.VOB"));
+        QVERIFY2(w.Message().isEmpty(), qPrintable(w.Message()));
+        const inspector::InspectResult& r = *w.Result();
+        QCOMPARE(r.clocks.size(), size_t{3});
+        const auto seriesNamed = [](CPlotWidget* plot, const QString& name) -> const PlotSeries* {
+            for (size_t k = 0; k < plot->SeriesCount(); ++k)
+                if (plot->Series(k).name == name)
+                    return &plot->Series(k);
+            return nullptr;
+        };
+        // The packs' SCRs on the plot never run back, and a clock's first pack comes just
+        // after the last one of the clock before.
+        const PlotSeries* mux = seriesNamed(w.Plot(0), QStringLiteral("mux rate"));
+        QVERIFY(mux && mux->count == r.packs.size());
+        for (size_t i = 1; i < mux->count; ++i)
+            QVERIFY2(mux->x(i) >= mux->x(i - 1), qPrintable(mux->describe(i)));
+        double played = 0;
+        for (const inspector::PlotClock& c : r.clocks)
+        {
+            QVERIFY(c.shift > 0);
+            QVERIFY2(mux->x(c.pack) - mux->x(c.pack - 1) < 0.01, qPrintable(mux->describe(c.pack)));
+            QVERIFY(mux->describe(c.pack).contains(QLatin1String(" on clock ")));
+            played = c.shift;
+        }
+        // Every second of the set has its own bit rate: the total reaches into the last VOB
+        // (the one this file holds the start of).
+        const PlotSeries* total = seriesNamed(w.Plot(0), QStringLiteral("total /s"));
+        QVERIFY(total && total->count > 0);
+        QVERIFY2(total->x(total->count - 1) + 1 > played, qPrintable(QString::number(total->x(total->count - 1))));
+        // Each clock's buffer curves start where its packs are placed.
+        for (size_t k = 0; k < w.Plot(2)->SeriesCount(); ++k)
+        {
+            const PlotSeries& s = w.Plot(2)->Series(k);
+            if (s.style == PlotSeries::StepLine && s.count > 0 && s.describe(0).contains(QLatin1String("on clock 4")))
+                QVERIFY2(s.x(0) >= r.clocks.back().shift, qPrintable(s.describe(0)));
+        }
+        // The time stamps' lead times stay those of each clock: no pack of a new VOB
+        // stands seconds off its arrival.
+        const PlotSeries* scr = seriesNamed(w.Plot(1), QStringLiteral("SCR - arrival"));
+        QVERIFY(scr);
+        for (const inspector::PlotClock& c : r.clocks)
+            QCOMPARE(scr->y(c.pack), 0.0);
+    }
+
     void aCdxaFilesPacksAndUnitsAreAtTheirOffsetsInTheFile()
     {
         const QString path = QStringLiteral(VARNODEL_TREE_STREAMS "/vcd.dat");

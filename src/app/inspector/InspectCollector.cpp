@@ -33,6 +33,33 @@ std::string InspectResult::FindingFile(size_t finding) const
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+const PlotClock* InspectResult::ClockOf(uint32_t pack) const
+{
+    const auto it = std::upper_bound(clocks.begin(), clocks.end(), pack,
+                                     [](uint32_t p, const PlotClock& c) { return p < c.pack; });
+    return it == clocks.begin() ? nullptr : &*(it - 1);
+}
+
+double InspectResult::Shift(uint32_t pack) const
+{
+    const PlotClock* c = ClockOf(pack);
+    return c ? c->shift : 0.0;
+}
+
+double InspectResult::ShiftOfTimeBase(uint32_t timeBase) const
+{
+    for (const PlotClock& c : clocks)
+        if (c.timeBase == timeBase)
+            return c.shift;
+    return 0.0;
+}
+
+bool InspectResult::StartsClock(uint32_t pack) const
+{
+    const PlotClock* c = ClockOf(pack);
+    return c && c->pack == pack;
+}
+
 uint32_t PackColumns::PackAt(uint64_t byteOffset) const
 {
     const auto it = std::upper_bound(offset.begin(), offset.end(), byteOffset);
@@ -75,8 +102,26 @@ void InspectCollector::OnPack(const model::PackEvent& pack)
 {
     // Offsets in the file opened, as the findings give them (a CD-XA file's sectors have
     // headers between their packs).
-    m_result.packs.offset.push_back(m_context.ShownOffset(pack.offset));
-    m_result.packs.scr.push_back(mpeg::Seconds27(pack.scr27));
+    const uint64_t offset = m_context.ShownOffset(pack.offset);
+    const double scr = mpeg::Seconds27(pack.scr27);
+    PackColumns& packs = m_result.packs;
+    if (m_bClockPending && !m_result.clocks.empty())
+    {
+        // The new clock's first pack follows the last pack of the clock before, at the
+        // mux rate that pack was sent at.
+        m_bClockPending = false;
+        double end = m_dShift;
+        if (!packs.scr.empty())
+        {
+            end = packs.scr.back() + m_dShift;
+            if (packs.muxRate.back() != 0 && offset > packs.offset.back())
+                end += static_cast<double>(offset - packs.offset.back()) / (packs.muxRate.back() * 50.0);
+        }
+        m_dShift = end - scr;
+        m_result.clocks.back().shift = m_dShift;
+    }
+    packs.offset.push_back(offset);
+    packs.scr.push_back(scr);
     m_result.packs.muxRate.push_back(pack.muxRate);
     if (m_pPercent && m_nFileSize && (pack.index & 255) == 0)
         m_pPercent->store(static_cast<int>(std::min<uint64_t>(m_result.packs.offset.back() * 100 / m_nFileSize, 100)),
@@ -102,6 +147,9 @@ void InspectCollector::OnTimeBase(const model::TimeBaseEvent& timeBase)
     for (auto& [key, c] : m_curves)
         c.Flush();
     m_timeBase = timeBase.index;
+    m_result.clocks.push_back({timeBase.pack, timeBase.index, m_dShift});
+    // The elementary streams' times go on across an SCR that runs back: nothing moves.
+    m_bClockPending = timeBase.reason != model::TimeBaseEvent::Reason::ScrBackwards;
 }
 
 void InspectCollector::OnLevel(model::StreamKey stream, int64_t time27, uint64_t bytes, uint32_t size)

@@ -71,6 +71,10 @@ private:
     // which turns once the checks have drained the old clock's buffers.
     std::map<std::pair<uint32_t, model::StreamKey>, Curve> m_curves;
     uint32_t m_timeBase = 0;
+    // The shift of the clock in force on the plots, and whether it is still to be found
+    // from the first pack of a new clock.
+    double m_dShift = 0;
+    bool m_bClockPending = false;
 };
 
 }  // namespace inspector

@@ -55,6 +55,18 @@ struct BufferCurve
     std::vector<uint32_t> sizeBytes;
 };
 
+// Where a clock of the file lies on the plots' time axis. The VOBs of a VOB set, and the
+// programs after an end code, each run on a clock of their own that starts again near 0;
+// a player plays them one after the other, so the plots put each clock's times after the
+// last one's: its first pack just after the last pack of the clock before. An SCR that
+// runs back with no such boundary is a fault and moves nothing.
+struct PlotClock
+{
+    uint32_t pack = 0;       // its first pack (0-based)
+    uint32_t timeBase = 0;   // as model::TimeBaseEvent numbers them
+    double shift = 0;        // seconds added to its times on the plots
+};
+
 struct InspectResult
 {
     std::string path;
@@ -70,6 +82,7 @@ struct InspectResult
     std::vector<checks::Finding> findings;
     uint64_t errors = 0, warnings = 0, infos = 0;
     std::vector<BufferCurve> buffers;
+    std::vector<PlotClock> clocks;  // from the second time base on, in file order
     // A disc's pass: its tree, its VOB sets (each with a result of its own for the streams,
     // plots and bytes) and its files' findings, which `findings` then holds, with the file
     // each falls in in findingFiles. Null for a file.
@@ -78,6 +91,14 @@ struct InspectResult
 
     // The file a finding falls in: a disc's file, else the name of the file inspected.
     std::string FindingFile(size_t finding) const;
+
+    // The clock a pack (0-based) runs on: the last one starting at or before it; the first
+    // clock where none is listed. Seconds to add to its times on the plots.
+    const PlotClock* ClockOf(uint32_t pack) const;
+    double Shift(uint32_t pack) const;
+    double ShiftOfTimeBase(uint32_t timeBase) const;
+    // The pack starts a clock after the first.
+    bool StartsClock(uint32_t pack) const;
 
     // The index of a stream in `streams`, or -1.
     int StreamIndex(model::StreamKey key) const;

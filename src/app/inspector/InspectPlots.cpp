@@ -76,6 +76,21 @@ QString PackText(uint32_t index)
     return QStringLiteral("PACK #%1").arg(index + 1);
 }
 
+// Where the file runs on several clocks, the read-outs give a time on its own clock and
+// say which one ("on clock 2 of 3"); the plot places it after the clocks before.
+QString ClockNote(const InspectResult& r, const inspector::PlotClock* clock)
+{
+    if (r.clocks.empty())
+        return {};
+    const size_t n = clock ? static_cast<size_t>(clock - r.clocks.data()) + 2 : 1;
+    return QStringLiteral(" on clock %1 of %2").arg(n).arg(r.clocks.size() + 1);
+}
+
+QString ClockNoteOfPack(const InspectResult& r, uint32_t pack)
+{
+    return ClockNote(r, r.ClockOf(pack));
+}
+
 std::shared_ptr<const Table> SecondsTable(const std::map<int64_t, double>& perSecond)
 {
     auto points = std::make_shared<Table>();
@@ -114,14 +129,13 @@ void FillBitrate(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plo
         double gopStart = -1, gopBits = 0;
         for (size_t i = 0; i < u.Count(); ++i)
         {
-            const int64_t dts = u.Dts90(i);
-            const int64_t second = dts >= 0 ? dts / 90000 : (dts - 89999) / 90000;
+            const double t = Seconds90(u.Dts90(i)) + r->Shift(u.Pack(i));
+            const int64_t second = static_cast<int64_t>(std::floor(t));
             const double bits = u.Size(i) * 8.0;
             perSecond[second] += bits;
             total[second] += bits;
             if (u.GetKind() == model::Kind::Video && (u.Flags(i) & model::CUnitSeries::GopStart) != 0)
             {
-                const double t = Seconds90(dts);
                 if (gopStart >= 0 && t > gopStart)
                     gops->emplace_back(gopStart, gopBits / (t - gopStart));
                 gopStart = t;
@@ -163,17 +177,17 @@ void FillBitrate(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plo
         mux.penStyle = Qt::DashLine;
         mux.style = PlotSeries::StepLine;
         mux.count = r->packs.size();
-        mux.x = [r](size_t i) { return r->packs.scr[i]; };
+        mux.x = [r](size_t i) { return r->packs.scr[i] + r->Shift(static_cast<uint32_t>(i)); };
         mux.y = [r](size_t i) { return r->packs.muxRate[i] * 400.0; };
         mux.offset = [r](size_t i) { return r->packs.offset[i]; };
         mux.size = [r](size_t i) {
             return static_cast<uint32_t>(r->packs.PackLength(static_cast<uint32_t>(i), r->fileSize));
         };
         mux.describe = [r](size_t i) {
-            return QStringLiteral("mux rate %1 bit/s from %2 s (%3)")
+            return QStringLiteral("mux rate %1 bit/s from %2 s%3 (%4)")
                 .arg(Grouped(r->packs.muxRate[i] * 400.0))
                 .arg(r->packs.scr[i], 0, 'f', 3)
-                .arg(PackText(static_cast<uint32_t>(i)));
+                .arg(ClockNoteOfPack(*r, static_cast<uint32_t>(i)), PackText(static_cast<uint32_t>(i)));
         };
         plot.AddSeries(std::move(mux));
     }
@@ -195,7 +209,7 @@ void FillStamps(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plot
         // stands off it.
         auto arrival = [r](size_t i) {
             const inspector::PackColumns& p = r->packs;
-            if (i == 0 || p.muxRate[i - 1] == 0)
+            if (i == 0 || p.muxRate[i - 1] == 0 || r->StartsClock(static_cast<uint32_t>(i)))
                 return p.scr[i];
             return p.scr[i - 1] + static_cast<double>(p.offset[i] - p.offset[i - 1]) / (p.muxRate[i - 1] * 50.0);
         };
@@ -203,14 +217,15 @@ void FillStamps(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plot
         scr.name = QStringLiteral("SCR - arrival");
         scr.color = Qt::black;
         scr.count = r->packs.size();
-        scr.x = [r](size_t i) { return r->packs.scr[i]; };
+        scr.x = [r](size_t i) { return r->packs.scr[i] + r->Shift(static_cast<uint32_t>(i)); };
         scr.y = [r, arrival](size_t i) { return r->packs.scr[i] - arrival(i); };
         scr.offset = [r](size_t i) { return r->packs.offset[i]; };
         scr.size = [packLength](size_t i) { return packLength(static_cast<uint32_t>(i)); };
         scr.describe = [r, arrival](size_t i) {
-            return QStringLiteral("%1: SCR %2 s, %3 s from its arrival at the rate before it")
+            return QStringLiteral("%1: SCR %2 s%3, %4 s from its arrival at the rate before it")
                 .arg(PackText(static_cast<uint32_t>(i)))
                 .arg(r->packs.scr[i], 0, 'f', 6)
+                .arg(ClockNoteOfPack(*r, static_cast<uint32_t>(i)))
                 .arg(r->packs.scr[i] - arrival(i), 0, 'f', 6);
         };
         plot.AddSeries(std::move(scr));
@@ -229,7 +244,10 @@ void FillStamps(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plot
         pts.style = PlotSeries::Dots;
         pts.count = shared->size();
         pts.stream = key;
-        pts.x = [r, shared](size_t i) { return double(r->stamps.arrival[(*shared)[i]]); };
+        pts.x = [r, shared](size_t i) {
+            const uint32_t row = (*shared)[i];
+            return double(r->stamps.arrival[row]) + r->Shift(r->stamps.pack[row]);
+        };
         pts.y = [r, shared](size_t i) {
             return double(r->stamps.pts[(*shared)[i]]) - double(r->stamps.arrival[(*shared)[i]]);
         };
@@ -241,10 +259,11 @@ void FillStamps(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plot
         auto describe = [r, shared, label](const char* stamp, const std::vector<float>* times) {
             return [r, shared, label, stamp, times](size_t i) {
                 const uint32_t row = (*shared)[i];
-                return QStringLiteral("%1 %2 %3 s arrives at %4 s, %5 s ahead (%6)")
+                return QStringLiteral("%1 %2 %3 s arrives at %4 s%5, %6 s ahead (%7)")
                     .arg(label, QLatin1String(stamp))
                     .arg((*times)[row], 0, 'f', 3)
                     .arg(r->stamps.arrival[row], 0, 'f', 3)
+                    .arg(ClockNoteOfPack(*r, r->stamps.pack[row]))
                     .arg((*times)[row] - r->stamps.arrival[row], 0, 'f', 3)
                     .arg(PackText(r->stamps.pack[row]));
             };
@@ -302,13 +321,19 @@ void FillBuffers(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plo
         s.color = ColorOf(*r, c.stream);
         s.style = PlotSeries::StepLine;
         s.count = curve->time.size();
-        s.x = [r, curve](size_t i) { return double(curve->time[i]); };
+        const double shift = r->ShiftOfTimeBase(c.timeBase);
+        s.x = [curve, shift](size_t i) { return double(curve->time[i]) + shift; };
         s.y = [r, curve, peak](size_t i) { return Share(*curve, i, peak); };
         s.describe = [r, curve, label](size_t i) {
             const uint32_t size = SizeAt(*curve, curve->time[i]);
-            return QStringLiteral("%1 buffer %2 of %3 bytes at %4 s")
+            const inspector::PlotClock* clock = nullptr;
+            for (const inspector::PlotClock& k : r->clocks)
+                if (k.timeBase == curve->timeBase)
+                    clock = &k;
+            return QStringLiteral("%1 buffer %2 of %3 bytes at %4 s%5")
                 .arg(label, Grouped(curve->bytes[i]), size ? Grouped(size) : QStringLiteral("(unknown)"))
-                .arg(curve->time[i], 0, 'f', 3);
+                .arg(curve->time[i], 0, 'f', 3)
+                .arg(ClockNote(*r, clock));
         };
         plot.AddSeries(std::move(s));
     }
@@ -324,13 +349,18 @@ void FillBuffers(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plo
                 rows->push_back(static_cast<uint32_t>(i));
         if (rows->empty())
             continue;
+        // Findings count packs from 1; on the plot, each at its time on its pack's clock.
+        auto packOf = [](const checks::Finding& f) { return f.pack == 0 ? 0u : f.pack - 1; };
+        auto at = [r, packOf](const checks::Finding& f) { return f.time + r->Shift(packOf(f)); };
         std::sort(rows->begin(), rows->end(),
-                  [r](uint32_t a, uint32_t b) { return r->findings[a].time < r->findings[b].time; });
+                  [r, at](uint32_t a, uint32_t b) { return at(r->findings[a]) < at(r->findings[b]); });
         const bool over = std::string_view(check) == "pstd-overflow";
-        auto level = [r](const checks::Finding& f) -> double {
+        auto level = [r, packOf](const checks::Finding& f) -> double {
+            const inspector::PlotClock* clock = r->ClockOf(packOf(f));
+            const uint32_t timeBase = clock ? clock->timeBase : 0;
             for (const inspector::BufferCurve& c : r->buffers)
             {
-                if (c.stream != f.stream || c.time.empty())
+                if (c.stream != f.stream || c.timeBase != timeBase || c.time.empty())
                     continue;
                 const uint32_t peak = *std::max_element(c.bytes.begin(), c.bytes.end());
                 const auto it = std::upper_bound(c.time.begin(), c.time.end(), static_cast<float>(f.time));
@@ -343,13 +373,14 @@ void FillBuffers(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plo
         marks.color = over ? QColor(220, 0, 0) : QColor(160, 0, 200);
         marks.style = PlotSeries::Marks;
         marks.count = rows->size();
-        marks.x = [r, rows](size_t i) { return r->findings[(*rows)[i]].time; };
+        marks.x = [r, rows, at](size_t i) { return at(r->findings[(*rows)[i]]); };
         marks.y = [r, rows, level](size_t i) { return level(r->findings[(*rows)[i]]); };
         marks.offset = [r, rows](size_t i) { return r->findings[(*rows)[i]].offset; };
-        marks.describe = [r, rows](size_t i) {
+        marks.describe = [r, rows, packOf](size_t i) {
             const checks::Finding& f = r->findings[(*rows)[i]];
             return QString::fromStdString(checks::StreamName(f.stream)) + QStringLiteral(" at ") +
-                   QString::number(f.time, 'f', 3) + QStringLiteral(" s: ") + QString::fromStdString(f.message);
+                   QString::number(f.time, 'f', 3) + QStringLiteral(" s") + ClockNoteOfPack(*r, packOf(f)) +
+                   QStringLiteral(": ") + QString::fromStdString(f.message);
         };
         plot.AddSeries(std::move(marks));
     }
