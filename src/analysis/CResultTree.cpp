@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -47,8 +49,8 @@ bool CResultTree::IndexArray::Reset(size_t count, bool zero)
 
 uint32_t CResultTree::DefaultLineLimit()
 {
-    // A line costs 12 bytes and its share of the child index 12 more; the records and
-    // the rest of the program live in the other half of the memory.
+    // A line costs 12 bytes and its links for the pre-order walk 4 more, with room to
+    // spare; the records and the rest of the program live in the other half of the memory.
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGE_SIZE);
     if (pages <= 0 || pageSize <= 0)
@@ -228,8 +230,7 @@ void CResultTree::DeleteAll()
     m_marked.shrink_to_fit();
     m_wideArgs.clear();
     m_bIndexValid = false;
-    m_childStart.Release();
-    m_children.Release();
+    m_links.Release();
     m_hasChildren.Release();
     m_nBitParent = ~ItemId{0};
     m_outerChildren.clear();
@@ -238,38 +239,155 @@ void CResultTree::DeleteAll()
     m_reader.Clear();
 }
 
-bool CResultTree::EnsureIndex() const
+bool CResultTree::EnsureLinks() const
 {
     if (m_bIndexValid)
         return true;
-    // Children of each parent laid out contiguously in insertion (= id) order: count per
-    // parent, prefix sums, then place. Ids grow with insertion, so a stable pass over the
-    // ids keeps every parent's children in the order they were added.
-    const uint32_t n = m_nCount;
-    if (!m_childStart.Reset(static_cast<size_t>(n) + 2))
+    if (!m_links.Reset(static_cast<size_t>(m_nCount) + 1, false))
         return false;
-    for (ItemId id = 1; id <= n; ++id)
-        ++m_childStart[LineRef(id).parent + 1];
-    for (size_t i = 1; i < m_childStart.Size(); ++i)
-        m_childStart[i] += m_childStart[i - 1];
-    if (!m_children.Reset(n, false))
+    // The blocks are linked each on its own; a large tree is linked on two threads.
+    const uint32_t blocks = BlockOf(m_nCount) + 1;
+    bool linked = false;
+    if (blocks >= 64 && std::thread::hardware_concurrency() >= 2)
     {
-        m_childStart.Release();
-        return false;
+        try
+        {
+            std::thread helper([&] { LinkBlocks(blocks / 2, blocks); });
+            LinkBlocks(0, blocks / 2);
+            helper.join();
+            linked = true;
+        }
+        catch (const std::system_error&)
+        {
+            // No thread to be had: all on this one.
+        }
     }
-    // Place each line at its parent's cursor, which runs in m_childStart[parent]: at the
-    // end that entry holds the next parent's start, so shifted up by one place the array
-    // is the starts again. No second array is needed for the cursors.
-    for (ItemId id = 1; id <= n; ++id)
-    {
-        const uint32_t pos = m_childStart[LineRef(id).parent]++;
-        m_children[pos] = id;
-    }
-    for (size_t i = m_childStart.Size() - 1; i > 0; --i)
-        m_childStart[i] = m_childStart[i - 1];
-    m_childStart[0] = 0;
+    if (!linked)
+        LinkBlocks(0, blocks);
+    for (const auto& [parent, children] : m_outerChildren)
+        if (children.Size() != 0)
+            m_links[parent] |= kLinkOuter;
     m_bIndexValid = true;
     return true;
+}
+
+void CResultTree::LinkBlocks(uint32_t firstBlock, uint32_t endBlock) const
+{
+    // The last child seen so far of each line of the block, by offset.
+    std::vector<uint16_t> lastChild(kBlockSize);
+    for (uint32_t block = firstBlock; block < endBlock; ++block)
+    {
+        const ItemId base = BlockBase(block), last = BlockLast(block);
+        std::fill(lastChild.begin(), lastChild.end(), 0);
+        if (block == 0)
+            m_links[0] = 0;
+        // A line comes after its parent, so its own word is set before its children's
+        // offsets go into it.
+        for (ItemId id = BlockFirst(block); id <= last; ++id)
+        {
+            m_links[id] = 0;
+            const ItemId p = LineRef(id).parent;
+            // A parent before the block has this child on its outer list; the top level
+            // belongs to block 0.
+            if (p < base || (p == 0 && block != 0))
+                continue;
+            const uint32_t at = p - base, offset = id - base;
+            if (lastChild[at] == 0)
+                m_links[p] |= offset;
+            else
+                m_links[base + lastChild[at]] |= offset << kLinkNextShift;
+            lastChild[at] = static_cast<uint16_t>(offset);
+        }
+    }
+}
+
+CResultTree::WalkFrame CResultTree::FrameOf(ItemId parent) const
+{
+    const uint32_t link = m_links[parent];
+    WalkFrame f{parent & ~kLinkOffset, link & kLinkOffset, nullptr, nullptr};
+    if (link & kLinkOuter)
+    {
+        if (const IdList* list = OuterChildren(parent))
+        {
+            f.outer = list->Data();
+            f.outerEnd = f.outer + list->Size();
+        }
+    }
+    return f;
+}
+
+bool CResultTree::StackAt(ItemId from, std::vector<WalkFrame>& stack) const
+{
+    if (!EnsureLinks())
+        return false;
+    stack.clear();
+    if (from == kNoItem)
+    {
+        stack.push_back(FrameOf(kNoItem));
+        return true;
+    }
+    if (!IsValid(from))
+        return false;
+    std::vector<ItemId> path;  // from, then the lines above it up to the top level
+    for (ItemId i = from; i != kNoItem; i = LineRef(i).parent)
+        path.push_back(i);
+    path.push_back(kNoItem);
+    // Each line above from, with its children past the one on from's branch: a child in
+    // its parent's block is followed by its next sibling there, then the outer list; a
+    // child on the outer list by the rest of that list.
+    for (size_t k = path.size() - 1; k > 0; --k)
+    {
+        const ItemId parent = path[k], child = path[k - 1];
+        WalkFrame f = FrameOf(parent);
+        if (BlockOf(child) == BlockOf(parent))
+            f.local = m_links[child] >> kLinkNextShift;
+        else
+        {
+            f.local = 0;
+            f.outer = std::upper_bound(f.outer, f.outerEnd, child);
+        }
+        stack.push_back(f);
+    }
+    return true;
+}
+
+bool CResultTree::PreOrderBefore(ItemId a, ItemId b) const
+{
+    if (a == b || !IsValid(a) || !IsValid(b))
+        return false;
+    // The branches from the top level down; a line comes before the lines below it, and
+    // siblings come in id order.
+    const auto branch = [this](ItemId i) {
+        std::vector<ItemId> lines;
+        for (; i != kNoItem; i = LineRef(i).parent)
+            lines.push_back(i);
+        std::reverse(lines.begin(), lines.end());
+        return lines;
+    };
+    const std::vector<ItemId> pa = branch(a), pb = branch(b);
+    const auto [ia, ib] = std::mismatch(pa.begin(), pa.end(), pb.begin(), pb.end());
+    if (ia == pa.end())
+        return true;  // a is above b
+    if (ib == pb.end())
+        return false;
+    return *ia < *ib;
+}
+
+std::vector<ItemId> CResultTree::PreOrderCuts(uint32_t pieces) const
+{
+    std::vector<ItemId> cuts;
+    if (pieces < 2 || !EnsureLinks())
+        return cuts;
+    size_t listed = 0;
+    for (const auto& [parent, children] : m_outerChildren)
+        listed += children.Size();
+    // Every step-th child on the long lists; their subtrees are of a size much alike.
+    const size_t step = std::max<size_t>(listed / pieces, 64);
+    for (const auto& [parent, children] : m_outerChildren)
+        for (size_t i = step; i < children.Size(); i += step)
+            cuts.push_back(children[i]);
+    std::sort(cuts.begin(), cuts.end(), [this](ItemId a, ItemId b) { return PreOrderBefore(a, b); });
+    return cuts;
 }
 
 // ---------------------------------------------------------------------------- child lists
@@ -434,6 +552,6 @@ size_t CResultTree::MemoryBytes() const
     for (const auto& [parent, children] : m_outerChildren)
         outer += children.Bytes();
     return m_chunks.size() * kChunkSize * sizeof(Line) + m_chunks.capacity() * sizeof(void*)
-        + m_hasChildren.Bytes() + m_strings.capacity() + m_childStart.Bytes() + m_children.Bytes()
+        + m_hasChildren.Bytes() + m_strings.capacity() + m_links.Bytes()
         + outer + m_wideArgs.size() * (sizeof(ItemId) + sizeof(uint64_t) + 2 * sizeof(void*));
 }

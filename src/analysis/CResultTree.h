@@ -138,9 +138,22 @@ public:
     // Row of a line among its parent's children.
     uint32_t Row(ItemId item) const;
     // Calls visit(line, depth) for every line in pre-order (depth 0 = top level). This
-    // builds a child index of the whole tree (8 bytes a line), kept until lines are added.
+    // links each line to its first child and next sibling within its block (4 bytes a
+    // line, made in one pass over the lines), kept until lines are added.
     template <class Visit>
-    void ForEachPreOrder(Visit&& visit) const;
+    void ForEachPreOrder(Visit&& visit) const { ForEachPreOrder(kNoItem, kNoItem, visit); }
+    // The same for a stretch of the walk: from line from (kNoItem: the start) up to line
+    // to, which is not visited (kNoItem: to the end). Stretches between lines that come
+    // in pre-order can be walked on threads of their own.
+    template <class Visit>
+    void ForEachPreOrder(ItemId from, ItemId to, Visit&& visit) const;
+    // Lines that cut the walk into about pieces stretches, in pre-order (fewer or none
+    // where the tree has no long lists of children to cut). They are children of the
+    // lines whose children go on into later blocks, so a stretch is a run of a long
+    // list's subtrees.
+    std::vector<ItemId> PreOrderCuts(uint32_t pieces) const;
+    // Whether line a comes before line b in pre-order.
+    bool PreOrderBefore(ItemId a, ItemId b) const;
 
     // Bytes held by the store (lines, index, strings), for the benchmarks.
     size_t MemoryBytes() const;
@@ -179,9 +192,10 @@ private:
     bool KeepWide(ItemId id, uint64_t arg);
     // False when the parent is not before the child, or memory for the list is short.
     bool AddOuterChild(ItemId parent, ItemId child);
-    // Builds the child index when it is stale; false when memory for it cannot be had
-    // (the tree then shows no children).
-    bool EnsureIndex() const;
+    // Makes the walk's links when they are stale; false when memory for them cannot be
+    // had (the walk then visits nothing).
+    bool EnsureLinks() const;
+    void LinkBlocks(uint32_t firstBlock, uint32_t endBlock) const;
 
     // Lines live in fixed chunks, so growing never copies them. Slot 0 of chunk 0 is unused.
     struct ChunkFree
@@ -218,11 +232,30 @@ private:
         size_t m_n = 0;
     };
 
-    // Child index of the whole tree (children of each parent contiguous, in order), for
-    // the pre-order walk; rebuilt when stale.
+    // The pre-order walk's links, per line (and the top level at 0): the offsets in the
+    // line's block of its first child there (bits 0-12) and of its next sibling there
+    // (bits 16-28), and whether it has children in later blocks (bit 15), which are on
+    // its outer list. Offset 0 means none: a block's first line is never the child of a
+    // line in that block. Made again when stale.
+    static constexpr uint32_t kLinkOffset = kBlockSize - 1;
+    static constexpr unsigned kLinkNextShift = 16;
+    static constexpr uint32_t kLinkOuter = 1u << 15;
     mutable bool m_bIndexValid = false;
-    mutable IndexArray m_childStart;  // per parent id (0 = top level), size count + 2
-    mutable IndexArray m_children;    // size count
+    mutable IndexArray m_links;  // size count + 1
+
+    // A line of the walk whose children are being visited.
+    struct WalkFrame
+    {
+        ItemId base;     // the block of the line whose children these are
+        uint32_t local;  // offset of the next child in that block, 0 when done
+        const ItemId* outer;
+        const ItemId* outerEnd;
+    };
+    WalkFrame FrameOf(ItemId parent) const;
+    // The walk's stack as it stands when it comes to line from: a frame for each line
+    // above it (the top level first), each past from's branch. False when from is not a
+    // line or the links cannot be had.
+    bool StackAt(ItemId from, std::vector<WalkFrame>& stack) const;
 
     // ---- the child lists of ChildCount, Child and Row
     // The children of one block's lines among that block's lines.
@@ -364,30 +397,44 @@ private:
 };
 
 template <class Visit>
-void CResultTree::ForEachPreOrder(Visit&& visit) const
+void CResultTree::ForEachPreOrder(ItemId from, ItemId to, Visit&& visit) const
 {
-    if (!EnsureIndex())
+    // Depth-first with an explicit stack: the tree is shallow but has millions of lines.
+    // A line's children are those in its own block (a chain of links), then those on its
+    // outer list.
+    std::vector<WalkFrame> stack;
+    if (!StackAt(from, stack))
         return;
-    // Depth-first with an explicit stack of (next position, end position) in the child
-    // array: the tree is shallow but has millions of lines.
-    struct Frame
+    if (from != kNoItem)
     {
-        uint32_t next, end;
-    };
-    std::vector<Frame> stack;
-    stack.push_back({m_childStart[0], m_childStart[1]});
+        if (from == to)
+            return;
+        visit(from, static_cast<uint32_t>(stack.size() - 1));
+        if (m_links[from] & (kLinkOffset | kLinkOuter))
+            stack.push_back(FrameOf(from));
+    }
     while (!stack.empty())
     {
-        Frame& f = stack.back();
-        if (f.next == f.end)
+        WalkFrame& f = stack.back();
+        ItemId item;
+        if (f.local != 0)
+        {
+            item = f.base + f.local;
+            f.local = m_links[item] >> kLinkNextShift;
+        }
+        else if (f.outer != f.outerEnd)
+        {
+            item = *f.outer++;
+        }
+        else
         {
             stack.pop_back();
             continue;
         }
-        const ItemId item = m_children[f.next++];
+        if (item == to)
+            return;
         visit(item, static_cast<uint32_t>(stack.size() - 1));
-        const uint32_t begin = m_childStart[item], end = m_childStart[item + 1];
-        if (begin != end)
-            stack.push_back({begin, end});
+        if (m_links[item] & (kLinkOffset | kLinkOuter))
+            stack.push_back(FrameOf(item));
     }
 }

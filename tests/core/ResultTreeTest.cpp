@@ -114,7 +114,7 @@ TEST(ResultTree, ChildListsAcrossChunksFollowTheParents)
     ASSERT_GT(t.Count(), 3u * 131072u);
     verify();
 
-    // The pre-order walk (its own index) agrees, and a new line is seen at once.
+    // The pre-order walk (its own links) agrees, and a new line is seen at once.
     uint32_t visited = 0;
     t.ForEachPreOrder([&](ItemId, uint32_t) { ++visited; });
     EXPECT_EQ(visited, t.Count());
