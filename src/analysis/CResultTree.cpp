@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -33,37 +31,16 @@ void* HugeAlloc(size_t bytes, bool huge = true)
 }
 }  // namespace
 
-bool CResultTree::IndexArray::Reset(size_t count, bool zero)
-{
-    Release();
-    // Huge pages only for a large tree: a small one would have a whole page cleared.
-    const size_t bytes = count * sizeof(uint32_t);
-    m_p = static_cast<uint32_t*>(HugeAlloc(bytes, bytes >= (2u << 20)));
-    if (!m_p)
-        return false;
-    if (zero)
-        std::memset(m_p, 0, count * sizeof(uint32_t));
-    m_n = count;
-    return true;
-}
-
 uint32_t CResultTree::DefaultLineLimit()
 {
-    // A line costs 12 bytes and its links for the pre-order walk 4 more, with room to
-    // spare; the records and the rest of the program live in the other half of the memory.
+    // A line costs 12 bytes, with room to spare for the rest; the records and the rest of
+    // the program live in the other half of the memory.
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGE_SIZE);
     if (pages <= 0 || pageSize <= 0)
         return kMaxLines;
     const unsigned long long lines = static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize) / 2 / 24;
     return lines < kMaxLines ? static_cast<uint32_t>(lines) : kMaxLines;
-}
-
-void CResultTree::IndexArray::Release()
-{
-    std::free(m_p);
-    m_p = nullptr;
-    m_n = 0;
 }
 
 bool CResultTree::Grow()
@@ -230,7 +207,8 @@ void CResultTree::DeleteAll()
     m_marked.shrink_to_fit();
     m_wideArgs.clear();
     m_bIndexValid = false;
-    m_links.Release();
+    m_outerParents.clear();
+    m_outerParents.shrink_to_fit();
     m_hasChildren.Release();
     m_nBitParent = ~ItemId{0};
     m_outerChildren.clear();
@@ -239,91 +217,93 @@ void CResultTree::DeleteAll()
     m_reader.Clear();
 }
 
-bool CResultTree::EnsureLinks() const
+bool CResultTree::EnsureOuterParents() const
 {
     if (m_bIndexValid)
         return true;
-    if (!m_links.Reset(static_cast<size_t>(m_nCount) + 1, false))
-        return false;
-    // The blocks are linked each on its own; a large tree is linked on two threads.
-    const uint32_t blocks = BlockOf(m_nCount) + 1;
-    bool linked = false;
-    if (blocks >= 64 && std::thread::hardware_concurrency() >= 2)
+    try
     {
-        try
-        {
-            std::thread helper([&] { LinkBlocks(blocks / 2, blocks); });
-            LinkBlocks(0, blocks / 2);
-            helper.join();
-            linked = true;
-        }
-        catch (const std::system_error&)
-        {
-            // No thread to be had: all on this one.
-        }
+        m_outerParents.clear();
+        for (const auto& [parent, children] : m_outerChildren)
+            if (children.Size() != 0)
+                m_outerParents.push_back(parent);
     }
-    if (!linked)
-        LinkBlocks(0, blocks);
-    for (const auto& [parent, children] : m_outerChildren)
-        if (children.Size() != 0)
-            m_links[parent] |= kLinkOuter;
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    std::sort(m_outerParents.begin(), m_outerParents.end());
     m_bIndexValid = true;
     return true;
 }
 
-void CResultTree::LinkBlocks(uint32_t firstBlock, uint32_t endBlock) const
+void CResultTree::LinkCache::Make(Slot& slot, uint32_t block)
 {
-    // The last child seen so far of each line of the block, by offset.
-    std::vector<uint16_t> lastChild(kBlockSize);
-    for (uint32_t block = firstBlock; block < endBlock; ++block)
+    if (!slot.links)
+        slot.links = std::make_unique<uint32_t[]>(kBlockSize);
+    uint32_t* const links = slot.links.get();
+    const ItemId base = BlockBase(block), first = m_tree.BlockFirst(block), last = m_tree.BlockLast(block);
+    std::fill(links, links + kBlockSize, 0);
+    m_lastChild.assign(kBlockSize, 0);  // the last child so far of each line, by offset
+    // Lines mostly come in runs under one parent: the run's parent and last child stay
+    // at hand, so that a line does not wait for the store of the line before.
+    uint32_t runParent = ~0u, runLast = 0;
+    // A block lies in one chunk: its lines are one array.
+    const Line* const lines = &m_tree.LineRef(first) - (first - base);
+    for (uint32_t offset = first - base; offset <= last - base; ++offset)
     {
-        const ItemId base = BlockBase(block), last = BlockLast(block);
-        std::fill(lastChild.begin(), lastChild.end(), 0);
-        if (block == 0)
-            m_links[0] = 0;
-        // A line comes after its parent, so its own word is set before its children's
-        // offsets go into it.
-        for (ItemId id = BlockFirst(block); id <= last; ++id)
+        __builtin_prefetch(lines + offset + 64);
+        const ItemId p = lines[offset].parent;
+        // A parent before the block has this child on its outer list; the top level
+        // belongs to block 0.
+        if (p < base || (p == 0 && block != 0))
+            continue;
+        const uint32_t at = p - base;
+        if (at == runParent)
+            links[runLast] |= offset << kLinkNextShift;
+        else
         {
-            m_links[id] = 0;
-            const ItemId p = LineRef(id).parent;
-            // A parent before the block has this child on its outer list; the top level
-            // belongs to block 0.
-            if (p < base || (p == 0 && block != 0))
-                continue;
-            const uint32_t at = p - base, offset = id - base;
-            if (lastChild[at] == 0)
-                m_links[p] |= offset;
+            if (runParent != ~0u)
+                m_lastChild[runParent] = static_cast<uint16_t>(runLast);
+            runParent = at;
+            const uint32_t before = m_lastChild[at];
+            if (before == 0)
+                links[at] |= offset;
             else
-                m_links[base + lastChild[at]] |= offset << kLinkNextShift;
-            lastChild[at] = static_cast<uint16_t>(offset);
+                links[before] |= offset << kLinkNextShift;
         }
+        runLast = offset;
     }
+    const std::vector<ItemId>& outer = m_tree.m_outerParents;
+    for (auto it = std::lower_bound(outer.begin(), outer.end(), base); it != outer.end() && *it <= last; ++it)
+        links[*it - base] |= kLinkOuter;
+    slot.block = block;
 }
 
-CResultTree::WalkFrame CResultTree::FrameOf(ItemId parent) const
+void CResultTree::AddOuterList(ItemId parent, WalkFrame& f) const
 {
-    const uint32_t link = m_links[parent];
-    WalkFrame f{parent & ~kLinkOffset, link & kLinkOffset, nullptr, nullptr};
-    if (link & kLinkOuter)
+    if (const IdList* list = OuterChildren(parent))
     {
-        if (const IdList* list = OuterChildren(parent))
-        {
-            f.outer = list->Data();
-            f.outerEnd = f.outer + list->Size();
-        }
+        f.outer = list->Data();
+        f.outerEnd = f.outer + list->Size();
     }
-    return f;
 }
 
-bool CResultTree::StackAt(ItemId from, std::vector<WalkFrame>& stack) const
+bool CResultTree::StackAt(ItemId from, std::vector<WalkFrame>& stack, LinkCache& links) const
 {
-    if (!EnsureLinks())
+    if (!EnsureOuterParents())
         return false;
     stack.clear();
+    const auto frame = [&](ItemId parent) {
+        const uint32_t link = links(parent);
+        WalkFrame f{parent & ~kLinkOffset, link & kLinkOffset, nullptr, nullptr};
+        if (link & kLinkOuter)
+            AddOuterList(parent, f);
+        return f;
+    };
     if (from == kNoItem)
     {
-        stack.push_back(FrameOf(kNoItem));
+        stack.push_back(frame(kNoItem));
         return true;
     }
     if (!IsValid(from))
@@ -338,9 +318,9 @@ bool CResultTree::StackAt(ItemId from, std::vector<WalkFrame>& stack) const
     for (size_t k = path.size() - 1; k > 0; --k)
     {
         const ItemId parent = path[k], child = path[k - 1];
-        WalkFrame f = FrameOf(parent);
+        WalkFrame f = frame(parent);
         if (BlockOf(child) == BlockOf(parent))
-            f.local = m_links[child] >> kLinkNextShift;
+            f.local = links(child) >> kLinkNextShift;
         else
         {
             f.local = 0;
@@ -376,7 +356,7 @@ bool CResultTree::PreOrderBefore(ItemId a, ItemId b) const
 std::vector<ItemId> CResultTree::PreOrderCuts(uint32_t pieces) const
 {
     std::vector<ItemId> cuts;
-    if (pieces < 2 || !EnsureLinks())
+    if (pieces < 2 || !EnsureOuterParents())
         return cuts;
     size_t listed = 0;
     for (const auto& [parent, children] : m_outerChildren)
@@ -552,6 +532,6 @@ size_t CResultTree::MemoryBytes() const
     for (const auto& [parent, children] : m_outerChildren)
         outer += children.Bytes();
     return m_chunks.size() * kChunkSize * sizeof(Line) + m_chunks.capacity() * sizeof(void*)
-        + m_hasChildren.Bytes() + m_strings.capacity() + m_links.Bytes()
+        + m_hasChildren.Bytes() + m_strings.capacity() + m_outerParents.capacity() * sizeof(ItemId)
         + outer + m_wideArgs.size() * (sizeof(ItemId) + sizeof(uint64_t) + 2 * sizeof(void*));
 }

@@ -137,9 +137,9 @@ public:
     ItemId Child(ItemId parent, uint32_t row) const;
     // Row of a line among its parent's children.
     uint32_t Row(ItemId item) const;
-    // Calls visit(line, depth) for every line in pre-order (depth 0 = top level). This
-    // links each line to its first child and next sibling within its block (4 bytes a
-    // line, made in one pass over the lines), kept until lines are added.
+    // Calls visit(line, depth) for every line in pre-order (depth 0 = top level). The
+    // walk links the lines of the few blocks it is in to their first child and next
+    // sibling there as it comes to them; it keeps nothing in proportion to the tree.
     template <class Visit>
     void ForEachPreOrder(Visit&& visit) const { ForEachPreOrder(kNoItem, kNoItem, visit); }
     // The same for a stretch of the walk: from line from (kNoItem: the start) up to line
@@ -192,10 +192,9 @@ private:
     bool KeepWide(ItemId id, uint64_t arg);
     // False when the parent is not before the child, or memory for the list is short.
     bool AddOuterChild(ItemId parent, ItemId child);
-    // Makes the walk's links when they are stale; false when memory for them cannot be
-    // had (the walk then visits nothing).
-    bool EnsureLinks() const;
-    void LinkBlocks(uint32_t firstBlock, uint32_t endBlock) const;
+    // Lists the lines with children in later blocks when the list is stale; false
+    // without memory for it (the walk then visits nothing).
+    bool EnsureOuterParents() const;
 
     // Lines live in fixed chunks, so growing never copies them. Slot 0 of chunk 0 is unused.
     struct ChunkFree
@@ -212,36 +211,49 @@ private:
     std::vector<ItemId> m_marked;
     std::unordered_map<ItemId, uint64_t> m_wideArgs;  // the arguments of more than 48 bits
 
-    // A plain array of 32-bit values in memory marked for huge pages (see Grow).
-    class IndexArray
-    {
-    public:
-        IndexArray() = default;
-        ~IndexArray() { std::free(m_p); }
-        IndexArray(const IndexArray&) = delete;
-        IndexArray& operator=(const IndexArray&) = delete;
-        bool Reset(size_t count, bool zero = true);  // count values, 0 when zero; false without memory
-        void Release();
-        uint32_t& operator[](size_t i) { return m_p[i]; }
-        uint32_t operator[](size_t i) const { return m_p[i]; }
-        size_t Bytes() const { return m_n * sizeof(uint32_t); }
-        size_t Size() const { return m_n; }
-
-    private:
-        uint32_t* m_p = nullptr;
-        size_t m_n = 0;
-    };
-
-    // The pre-order walk's links, per line (and the top level at 0): the offsets in the
-    // line's block of its first child there (bits 0-12) and of its next sibling there
-    // (bits 16-28), and whether it has children in later blocks (bit 15), which are on
-    // its outer list. Offset 0 means none: a block's first line is never the child of a
-    // line in that block. Made again when stale.
+    // The pre-order walk's links, per line of a block (and the top level at 0): the
+    // offsets in the block of the line's first child there (bits 0-12) and of its next
+    // sibling there (bits 16-28), and whether it has children in later blocks (bit 15),
+    // which are on its outer list. Offset 0 means none: a block's first line is never
+    // the child of a line in that block.
+    //
+    // A walk makes them for the blocks it comes to, a few at a time. Every branch that
+    // runs through the whole file (the packet structure, each stream's) takes the walk
+    // through every block again, and so through memory again; linking a block as the
+    // walk comes to it brings the block's lines into the cache for making their texts,
+    // where links kept for the whole tree would be more memory to go through.
     static constexpr uint32_t kLinkOffset = kBlockSize - 1;
     static constexpr unsigned kLinkNextShift = 16;
     static constexpr uint32_t kLinkOuter = 1u << 15;
+    class LinkCache
+    {
+    public:
+        explicit LinkCache(const CResultTree& tree) : m_tree(tree) {}
+        uint32_t operator()(ItemId id)
+        {
+            const uint32_t block = BlockOf(id);
+            Slot& slot = m_slots[block % m_slots.size()];
+            if (slot.block != block) [[unlikely]]
+                Make(slot, block);
+            return slot.links[id & kLinkOffset];
+        }
+
+    private:
+        struct Slot
+        {
+            uint32_t block = ~0u;
+            std::unique_ptr<uint32_t[]> links;
+        };
+        void Make(Slot& slot, uint32_t block);
+        const CResultTree& m_tree;
+        // A walk is in a line's block and, near the end of a block, the next one; the
+        // lines above it take no links once their children are under way.
+        std::array<Slot, 4> m_slots;
+        std::vector<uint16_t> m_lastChild;
+    };
+    // The lines with children on an outer list, in id order; made again when stale.
     mutable bool m_bIndexValid = false;
-    mutable IndexArray m_links;  // size count + 1
+    mutable std::vector<ItemId> m_outerParents;
 
     // A line of the walk whose children are being visited.
     struct WalkFrame
@@ -251,11 +263,12 @@ private:
         const ItemId* outer;
         const ItemId* outerEnd;
     };
-    WalkFrame FrameOf(ItemId parent) const;
+    // Puts the parent's outer list in its frame.
+    void AddOuterList(ItemId parent, WalkFrame& f) const;
     // The walk's stack as it stands when it comes to line from: a frame for each line
     // above it (the top level first), each past from's branch. False when from is not a
     // line or the links cannot be had.
-    bool StackAt(ItemId from, std::vector<WalkFrame>& stack) const;
+    bool StackAt(ItemId from, std::vector<WalkFrame>& stack, LinkCache& links) const;
 
     // ---- the child lists of ChildCount, Child and Row
     // The children of one block's lines among that block's lines.
@@ -402,29 +415,39 @@ void CResultTree::ForEachPreOrder(ItemId from, ItemId to, Visit&& visit) const
     // Depth-first with an explicit stack: the tree is shallow but has millions of lines.
     // A line's children are those in its own block (a chain of links), then those on its
     // outer list.
+    LinkCache links(*this);
     std::vector<WalkFrame> stack;
-    if (!StackAt(from, stack))
+    if (!StackAt(from, stack, links))
         return;
+    const auto push = [&](ItemId parent, uint32_t link) {
+        WalkFrame f{parent & ~kLinkOffset, link & kLinkOffset, nullptr, nullptr};
+        if (link & kLinkOuter) [[unlikely]]
+            AddOuterList(parent, f);
+        stack.push_back(f);
+    };
     if (from != kNoItem)
     {
         if (from == to)
             return;
         visit(from, static_cast<uint32_t>(stack.size() - 1));
-        if (m_links[from] & (kLinkOffset | kLinkOuter))
-            stack.push_back(FrameOf(from));
+        if (const uint32_t link = links(from); link & (kLinkOffset | kLinkOuter))
+            push(from, link);
     }
     while (!stack.empty())
     {
         WalkFrame& f = stack.back();
         ItemId item;
+        uint32_t link;
         if (f.local != 0)
         {
             item = f.base + f.local;
-            f.local = m_links[item] >> kLinkNextShift;
+            link = links(item);
+            f.local = link >> kLinkNextShift;
         }
         else if (f.outer != f.outerEnd)
         {
             item = *f.outer++;
+            link = links(item);
         }
         else
         {
@@ -434,7 +457,7 @@ void CResultTree::ForEachPreOrder(ItemId from, ItemId to, Visit&& visit) const
         if (item == to)
             return;
         visit(item, static_cast<uint32_t>(stack.size() - 1));
-        if (m_links[item] & (kLinkOffset | kLinkOuter))
-            stack.push_back(FrameOf(item));
+        if (link & (kLinkOffset | kLinkOuter))
+            push(item, link);
     }
 }

@@ -151,7 +151,7 @@ public:
     }
 
 private:
-    static constexpr size_t kEntries = 4096;
+    static constexpr size_t kEntries = 1024;
     static constexpr uint8_t kEmpty = 0xFF;
     struct Entry
     {
