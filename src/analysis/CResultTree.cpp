@@ -119,17 +119,10 @@ bool CResultTree::KeepWide(ItemId id, uint64_t arg)
     return true;
 }
 
-uint64_t CResultTree::Arg(ItemId item) const
+uint64_t CResultTree::WideArg(ItemId id) const
 {
-    if (!IsValid(item))
-        return 0;
-    const Line& l = LineRef(item);
-    if (l.code & kWide) [[unlikely]]
-    {
-        const auto found = m_wideArgs.find(item);
-        return found == m_wideArgs.end() ? 0 : found->second;
-    }
-    return uint64_t{l.argLo} | (uint64_t{l.argHi} << 32);
+    const auto found = m_wideArgs.find(id);
+    return found == m_wideArgs.end() ? 0 : found->second;
 }
 
 void CResultTree::SetText(ItemId item, LineFmt fmt, uint64_t arg)
@@ -237,20 +230,42 @@ bool CResultTree::EnsureOuterParents() const
     return true;
 }
 
-void CResultTree::LinkCache::Make(Slot& slot, uint32_t block)
+void CResultTree::LinkCache::Fetch(Slot& slot, uint32_t block)
 {
-    if (!slot.links)
-        slot.links = std::make_unique<uint32_t[]>(kBlockSize);
-    uint32_t* const links = slot.links.get();
+    const uint32_t blocks = BlockOf(m_tree.m_nCount) + 1;
+    if (m_kept.empty() && ++m_nMade > 8ull * blocks + 64)
+        m_kept.resize(blocks);
+    if (!m_kept.empty())
+    {
+        std::unique_ptr<uint32_t[]>& kept = m_kept[block];
+        if (!kept)
+        {
+            kept = std::make_unique<uint32_t[]>(kBlockSize);
+            Make(kept.get(), block);
+        }
+        slot.links = kept.get();
+    }
+    else
+    {
+        if (!slot.own)
+            slot.own = std::make_unique<uint32_t[]>(kBlockSize);
+        slot.links = slot.own.get();
+        Make(slot.links, block);
+    }
+    slot.block = block;
+}
+
+void CResultTree::LinkCache::Make(uint32_t* const links, uint32_t block)
+{
     const ItemId base = BlockBase(block), first = m_tree.BlockFirst(block), last = m_tree.BlockLast(block);
     std::fill(links, links + kBlockSize, 0);
     m_lastChild.assign(kBlockSize, 0);  // the last child so far of each line, by offset
     // Lines mostly come in runs under one parent: the run's parent and last child stay
     // at hand, so that a line does not wait for the store of the line before.
     uint32_t runParent = ~0u, runLast = 0;
-    // A block lies in one chunk: its lines are one array.
-    const Line* const lines = &m_tree.LineRef(first) - (first - base);
-    for (uint32_t offset = first - base; offset <= last - base; ++offset)
+    // A block lies in one chunk: its lines are one array (none in an empty tree).
+    const Line* const lines = first <= last ? &m_tree.LineRef(first) - (first - base) : nullptr;
+    for (uint32_t offset = first - base; first <= last && offset <= last - base; ++offset)
     {
         __builtin_prefetch(lines + offset + 64);
         const ItemId p = lines[offset].parent;
@@ -277,7 +292,6 @@ void CResultTree::LinkCache::Make(Slot& slot, uint32_t block)
     const std::vector<ItemId>& outer = m_tree.m_outerParents;
     for (auto it = std::lower_bound(outer.begin(), outer.end(), base); it != outer.end() && *it <= last; ++it)
         links[*it - base] |= kLinkOuter;
-    slot.block = block;
 }
 
 void CResultTree::AddOuterList(ItemId parent, WalkFrame& f) const

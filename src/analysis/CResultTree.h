@@ -113,7 +113,15 @@ public:
     }
     bool IsExpanded(ItemId item) const { return IsValid(item) && (LineRef(item).code & kExpanded) != 0; }
     LineFmt Format(ItemId item) const { return static_cast<LineFmt>(IsValid(item) ? LineRef(item).code & kFmtMask : 0); }
-    uint64_t Arg(ItemId item) const;
+    uint64_t Arg(ItemId item) const
+    {
+        if (!IsValid(item))
+            return 0;
+        const Line& l = LineRef(item);
+        if (l.code & kWide) [[unlikely]]
+            return WideArg(item);
+        return uint64_t{l.argLo} | (uint64_t{l.argHi} << 32);
+    }
     std::string_view String(uint32_t handle) const;
 
     // Children in insertion order; parent kNoItem is the top level. A view asks only
@@ -190,6 +198,7 @@ private:
     bool Grow();
     // Keeps the whole argument of line id aside; false without memory (the tree is full).
     bool KeepWide(ItemId id, uint64_t arg);
+    uint64_t WideArg(ItemId id) const;
     // False when the parent is not before the child, or memory for the list is short.
     bool AddOuterChild(ItemId parent, ItemId child);
     // Lists the lines with children in later blocks when the list is stale; false
@@ -234,7 +243,7 @@ private:
             const uint32_t block = BlockOf(id);
             Slot& slot = m_slots[block % m_slots.size()];
             if (slot.block != block) [[unlikely]]
-                Make(slot, block);
+                Fetch(slot, block);
             return slot.links[id & kLinkOffset];
         }
 
@@ -242,14 +251,21 @@ private:
         struct Slot
         {
             uint32_t block = ~0u;
-            std::unique_ptr<uint32_t[]> links;
+            uint32_t* links = nullptr;
+            std::unique_ptr<uint32_t[]> own;
         };
-        void Make(Slot& slot, uint32_t block);
+        void Fetch(Slot& slot, uint32_t block);
+        void Make(uint32_t* links, uint32_t block);
         const CResultTree& m_tree;
         // A walk is in a line's block and, near the end of a block, the next one; the
         // lines above it take no links once their children are under way.
         std::array<Slot, 4> m_slots;
         std::vector<uint16_t> m_lastChild;
+        // A tree whose lines jump from block to block (no analysis makes one, but any
+        // tree may be walked) would have its blocks linked again and again: past a few
+        // times the blocks, the walk keeps the links of every block it has made.
+        uint64_t m_nMade = 0;
+        std::vector<std::unique_ptr<uint32_t[]>> m_kept;
     };
     // The lines with children on an outer list, in id order; made again when stale.
     mutable bool m_bIndexValid = false;
@@ -417,6 +433,7 @@ void CResultTree::ForEachPreOrder(ItemId from, ItemId to, Visit&& visit) const
     // outer list.
     LinkCache links(*this);
     std::vector<WalkFrame> stack;
+    stack.reserve(64);
     if (!StackAt(from, stack, links))
         return;
     const auto push = [&](ItemId parent, uint32_t link) {

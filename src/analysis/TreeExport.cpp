@@ -88,8 +88,8 @@ public:
     // Room for at least n more bytes at End().
     char* Room(size_t n)
     {
-        if (m_text.size() - m_nUsed < n)
-            m_text.resize(std::max(m_text.size() * 2, m_nUsed + n + (1 << 16)));
+        if (m_text.size() - m_nUsed < n) [[unlikely]]
+            Grow(n);
         return m_text.data() + m_nUsed;
     }
     void Advance(size_t n) { m_nUsed += n; }
@@ -103,6 +103,7 @@ public:
     void Clear() { m_nUsed = 0; }
 
 private:
+    [[gnu::noinline]] void Grow(size_t n) { m_text.resize(std::max(m_text.size() * 2, m_nUsed + n + (1 << 16))); }
     std::string m_text;
     size_t m_nUsed = 0;
 };
