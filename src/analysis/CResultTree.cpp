@@ -258,7 +258,7 @@ void CResultTree::LinkCache::Fetch(Slot& slot, uint32_t block)
 void CResultTree::LinkCache::Make(uint32_t* const links, uint32_t block)
 {
     const ItemId base = BlockBase(block), first = m_tree.BlockFirst(block), last = m_tree.BlockLast(block);
-    std::fill(links, links + kBlockSize, 0);
+    links[0] = 0;  // the top level in block 0; the other words are set as their lines come
     m_lastChild.assign(kBlockSize, 0);  // the last child so far of each line, by offset
     // Lines mostly come in runs under one parent: the run's parent and last child stay
     // at hand, so that a line does not wait for the store of the line before.
@@ -269,6 +269,9 @@ void CResultTree::LinkCache::Make(uint32_t* const links, uint32_t block)
     {
         __builtin_prefetch(lines + offset + 64);
         const ItemId p = lines[offset].parent;
+        // A line comes after its parent, so its own word is set before its children's
+        // offsets go into it.
+        links[offset] = 0;
         // A parent before the block has this child on its outer list; the top level
         // belongs to block 0.
         if (p < base || (p == 0 && block != 0))
