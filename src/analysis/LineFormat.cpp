@@ -311,9 +311,15 @@ void AppendSubstreamText(LineFmt fmt, uint64_t arg, std::string& out)
     case LineFmt::DtsInfo: AppendFormat(out, "DTS, frame type = %d, %d samples", {I(lo), I(hi)}); return;
     case LineFmt::BitrateCode: AppendFormat(out, "Bitrate code = %d (%d bps)", {I(lo), I(hi)}); return;
     case LineFmt::Ac3ChannelMode:
-        AppendFormat(out, "channel mode = %d (%s), %d channels", {I(lo), CAc3Header::ChannelModeText(lo), I(hi)});
+        AppendFormat(out, "channel mode = %d (%s), %d channel", {I(lo), CAc3Header::ChannelModeText(lo), I(hi)});
+        if (hi != 1)
+            out.push_back('s');
         return;
-    case LineFmt::DtsChannelMode: AppendFormat(out, "channel mode = %d, %d channels", {I(lo), I(hi)}); return;
+    case LineFmt::DtsChannelMode:
+        AppendFormat(out, "channel mode = %d, %d channel", {I(lo), I(hi)});
+        if (hi != 1)
+            out.push_back('s');
+        return;
     case LineFmt::Lfe: AppendOne<"LFE = %d">(out, I(lo)); return;
     case LineFmt::CodedFrameSize:
     {

@@ -183,6 +183,7 @@ DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& option
         checks::StreamChecks checks(pipeline.Context());
         pipeline.Add(*run.scan);
         pipeline.Add(checks);
+        const std::shared_ptr<void> observer = options.observeSet ? options.observeSet(i, pipeline) : nullptr;
         pipeline.Demuxer().SetStopFlag(options.stop);
         pipeline.Run(input);
 

@@ -8,9 +8,15 @@
 #include "disc/VobSetScan.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace model
+{
+class CPipeline;
+}
 
 namespace disc
 {
@@ -41,6 +47,9 @@ struct DiscCheckOptions
     bool readVobs = true;               // false: the IFOs alone (the summary)
     const std::atomic<bool>* stop = nullptr;
     size_t maxVobus = CVobSetScan::kDefaultMaxVobus;
+    // A front's own sinks for the run over a domain's VOB set (its index in the disc's
+    // domains), added before the run starts; what it returns is kept until the run is over.
+    std::function<std::shared_ptr<void>(size_t domain, model::CPipeline& pipeline)> observeSet;
 };
 
 DiscCheckResult CheckDisc(const DiscFiles& files, const DiscCheckOptions& options = {});

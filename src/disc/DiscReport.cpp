@@ -98,7 +98,20 @@ StreamDesc DescribeSubpicture(const CIfoSubpAttr& a, uint32_t number)
     return s;
 }
 
-// A domain's streams; with a PGC, those it makes available, numbered as it says.
+// The stream number of attribute entry i: as the first of the domain's PGCs that makes it
+// available says (an MPEG audio entry after an AC-3 one is MPEG stream 0, not 1); entry i
+// is stream i where no PGC makes it available.
+uint32_t EntryStreamNumber(const Domain& d, bool audio, uint32_t i)
+{
+    const int e = static_cast<int>(i);
+    for (const PgcRef& ref : d.pgcs)
+        if (audio ? ref.pgc->AudioAvailable(e) : ref.pgc->SubpAvailable(e))
+            return audio ? ref.pgc->AudioStreamNumber(e) : ref.pgc->SubpStreamNumber(e);
+    return i;
+}
+
+// A domain's streams; with a PGC, those it makes available, numbered as it says; without
+// one, every entry, numbered as the domain's PGCs say.
 StreamsDesc DescribeStreams(const Domain& d, const CIfoPgc* pgc)
 {
     StreamsDesc out;
@@ -106,11 +119,12 @@ StreamsDesc DescribeStreams(const Domain& d, const CIfoPgc* pgc)
         out.video = DescribeVideo(*d.video);
     for (uint32_t i = 0; i < d.audioCount && i < d.AudioSlots(); ++i)
         if (!pgc || pgc->AudioAvailable(static_cast<int>(i)))
-            out.audio.push_back(DescribeAudio(d.audio[i], pgc ? pgc->AudioStreamNumber(static_cast<int>(i)) : i));
+            out.audio.push_back(DescribeAudio(
+                d.audio[i], pgc ? pgc->AudioStreamNumber(static_cast<int>(i)) : EntryStreamNumber(d, true, i)));
     for (uint32_t i = 0; i < d.subpCount && i < d.SubpSlots(); ++i)
         if (!pgc || pgc->SubpAvailable(static_cast<int>(i)))
-            out.subpictures.push_back(
-                DescribeSubpicture(d.subp[i], pgc ? pgc->SubpStreamNumber(static_cast<int>(i)) : i));
+            out.subpictures.push_back(DescribeSubpicture(
+                d.subp[i], pgc ? pgc->SubpStreamNumber(static_cast<int>(i)) : EntryStreamNumber(d, false, i)));
     return out;
 }
 
@@ -230,6 +244,20 @@ void StreamsText(std::string& out, const char* indent, const StreamsDesc& s)
 std::string Plural(uint64_t n, const char* word)
 {
     return std::to_string(n) + ' ' + word + (n == 1 ? "" : "s");
+}
+
+std::string TitleText(const TitleDesc& t)
+{
+    return Format("Title %u: VTS %u, TTN %u, %s, %s, %s, length %s", t.title, t.vts, t.ttn,
+                  Plural(t.angles, "angle").c_str(), Plural(t.chapters, "chapter").c_str(),
+                  Plural(t.cells, "cell").c_str(), t.hasPgc ? MsText(t.ms).c_str() : "unknown");
+}
+
+std::string CellText(const CellDesc& c)
+{
+    return Format("Cell %u: VOB %u cell %u, length %s, sectors %u to %u, last VOBU at %u%s", c.cell, c.vob,
+                  c.vobCell, MsText(c.ms).c_str(), c.firstSector, c.lastSector, c.lastVobuSector,
+                  c.stc ? ", STC discontinuity" : "");
 }
 
 uint32_t MenuPgcs(const CDisc& disc, DomainKind kind, uint32_t vts)
@@ -360,17 +388,13 @@ std::string SummaryText(const CDisc& disc, const std::string& path)
                              Plural(MenuPgcs(disc, DomainKind::ManagerMenus, 0), "menu PGC").c_str());
     for (const TitleDesc& t : titles)
     {
-        out += Format("Title %u: VTS %u, TTN %u, %s, %s, %s, length %s\n", t.title, t.vts, t.ttn,
-                      Plural(t.angles, "angle").c_str(), Plural(t.chapters, "chapter").c_str(),
-                      Plural(t.cells, "cell").c_str(), t.hasPgc ? MsText(t.ms).c_str() : "unknown");
+        out += TitleText(t) + '\n';
         for (const ChapterDesc& ch : t.chapterList)
         {
             out += Format("  Chapter %u: PGC %u, program %u, length %s\n", ch.chapter, ch.pgc, ch.program,
                           MsText(ch.ms).c_str());
             for (const CellDesc& c : ch.cells)
-                out += Format("    Cell %u: VOB %u cell %u, length %s, sectors %u to %u, last VOBU at %u%s\n", c.cell,
-                              c.vob, c.vobCell, MsText(c.ms).c_str(), c.firstSector, c.lastSector, c.lastVobuSector,
-                              c.stc ? ", STC discontinuity" : "");
+                out += "    " + CellText(c) + '\n';
         }
         StreamsText(out, "  ", {t.video, t.audio, t.subpictures});
     }
@@ -388,6 +412,25 @@ std::string SummaryText(const CDisc& disc, const std::string& path)
         StreamsText(out, "  ", DescribeStreams(*d, nullptr));
     }
     return out;
+}
+
+std::vector<std::string> TitleLines(const CDisc& disc)
+{
+    std::vector<std::string> out;
+    for (const TitleDesc& t : DescribeTitles(disc))
+        out.push_back(TitleText(t));
+    return out;
+}
+
+std::string PgcLine(const CIfoPgc& pgc, uint32_t number)
+{
+    return Format("PGC %u: %s, %s, length %s", number, Plural(pgc.m_programMap.size(), "program").c_str(),
+                  Plural(pgc.m_cellPlayback.size(), "cell").c_str(), MsText(pgc.m_playbackTime.DisplayMs()).c_str());
+}
+
+std::string CellLine(const CIfoPgc& pgc, size_t cell)
+{
+    return cell < pgc.m_cellPlayback.size() ? CellText(DescribeCell(pgc, cell)) : std::string();
 }
 
 std::string SummaryJson(const CDisc& disc, const std::string& path)
@@ -424,12 +467,15 @@ std::string CheckText(const DiscCheckResult& result)
         }
         out += FormatDiscFinding(f) + '\n';
     }
+    return out + TotalsLine(result) + '\n';
+}
+
+std::string TotalsLine(const DiscCheckResult& result)
+{
     size_t files = 0;
     for (const DomainRun& r : result.runs)
         files += r.files.size();
-    out += FormatTotals(result.findings) + " in " + Plural(files, "VOB file") + ", " + Plural(result.packs, "pack") +
-           '\n';
-    return out;
+    return FormatTotals(result.findings) + " in " + Plural(files, "VOB file") + ", " + Plural(result.packs, "pack");
 }
 
 std::string CheckJson(const DiscCheckResult& result, const std::string& path)

@@ -1,5 +1,7 @@
 #include "model/ColumnStore.h"
 
+#include "model/StreamContext.h"
+
 #include <algorithm>
 
 namespace model
@@ -79,7 +81,11 @@ void CColumnStore::OnAccessUnit(const AccessUnit& unit)
             m_last = m_series.back().get();
         }
     }
-    m_last->Append(unit);
+    if (m_context == nullptr)
+        return m_last->Append(unit);
+    AccessUnit shown = unit;
+    shown.offset = m_context->ShownOffset(unit.offset);
+    m_last->Append(shown);
 }
 
 void CColumnStore::OnEnd(const StreamEnd&)

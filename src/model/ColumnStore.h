@@ -15,6 +15,8 @@
 namespace model
 {
 
+class CStreamContext;
+
 template <class T>
 class CPagedColumn
 {
@@ -124,6 +126,10 @@ public:
     // The input is over: the last pages shrink to what they hold.
     void OnEnd(const StreamEnd&) override;
 
+    // Keep the offsets a person is shown (a CD-XA file's, past its sectors' headers) rather
+    // than positions in the stream, as the findings and the packs have them.
+    void ShowOffsetsOf(const CStreamContext* context) { m_context = context; }
+
     const std::vector<std::unique_ptr<CUnitSeries>>& Series() const { return m_series; }
     const CUnitSeries* Find(StreamKey stream) const;
     size_t Units() const;
@@ -132,6 +138,7 @@ public:
 private:
     std::vector<std::unique_ptr<CUnitSeries>> m_series;
     CUnitSeries* m_last = nullptr;
+    const CStreamContext* m_context = nullptr;
 };
 
 }  // namespace model

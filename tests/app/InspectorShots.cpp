@@ -4,6 +4,8 @@
 //   xvfb-run -s "-screen 0 1920x1200x24" varnodel_inspector_shots STREAM OUTDIR NAME
 // writes OUTDIR/NAME-main.png and OUTDIR/NAME-<plot>.png. A finding (the first error)
 // is selected, so its bytes show and its pack's tree line is opened.
+// With a disc's folder for STREAM, the inspector alone on the disc: OUTDIR/NAME-disc.png,
+// its Disc tab with the first cell that has findings selected.
 
 #include "app/CAnalyzerDlg.h"
 #include "app/inspector/CInspectTables.h"
@@ -12,11 +14,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 namespace
 {
@@ -33,6 +38,30 @@ void Shoot(const QWidget& w, const QString& file)
                                                  QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y()),
                                                  file});
 }
+int ShootDisc(const QString& disc, const QString& file)
+{
+    CInspectorWindow w;
+    w.setGeometry(0, 0, 1300, 900);
+    w.show();
+    w.Inspect(disc);
+    w.WaitForPass();
+    if (!w.Result() || !w.Result()->disc)
+    {
+        qWarning("%s: %s", qPrintable(disc), qPrintable(w.Message()));
+        return 1;
+    }
+    w.TableTabs()->setCurrentIndex(w.TableTabs()->count() - 1);
+    for (QTreeWidgetItemIterator it(w.DiscTree()); *it; ++it)
+        if ((*it)->data(0, CInspectorWindow::kEntryRole).toInt() >= 0 && (*it)->text(0).startsWith(QLatin1String("Cell")) &&
+            !(*it)->text(1).isEmpty())
+        {
+            (*it)->setExpanded(true);
+            w.DiscTree()->setCurrentItem(*it);
+            break;
+        }
+    Shoot(w, file);
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -48,6 +77,9 @@ int main(int argc, char** argv)
     const QString stream = QString::fromLocal8Bit(argv[1]);
     const QDir out(QString::fromLocal8Bit(argv[2]));
     const QString name = QString::fromLocal8Bit(argv[3]);
+
+    if (QFileInfo(stream).isDir())
+        return ShootDisc(stream, out.filePath(name + QStringLiteral("-disc.png")));
 
     CAnalyzerDlg main;
     main.move(0, 0);

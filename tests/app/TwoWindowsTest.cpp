@@ -10,6 +10,7 @@
 #include "app/inspector/CInspectTables.h"
 #include "app/inspector/CInspectorHooks.h"
 #include "analysis/LineFormat.h"
+#include "app/inspector/CByteView.h"
 #include "app/inspector/CInspectorWindow.h"
 #include "support/TestFiles.h"
 
@@ -18,6 +19,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace
@@ -175,6 +177,63 @@ private:
         dlg.OnSysCommand(CAnalyzerDlg::IDM_ABOUTBOX);
         QVERIFY(*about);
         QVERIFY(clickedUnderAbout);
+
+        OpenADisc(dlg, w);
+    }
+
+    // File > Inspect disc..., the disc's folder typed into the chooser, as a user would;
+    // then a cell of the Disc tab clicked.
+    void OpenADisc(CAnalyzerDlg& dlg, CInspectorWindow& w)
+    {
+        const QString disc = QStringLiteral(VARNODEL_DISCS "/disc");
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QMenuBar* bar = w.menuBar();
+        QMenu* file = bar->actions().value(0)->menu();
+        QAction* inspectDisc = nullptr;
+        for (QAction* a : file->actions())
+            if (a->text() == QLatin1String("Inspect &disc..."))
+                inspectDisc = a;
+        QVERIFY(inspectDisc);
+        bool chosen = false;
+        auto chooser = OnNextModal([&](QWidget* dialog) { chosen = ChooseInFileDialog(dialog, disc); });
+        ClickThroughWindow(bar, bar->actionGeometry(bar->actions().value(0)).center());
+        QTRY_VERIFY(file->isVisible());
+        ClickThroughWindow(file, file->actionGeometry(inspectDisc).center());
+        QTRY_VERIFY(*chooser);
+        QVERIFY(chosen);
+        // The pass runs on its own: the main dialog takes keys meanwhile.
+        const QString typed = dlg.m_editFileName.text();
+        dlg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        dlg.m_editFileName.setFocus();
+        KeyThroughWindow(&dlg, Qt::Key_End);
+        KeyThroughWindow(&dlg, Qt::Key_X);
+        QCOMPARE(dlg.m_editFileName.text(), typed + QLatin1Char('x'));
+        KeyThroughWindow(&dlg, Qt::Key_Backspace);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.IsRunning() && w.FilePath() == disc, kPassTimeoutMs);
+        QVERIFY(w.Result()->disc);
+
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTabBar* tables = w.TableTabs()->tabBar();
+        ClickThroughWindow(tables, tables->tabRect(2).center());
+        QCOMPARE(w.TableTabs()->currentIndex(), 2);
+        // Title 2's cell, the first line under its PGC: its first pack, sector 350.
+        QTreeWidget* tree = w.DiscTree();
+        QTreeWidgetItem* title2 = tree->topLevelItem(1);
+        QVERIFY(title2 && title2->text(0).startsWith(QLatin1String("Title 2:")));
+        QTreeWidgetItem* cell = title2->child(0)->child(0);
+        QVERIFY(cell->text(0).startsWith(QLatin1String("Cell 1:")));
+        QTRY_VERIFY(tree->isVisible());
+        tree->scrollToItem(cell);
+        const QRect line = tree->visualItemRect(cell);
+        const QPoint at(line.left() + 30, line.center().y());
+        QTRY_VERIFY(tree->viewport()->rect().contains(at));
+        ClickThroughWindow(tree->viewport(), at);
+        QCOMPARE(tree->currentItem(), cell);
+        QCOMPARE(w.ByteView()->HighlightStart(), uint64_t{350} * 2048);
+        QCOMPARE(w.FindingsFilter()->rowCount(), 1);
     }
 };
 VARNODEL_TEST_CLASS(TwoWindowsTest);

@@ -10,7 +10,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -176,6 +178,31 @@ TEST(DiscCli, SummaryAgreesWithLsdvd)
             EXPECT_EQ(a[i].subpictureLanguages, b[i].subpictureLanguages);
         }
     }
+}
+
+// A title set lists the streams its titles play, under the same stream ids: its MPEG
+// audio, the second entry after an AC-3 one, is MPEG stream 0 (0xC0), as the titles' PGC
+// says, not the entry's number.
+TEST(DiscCli, TitleSetStreamsAreTheTitlesStreams)
+{
+    const CliRun r = Cli("--disc " + kDiscs + "/disc");
+    ASSERT_EQ(r.status, 0);
+    const std::regex title(R"(^Title \d+: VTS (\d+),)"), set(R"(^Title set (\d+) )");
+    std::map<int, std::set<std::string>> ofTitles, ofSets;
+    std::set<std::string>* into = nullptr;
+    std::smatch m;
+    for (const std::string& line : Lines(r.out))
+    {
+        if (std::regex_search(line, m, set))
+            into = &ofSets[std::stoi(m[1])];
+        else if (std::regex_search(line, m, title))
+            into = &ofTitles[std::stoi(m[1])];
+        else if (into && (line.rfind("  Audio ", 0) == 0 || line.rfind("  Subpicture ", 0) == 0))
+            into->insert(line);
+    }
+    ASSERT_EQ(ofSets.size(), 2u) << r.out;
+    EXPECT_EQ(ofSets, ofTitles) << r.out;
+    EXPECT_TRUE(ofSets[2].count("  Audio 2: mpeg1, fr, 2 channels, 48000 Hz (0xC0)")) << r.out;
 }
 
 TEST(DiscCli, SummaryJson)

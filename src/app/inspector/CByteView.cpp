@@ -1,5 +1,6 @@
 #include "app/inspector/CByteView.h"
 
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QPainter>
 #include <QScrollBar>
@@ -15,13 +16,23 @@ CByteView::CByteView(QWidget* parent) : QAbstractScrollArea(parent)
 
 CByteView::~CByteView() = default;
 
-bool CByteView::SetFile(const QString& path)
+bool CByteView::SetFiles(const QStringList& paths)
 {
     Clear();
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly))
-        return false;
-    m_nSize = static_cast<uint64_t>(std::max<qint64>(m_file.size(), 0));
+    for (const QString& path : paths)
+    {
+        Part part;
+        part.file = std::make_unique<QFile>(path);
+        if (!part.file->open(QIODevice::ReadOnly))
+        {
+            Clear();
+            return false;
+        }
+        part.start = m_nSize;
+        part.size = static_cast<uint64_t>(std::max<qint64>(part.file->size(), 0));
+        m_nSize += part.size;
+        m_parts.push_back(std::move(part));
+    }
     UpdateScrollBar();
     viewport()->update();
     return true;
@@ -30,17 +41,45 @@ bool CByteView::SetFile(const QString& path)
 std::vector<uint8_t> CByteView::Read(uint64_t offset, uint64_t size) const
 {
     std::vector<uint8_t> bytes;
-    if (offset >= m_nSize || !m_file.isOpen() || !m_file.seek(static_cast<qint64>(offset)))
+    if (offset >= m_nSize)
         return bytes;
     bytes.resize(static_cast<size_t>(std::min(size, m_nSize - offset)));
-    const qint64 got = m_file.read(reinterpret_cast<char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-    bytes.resize(static_cast<size_t>(std::max<qint64>(got, 0)));
+    size_t got = 0;
+    for (const Part& part : m_parts)
+    {
+        if (got == bytes.size())
+            break;
+        const uint64_t at = offset + got;
+        if (at < part.start || at - part.start >= part.size)
+            continue;
+        const uint64_t want = std::min<uint64_t>(bytes.size() - got, part.size - (at - part.start));
+        if (!part.file->seek(static_cast<qint64>(at - part.start)))
+            break;
+        const qint64 n = part.file->read(reinterpret_cast<char*>(bytes.data() + got), static_cast<qint64>(want));
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+        if (static_cast<uint64_t>(n) < want)
+            break;
+    }
+    bytes.resize(got);
     return bytes;
+}
+
+QString CByteView::FileAt(uint64_t offset, uint64_t* within) const
+{
+    const Part* at = nullptr;
+    for (const Part& part : m_parts)
+        if (part.start <= offset)
+            at = &part;
+    if (within)
+        *within = at ? offset - at->start : offset;
+    return at ? QFileInfo(at->file->fileName()).fileName() : QString();
 }
 
 void CByteView::Clear()
 {
-    m_file.close();
+    m_parts.clear();
     m_nSize = 0;
     m_nHiStart = m_nHiLength = 0;
     UpdateScrollBar();
@@ -100,10 +139,8 @@ void CByteView::paintEvent(QPaintEvent*)
     const int rows = VisibleRows() + 1;
     const uint64_t top = TopOffset();
 
-    std::vector<char> bytes(static_cast<size_t>(rows) * kBytesPerRow);
-    qint64 got = 0;
-    if (top < m_nSize && m_file.seek(static_cast<qint64>(top)))
-        got = std::max<qint64>(0, m_file.read(bytes.data(), static_cast<qint64>(bytes.size())));
+    const std::vector<uint8_t> bytes = Read(top, static_cast<uint64_t>(rows) * kBytesPerRow);
+    const auto got = static_cast<qint64>(bytes.size());
 
     const QColor highlight = palette().highlight().color();
     const QColor highlightText = palette().highlightedText().color();
@@ -124,7 +161,7 @@ void CByteView::paintEvent(QPaintEvent*)
             if (i >= got)
                 break;
             const uint64_t offset = rowOffset + static_cast<uint64_t>(c);
-            const auto byte = static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
+            const uint8_t byte = bytes[static_cast<size_t>(i)];
             const bool lit = offset >= m_nHiStart && offset - m_nHiStart < m_nHiLength;
             const int hx = hexX + c * 3 * charWidth + (c >= 8 ? charWidth : 0);
             const int ax = asciiX + c * charWidth;

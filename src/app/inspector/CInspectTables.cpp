@@ -101,6 +101,14 @@ QString Plural(uint64_t n, const char* word)
 }
 }  // namespace
 
+QIcon SeverityIcon(Severity severity)
+{
+    const QStyle::StandardPixmap icon = severity == Severity::Error     ? QStyle::SP_MessageBoxCritical
+                                        : severity == Severity::Warning ? QStyle::SP_MessageBoxWarning
+                                                                        : QStyle::SP_MessageBoxInformation;
+    return QApplication::style()->standardIcon(icon);
+}
+
 QString SummaryText(const inspector::InspectResult& r)
 {
     return QStringLiteral("%1, %2, %3 in %4 packs, %5 streams")
@@ -221,17 +229,14 @@ QVariant CFindingsModel::data(const QModelIndex& index, int role) const
     if (role == FindingRole)
         return index.row();
     if (role == Qt::DecorationRole && index.column() == ColSeverity)
-    {
-        const QStyle::StandardPixmap icon = f->severity == Severity::Error     ? QStyle::SP_MessageBoxCritical
-                                            : f->severity == Severity::Warning ? QStyle::SP_MessageBoxWarning
-                                                                               : QStyle::SP_MessageBoxInformation;
-        return QApplication::style()->standardIcon(icon);
-    }
+        return SeverityIcon(f->severity);
     if (role == SortRole)
     {
         switch (index.column())
         {
         case ColSeverity: return static_cast<int>(f->severity);
+        // A disc's findings come file by file in the disc's order: that order again.
+        case ColFile: return index.row();
         case ColPack: return f->pack;
         case ColOffset: return QVariant::fromValue<qulonglong>(f->offset);
         case ColTime: return f->hasTime ? f->time : -1.0;
@@ -267,6 +272,7 @@ QVariant CFindingsModel::data(const QModelIndex& index, int role) const
     {
     case ColSeverity: return QString::fromLatin1(checks::SeverityName(f->severity));
     case ColCheck: return QString::fromLatin1(f->check);
+    case ColFile: return QString::fromStdString(m_result->FindingFile(static_cast<size_t>(index.row())));
     case ColPack: return f->pack;
     case ColOffset: return QVariant::fromValue<qulonglong>(f->offset);
     case ColTime: return f->hasTime ? Seconds(f->time) : QString();
@@ -282,8 +288,10 @@ QVariant CFindingsModel::headerData(int section, Qt::Orientation orientation, in
     static const char* const names[ColumnCount][2] = {
         {"Severity", "Error, warning or info"},
         {"Check", "The check that found it (varnodel-cli --list-checks lists them)"},
-        {"Pack", "The pack that holds it: PACK #n in the tree"},
-        {"Offset", "The byte offset in the file of the element it is about"},
+        {"File", "The file its offset falls in (of a disc: an IFO, its BUP, or a VOB file of a VOB set)"},
+        {"Pack", "The pack that holds it: PACK #n in the tree (of a disc: counted in its VOB set)"},
+        {"Offset", "The byte offset in the file of the element it is about (of a disc's stream: in its VOB set, "
+                   "whose files run on one after the other)"},
         {"Time (s)", "When it happens, on the stream's clock"},
         {"Stream", "The elementary stream it concerns; empty for the system layer"},
         {"Count", "How often it occurred in a row; only the first time is listed"},
@@ -325,6 +333,20 @@ void CFindingsFilter::SetStream(const QString& stream)
     invalidateRowsFilter();
 }
 
+void CFindingsFilter::SetRows(const std::vector<uint32_t>* rows)
+{
+    m_bRows = rows != nullptr;
+    m_rows.clear();
+    if (rows)
+        for (uint32_t row : *rows)
+        {
+            if (row >= m_rows.size())
+                m_rows.resize(row + 1, false);
+            m_rows[row] = true;
+        }
+    invalidateRowsFilter();
+}
+
 bool CFindingsFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const
 {
     const auto* model = qobject_cast<const CFindingsModel*>(sourceModel());
@@ -332,6 +354,8 @@ bool CFindingsFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceP
     if (f == nullptr || sourceParent.isValid())
         return false;
     if (!m_shown[static_cast<int>(f->severity)])
+        return false;
+    if (m_bRows && (static_cast<size_t>(sourceRow) >= m_rows.size() || !m_rows[static_cast<size_t>(sourceRow)]))
         return false;
     if (!m_check.isEmpty() && QLatin1String(f->check) != m_check)
         return false;

@@ -6,10 +6,12 @@
 #include "app/inspector/InspectData.h"
 
 #include <QAbstractTableModel>
+#include <QIcon>
 #include <QSortFilterProxyModel>
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class CStreamsModel : public QAbstractTableModel
 {
@@ -58,6 +60,7 @@ public:
     {
         ColSeverity,
         ColCheck,
+        ColFile,
         ColPack,
         ColOffset,
         ColTime,
@@ -97,6 +100,8 @@ public:
     bool IsSeverityShown(checks::Severity severity) const;
     void SetCheck(const QString& check);
     void SetStream(const QString& stream);
+    // Only the findings of these rows of the model (the Disc tab's entry); null: all.
+    void SetRows(const std::vector<uint32_t>* rows);
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
@@ -104,7 +109,12 @@ protected:
 private:
     bool m_shown[3] = {true, true, true};
     QString m_check, m_stream;
+    bool m_bRows = false;
+    std::vector<bool> m_rows;
 };
+
+// The icon of a severity: the message box's critical, warning or information sign.
+QIcon SeverityIcon(checks::Severity severity);
 
 // "3 errors, 1 warning, 0 infos in 7124 packs, 3 streams", as the check report ends
 QString SummaryText(const inspector::InspectResult& result);

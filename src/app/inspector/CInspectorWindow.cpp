@@ -6,9 +6,11 @@
 #include "app/inspector/CInspectTables.h"
 #include "app/inspector/CPlotWidget.h"
 #include "app/inspector/Decimate.h"
+#include "app/inspector/InspectDisc.h"
 #include "app/inspector/InspectExport.h"
 #include "app/inspector/InspectPlots.h"
 #include "app/inspector/PackElements.h"
+#include "disc/DiscReport.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -31,6 +33,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <set>
@@ -72,6 +75,14 @@ inspector::ExportFormat FormatOf(const QString& path)
     return inspector::ExportFormat::Text;
 }
 
+// What the streams, plots and bytes show where a disc has no VOB set to show.
+std::shared_ptr<const inspector::InspectResult> NoResult()
+{
+    static const auto none = std::make_shared<const inspector::InspectResult>();
+    return none;
+}
+
+// A file or a folder (a disc) dropped on the window.
 QString DroppedFile(const QMimeData* mime)
 {
     if (mime == nullptr || !mime->hasUrls() || mime->urls().isEmpty() || !mime->urls().first().isLocalFile())
@@ -96,7 +107,10 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
     auto* layout = new QVBoxLayout(central);
 
     auto* top = new QHBoxLayout;
-    m_pFile = new QLabel(QStringLiteral("Drop a file here, or choose one with File > Inspect file..."), central);
+    m_pFile = new QLabel(
+        QStringLiteral("Drop a file or a disc's VIDEO_TS folder here, or choose one with File > Inspect file... or "
+                       "File > Inspect disc..."),
+        central);
     m_pFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pProgress = new QProgressBar(central);
     m_pProgress->setRange(0, 100);
@@ -106,7 +120,8 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
     top->addWidget(m_pProgress);
     top->addWidget(m_pCancel);
     layout->addLayout(top);
-    m_pFile->setToolTip(QStringLiteral("The file inspected; drop another file on the window to inspect it instead"));
+    m_pFile->setToolTip(QStringLiteral("The file or disc inspected; drop another file, or a disc's VIDEO_TS folder, "
+                                       "on the window to inspect it instead"));
     m_pProgress->setToolTip(QStringLiteral("How far the pass over the file has come"));
     m_pCancel->setToolTip(QStringLiteral("Stop the pass: what it has read so far is shown"));
 
@@ -130,9 +145,13 @@ CInspectorWindow::CInspectorWindow(std::shared_ptr<inspector::IInspectSource> so
     m_pStreamsView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pStreamsView->verticalHeader()->hide();
     m_pTableTabs->addTab(m_pStreamsView, QStringLiteral("Streams"));
+    m_pTableTabs->addTab(BuildDiscPage(), QStringLiteral("Disc"));
     m_pTableTabs->setTabToolTip(0, QStringLiteral("What the checks found, one row per fault (a fault that repeats: one "
                                                   "row and its count); select one to see its bytes and its pack"));
     m_pTableTabs->setTabToolTip(1, QStringLiteral("The elementary streams with their codec's properties"));
+    m_pTableTabs->setTabToolTip(2, QStringLiteral("A disc's titles, the PGCs they play and their cells, each with the "
+                                                  "findings that belong to it; select one to see its findings, its "
+                                                  "bytes and its VOB set's streams and plots"));
     m_pStreamsView->setToolTip(QStringLiteral("The elementary streams, as varnodel-cli --streams lists them"));
 
     BuildPlotTabs();
@@ -240,6 +259,22 @@ QWidget* CInspectorWindow::BuildFindingsPage()
     filters->addWidget(new QLabel(QStringLiteral("Stream:"), page));
     filters->addWidget(m_pStreamChoice);
     layout->addLayout(filters);
+    auto* scope = new QHBoxLayout;
+    m_pFindingsScope = new QLabel(page);
+    m_pAllFindings = new QPushButton(QStringLiteral("All findings"), page);
+    m_pAllFindings->setToolTip(QStringLiteral("Show the findings of the whole disc again, not only the Disc tab's entry's"));
+    scope->addWidget(m_pFindingsScope, 1);
+    scope->addWidget(m_pAllFindings);
+    layout->addLayout(scope);
+    m_pFindingsScope->hide();
+    m_pAllFindings->hide();
+    connect(m_pAllFindings, &QPushButton::clicked, this, [this] {
+        m_pDiscTree->setCurrentItem(nullptr);
+        m_pDiscTree->clearSelection();
+        m_pFilter->SetRows(nullptr);
+        m_pFindingsScope->hide();
+        m_pAllFindings->hide();
+    });
     connect(m_pCheckChoice, &QComboBox::currentIndexChanged, this,
             [this](int i) { m_pFilter->SetCheck(i <= 0 ? QString() : m_pCheckChoice->itemText(i)); });
     connect(m_pStreamChoice, &QComboBox::currentIndexChanged, this,
@@ -260,12 +295,160 @@ QWidget* CInspectorWindow::BuildFindingsPage()
     return page;
 }
 
+QWidget* CInspectorWindow::BuildDiscPage()
+{
+    m_pDiscTree = new QTreeWidget;
+    m_pDiscTree->setColumnCount(2);
+    m_pDiscTree->setHeaderLabels({QStringLiteral("Title, PGC, cell"), QStringLiteral("Findings")});
+    m_pDiscTree->headerItem()->setToolTip(0, QStringLiteral("As varnodel-cli --disc lists them, with the findings of "
+                                                            "each under it"));
+    m_pDiscTree->headerItem()->setToolTip(1, QStringLiteral("How many findings belong to it and the entries under it"));
+    m_pDiscTree->setUniformRowHeights(true);
+    // The counts stay in sight; a long line is cut short (its tool tip has it whole).
+    m_pDiscTree->header()->setStretchLastSection(false);
+    m_pDiscTree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_pDiscTree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_pDiscTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(m_pDiscTree, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { OnDiscItem(current); });
+    return m_pDiscTree;
+}
+
+QTreeWidgetItem* CInspectorWindow::DiscItem(int entry) const
+{
+    return entry >= 0 && static_cast<size_t>(entry) < m_discItems.size() ? m_discItems[static_cast<size_t>(entry)]
+                                                                           : nullptr;
+}
+
+void CInspectorWindow::FillDiscTree()
+{
+    const QSignalBlocker quiet(m_pDiscTree);
+    m_pDiscTree->clear();
+    m_discItems.clear();
+    const inspector::DiscInspection* d = m_result ? m_result->disc.get() : nullptr;
+    if (d == nullptr)
+    {
+        auto* none = new QTreeWidgetItem(m_pDiscTree, {QStringLiteral("Not a disc: inspect one with File > Inspect "
+                                                                      "disc..., or drop its VIDEO_TS folder here")});
+        none->setFlags(Qt::NoItemFlags);
+        return;
+    }
+    for (size_t i = 0; i < d->entries.size(); ++i)
+    {
+        const inspector::DiscEntry& e = d->entries[i];
+        QTreeWidgetItem* parent = e.parent >= 0 ? m_discItems[static_cast<size_t>(e.parent)] : nullptr;
+        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_pDiscTree);
+        item->setText(0, QString::fromStdString(e.text));
+        item->setToolTip(0, QString::fromStdString(e.text));
+        item->setData(0, kEntryRole, static_cast<int>(i));
+        if (!e.all.empty())
+        {
+            item->setText(1, QString::number(e.all.size()));
+            item->setIcon(1, SeverityIcon(static_cast<checks::Severity>(e.worst)));
+        }
+        m_discItems.push_back(item);
+    }
+    // Each entry's own findings under it, after the entries below it.
+    for (size_t i = 0; i < d->entries.size(); ++i)
+        for (uint32_t f : d->entries[i].findings)
+        {
+            const disc::DiscFinding& finding = d->findings[f];
+            auto* item = new QTreeWidgetItem(m_discItems[i]);
+            const QString line = QString::fromStdString(disc::FormatDiscFinding(finding));
+            item->setText(0, line);
+            item->setToolTip(0, QString::fromStdString(finding.file) + QStringLiteral(": ") + line);
+            item->setIcon(0, SeverityIcon(finding.finding.severity));
+            item->setData(0, kEntryRole, -1);
+            item->setData(0, kFindingRole, static_cast<int>(f));
+        }
+    for (QTreeWidgetItem* item : m_discItems)
+        if (item->parent() == nullptr)
+            item->setExpanded(true);
+}
+
+void CInspectorWindow::OnDiscItem(QTreeWidgetItem* item)
+{
+    const inspector::DiscInspection* d = m_result ? m_result->disc.get() : nullptr;
+    if (item == nullptr || d == nullptr)
+        return;
+    const QVariant finding = item->data(0, kFindingRole);
+    if (finding.isValid())
+        return ShowFinding(finding.toInt());
+    const int entry = item->data(0, kEntryRole).toInt();
+    if (entry < 0 || static_cast<size_t>(entry) >= d->entries.size())
+        return;
+    const inspector::DiscEntry& e = d->entries[static_cast<size_t>(entry)];
+
+    // Its findings in the table, the first of them selected; the bytes stay the entry's.
+    QStringList names;
+    for (int up = entry; up >= 0; up = d->entries[static_cast<size_t>(up)].parent)
+        names.prepend(QString::fromStdString(d->entries[static_cast<size_t>(up)].text).section(QLatin1Char(':'), 0, 0));
+    m_pFilter->SetRows(&e.all);
+    m_pFindingsScope->setText(QStringLiteral("The findings of %1: %2").arg(names.join(QStringLiteral(", "))).arg(e.all.size()));
+    m_pFindingsScope->show();
+    m_pAllFindings->show();
+    m_bQuiet = true;
+    if (m_pFilter->rowCount() > 0)
+        m_pFindingsView->selectRow(0);
+    else
+        m_pFindingsView->clearSelection();
+    m_bQuiet = false;
+
+    if (e.set >= 0)
+        ShowSet(e.set);
+    else if (e.kind == inspector::DiscEntry::Kind::File && !d->PathOf(e.text).empty())
+        ShowLooseFile(QFile::decodeName(QByteArray::fromStdString(d->PathOf(e.text))));
+    // A cell: its first pack.
+    if (e.kind == inspector::DiscEntry::Kind::Cell && e.set >= 0)
+    {
+        const uint64_t at = uint64_t{e.firstSector} * disc::kBlock;
+        if (at >= m_pBytes->FileSize())
+        {
+            statusBar()->showMessage(QStringLiteral("Sector %1 of the cell lies past the end of the VOB files of %2")
+                                         .arg(e.firstSector)
+                                         .arg(QString::fromStdString(d->sets[static_cast<size_t>(e.set)].name)));
+            return;
+        }
+        const inspector::PackColumns& packs = m_shown->packs;
+        const uint32_t pack = packs.PackAt(at);
+        const bool starts = packs.size() > 0 && packs.offset[pack] == at;
+        SelectBytes(at, starts ? packs.PackLength(pack, m_shown->fileSize) : disc::kBlock);
+    }
+}
+
+void CInspectorWindow::ShowFinding(int row)
+{
+    const inspector::DiscInspection* d = m_result ? m_result->disc.get() : nullptr;
+    const checks::Finding* f = m_pFindings->FindingAt(row);
+    if (f == nullptr)
+        return;
+    if (d == nullptr)
+        return SelectBytes(f->offset, 0);
+    const inspector::DiscInspection::Place place = d->PlaceOf(static_cast<size_t>(row));
+    if (place.set >= 0)
+    {
+        ShowSet(place.set);
+        return SelectBytes(place.offset, 0);
+    }
+    if (place.path.empty())
+    {
+        statusBar()->showMessage(QStringLiteral("%1 is not on the disc: no bytes to show").arg(QString::fromStdString(place.name)));
+        return;
+    }
+    ShowLooseFile(QFile::decodeName(QByteArray::fromStdString(place.path)));
+    SelectBytes(place.offset, 1);
+}
+
 void CInspectorWindow::BuildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setToolTipsVisible(true);
     file->addAction(QStringLiteral("&Inspect file..."), QKeySequence::Open, this, &CInspectorWindow::OnOpen)
         ->setToolTip(QStringLiteral("Choose a file to inspect"));
+    file->addAction(QStringLiteral("Inspect &disc..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), this,
+                    &CInspectorWindow::OnOpenDisc)
+        ->setToolTip(QStringLiteral("Choose a DVD-Video disc to inspect: its VIDEO_TS folder, or the folder that "
+                                    "holds it"));
     m_pRecentMenu = file->addMenu(QStringLiteral("&Recent files"));
     m_pRecentMenu->setToolTipsVisible(true);
     connect(m_pRecentMenu, &QMenu::aboutToShow, this, &CInspectorWindow::FillRecentMenu);
@@ -374,22 +557,102 @@ void CInspectorWindow::OnFinished(std::shared_ptr<const inspector::InspectResult
     m_path = m_pendingPath;
     m_pFile->setText(QDir::toNativeSeparators(m_path));
     RememberFile(m_path);
-    QString summary = SummaryText(*m_result);
+    // The entry whose findings the table showed belongs to what was on show before.
+    m_pFilter->SetRows(nullptr);
+    m_pFindingsScope->hide();
+    m_pAllFindings->hide();
+    m_pFindings->SetResult(m_result);
+    if (m_result->disc)
+        m_pFindingsView->sortByColumn(CFindingsModel::ColFile, Qt::AscendingOrder);
+    m_pFindingsView->resizeColumnsToContents();
+    RefillFilterChoices();
+    m_shown.reset();
+    m_nShownSet = -1;
+    m_bLooseBytes = false;
+    FillDiscTree();
+    if (m_result->disc)
+        ShowSet(m_result->disc->FirstTitleSet());
+    else
+    {
+        m_shown = m_result;
+        ShowStreamsAndPlots();
+        if (!m_pBytes->SetFile(m_path))
+            ShowMessage(QStringLiteral("The bytes of %1 cannot be shown: the file cannot be opened.").arg(m_path));
+    }
+    UpdateSummary();
+    emit PassFinished();
+}
+
+void CInspectorWindow::ShowStreamsAndPlots()
+{
+    m_pStreams->SetResult(m_shown);
+    m_pStreamsView->resizeColumnsToContents();
+    FillPlots(m_shown, {m_pPlots[0], m_pPlots[1], m_pPlots[2], m_pPlots[3]});
+}
+
+void CInspectorWindow::UpdateSummary()
+{
+    if (!m_result)
+        return;
+    const inspector::DiscInspection* d = m_result->disc.get();
+    QString summary = d ? QString::fromStdString(d->totals) : SummaryText(*m_result);
+    if (d && m_nShownSet >= 0)
+    {
+        const inspector::DiscSet& set = d->sets[static_cast<size_t>(m_nShownSet)];
+        summary += QStringLiteral("; streams, plots and bytes of %1 (%2)")
+                       .arg(QString::fromStdString(set.name),
+                            QString::fromStdString(set.names.size() == 1
+                                                       ? set.names.front()
+                                                       : set.names.front() + " to " + set.names.back()));
+    }
+    else if (d)
+        summary += QStringLiteral("; no VOB set was read");
     if (m_result->stopped)
-        summary += QStringLiteral(" (cancelled: the file up to offset %1 only)")
-                       .arg(m_result->packs.size() ? m_result->packs.offset.back() : 0);
+        summary += d ? QStringLiteral(" (cancelled: the VOB files up to where the pass stopped only)")
+                     : QStringLiteral(" (cancelled: the file up to offset %1 only)")
+                           .arg(m_result->packs.size() ? m_result->packs.offset.back() : 0);
     if (m_result->readError)
         summary += QStringLiteral(" (read error: the file is shown up to where reading failed)");
     m_pSummary->setText(summary);
-    m_pStreams->SetResult(m_result);
-    m_pFindings->SetResult(m_result);
-    m_pStreamsView->resizeColumnsToContents();
-    m_pFindingsView->resizeColumnsToContents();
-    RefillFilterChoices();
-    FillPlots(m_result, {m_pPlots[0], m_pPlots[1], m_pPlots[2], m_pPlots[3]});
-    if (!m_pBytes->SetFile(m_path))
-        ShowMessage(QStringLiteral("The bytes of %1 cannot be shown: the file cannot be opened.").arg(m_path));
-    emit PassFinished();
+}
+
+bool CInspectorWindow::ShowSet(int set)
+{
+    const inspector::DiscInspection* d = m_result ? m_result->disc.get() : nullptr;
+    if (d == nullptr)
+        return false;
+    const bool valid = set >= 0 && static_cast<size_t>(set) < d->sets.size();
+    if (!valid)
+        set = -1;
+    if (m_shown && set == m_nShownSet && !m_bLooseBytes)
+        return valid;
+    if (!m_shown || set != m_nShownSet)
+    {
+        m_nShownSet = set;
+        m_shown = valid ? d->sets[static_cast<size_t>(set)].result : NoResult();
+        ShowStreamsAndPlots();
+        UpdateSummary();
+    }
+    m_bLooseBytes = false;
+    if (!valid)
+    {
+        m_pBytes->Clear();
+        return false;
+    }
+    QStringList paths;
+    for (const std::string& path : d->sets[static_cast<size_t>(set)].paths)
+        paths << QFile::decodeName(QByteArray::fromStdString(path));
+    if (!m_pBytes->SetFiles(paths))
+        ShowMessage(QStringLiteral("The bytes of %1 cannot be shown: a file of its VOB set cannot be opened.")
+                        .arg(QString::fromStdString(d->sets[static_cast<size_t>(set)].name)));
+    return true;
+}
+
+void CInspectorWindow::ShowLooseFile(const QString& path)
+{
+    m_bLooseBytes = true;
+    if (!m_pBytes->SetFile(path))
+        ShowMessage(QStringLiteral("The bytes of %1 cannot be shown: the file cannot be opened.").arg(path));
 }
 
 void CInspectorWindow::OnFailed(const QString& path, const QString& message)
@@ -439,9 +702,8 @@ void CInspectorWindow::OnFindingActivated(const QModelIndex& index)
 {
     if (!index.isValid())
         return;
-    const checks::Finding* f = m_pFindings->FindingAt(index.data(CFindingsModel::FindingRole).toInt());
-    if (f != nullptr)
-        SelectBytes(f->offset, 0);
+    if (!m_bQuiet)
+        ShowFinding(index.data(CFindingsModel::FindingRole).toInt());
 }
 
 std::vector<uint8_t> CInspectorWindow::ReadBytes(quint64 offset, quint64 size) const
@@ -452,13 +714,13 @@ std::vector<uint8_t> CInspectorWindow::ReadBytes(quint64 offset, quint64 size) c
 CInspectorWindow::Element CInspectorWindow::ElementAt(quint64 offset, model::StreamKey stream) const
 {
     Element found;
-    if (!m_result || m_result->packs.size() == 0)
+    if (!m_shown || m_bLooseBytes || m_shown->packs.size() == 0)
         return found;
-    const inspector::PackColumns& packs = m_result->packs;
+    const inspector::PackColumns& packs = m_shown->packs;
     const uint32_t pack = packs.PackAt(offset);
     const uint64_t packStart = packs.offset[pack];
     const std::vector<uint8_t> bytes =
-        m_pBytes->Read(packStart, std::min<uint64_t>(packs.PackLength(pack, m_result->fileSize), 1 << 20));
+        m_pBytes->Read(packStart, std::min<uint64_t>(packs.PackLength(pack, m_shown->fileSize), 1 << 20));
     const std::vector<inspector::PackElement> elements = inspector::WalkElements(bytes.data(), bytes.size(), packStart);
     auto take = [&](const inspector::ByteRange& range, const std::string& name) {
         found = {range.offset, range.size, QString::fromStdString(name)};
@@ -473,7 +735,7 @@ CInspectorWindow::Element CInspectorWindow::ElementAt(quint64 offset, model::Str
             return take(e.whole, inspector::ElementName(e)), found;
     // An access unit that starts there: a picture, an audio frame (the bytes of its first
     // packet; a unit that goes on in later packets has their headers in between).
-    for (const auto& series : m_result->units.Series())
+    for (const auto& series : m_shown->units.Series())
     {
         const model::CUnitSeries& u = *series;
         const size_t lo = inspector::LowerBound(u.Count(), [&u](size_t i) { return u.Offset(i); }, offset);
@@ -494,9 +756,10 @@ CInspectorWindow::Element CInspectorWindow::ElementAt(quint64 offset, model::Str
 
 void CInspectorWindow::SelectBytes(quint64 offset, quint64 length, model::StreamKey stream)
 {
-    if (!m_result)
+    if (!m_shown)
         return;
-    const inspector::PackColumns& packs = m_result->packs;
+    static const inspector::PackColumns kNoPacks;
+    const inspector::PackColumns& packs = m_bLooseBytes ? kNoPacks : m_shown->packs;
     QString name;
     if (length == 0)
     {
@@ -510,6 +773,22 @@ void CInspectorWindow::SelectBytes(quint64 offset, quint64 length, model::Stream
     QString status = QStringLiteral("offset %1 (0x%2), %3 bytes").arg(offset).arg(offset, 0, 16).arg(length);
     if (!name.isEmpty())
         status = name + QStringLiteral(" at ") + status;
+    // Of a disc: the file that holds it, and where in that file.
+    if (m_result && m_result->disc)
+    {
+        uint64_t within = 0;
+        const QString file = m_pBytes->FileAt(offset, &within);
+        status = QStringLiteral("%1 offset %2 (0x%3): %4%5 bytes")
+                     .arg(file)
+                     .arg(within)
+                     .arg(within, 0, 16)
+                     .arg(name.isEmpty() ? QString() : name + QStringLiteral(", "))
+                     .arg(length);
+        if (!m_bLooseBytes && m_nShownSet >= 0)
+            status += QStringLiteral(", offset %1 in the VOB set of %2")
+                          .arg(offset)
+                          .arg(QString::fromStdString(m_result->disc->sets[static_cast<size_t>(m_nShownSet)].name));
+    }
     if (packs.size() > 0)
     {
         status += QStringLiteral(", PACK #%1").arg(pack);
@@ -524,7 +803,7 @@ void CInspectorWindow::SelectBytes(quint64 offset, quint64 length, model::Stream
 
 void CInspectorWindow::ShowElement(quint64 offset, quint64 length, quint32 pack, const QString& what)
 {
-    if (!m_result)
+    if (!m_shown)
         return;
     m_pBytes->ShowRange(offset, length ? length : 1);
     statusBar()->showMessage(QStringLiteral("%1 at offset %2 (0x%3), %4 bytes, PACK #%5")
@@ -570,14 +849,33 @@ void CInspectorWindow::OnOpen()
         Inspect(chooser.selectedFiles().first());
 }
 
+void CInspectorWindow::OnOpenDisc()
+{
+    QFileDialog chooser(this, QStringLiteral("Inspect disc"), QFileInfo(m_path).absolutePath());
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    chooser.setFileMode(QFileDialog::Directory);
+    chooser.setOption(QFileDialog::ShowDirsOnly, true);
+    if (ExecOverParent(chooser) == QDialog::Accepted && !chooser.selectedFiles().isEmpty())
+        Inspect(chooser.selectedFiles().first());
+}
+
 bool CInspectorWindow::ExportFindings(const QString& path)
 {
-    return m_result && ExportReport(path, inspector::FindingsReport(*m_result, FormatOf(path)));
+    if (!m_result)
+        return false;
+    // A disc's findings as varnodel-cli --check reports the disc, file by file; in CSV the
+    // inspector's own rows.
+    const inspector::ExportFormat format = FormatOf(path);
+    if (m_result->disc && format != inspector::ExportFormat::Csv)
+        return ExportReport(path, format == inspector::ExportFormat::Json
+                                      ? disc::CheckJson(m_result->disc->check, QFile::encodeName(m_path).toStdString())
+                                      : disc::CheckText(m_result->disc->check));
+    return ExportReport(path, inspector::FindingsReport(*m_result, format));
 }
 
 bool CInspectorWindow::ExportStreams(const QString& path)
 {
-    return m_result && ExportReport(path, inspector::StreamsReport(*m_result, FormatOf(path)));
+    return m_shown && ExportReport(path, inspector::StreamsReport(*m_shown, FormatOf(path)));
 }
 
 bool CInspectorWindow::ExportReport(const QString& path, const std::string& report)
@@ -590,13 +888,13 @@ bool CInspectorWindow::ExportReport(const QString& path, const std::string& repo
 
 bool CInspectorWindow::ExportUnits(const QString& path)
 {
-    if (!m_result)
+    if (!m_shown)
         return false;
     QFile file(path);
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     if (ok)
     {
-        inspector::UnitsReport(*m_result, FormatOf(path), [&](const std::string& text) {
+        inspector::UnitsReport(*m_shown, FormatOf(path), [&](const std::string& text) {
             ok = ok && file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
         });
         file.close();

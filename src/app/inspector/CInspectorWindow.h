@@ -1,8 +1,11 @@
 #pragma once
 // The inspector: a resizable window in the platform's own style that runs the stream
-// model and the checks over a whole file on a worker thread and shows the result as
-// tables (streams, findings), plots (bit rate, time stamps, decoder buffers, picture
-// sizes) and the bytes of whatever is selected. Selecting a finding, a point or an
+// model and the checks over a whole file, or a whole DVD-Video disc, on a worker thread
+// and shows the result as tables (streams, findings, the disc's titles, PGCs and cells),
+// plots (bit rate, time stamps, decoder buffers, picture sizes) and the bytes of whatever
+// is selected. Of a disc, the streams, plots and bytes are those of one VOB set at a time:
+// the one the Disc tab's entry plays from (a finding's, when one is selected), at first
+// the first title's. Selecting a finding, a point or an
 // offset reports the pack that holds it (PackSelected), so the main dialog can show its
 // tree line. Geometry, splitters and tabs are kept in the program's settings.
 
@@ -32,6 +35,8 @@ class QPushButton;
 class QSplitter;
 class QTabWidget;
 class QTableView;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 class CInspectorWindow : public QMainWindow
 {
@@ -73,6 +78,12 @@ public:
     Element ElementAt(quint64 offset, model::StreamKey stream = model::kNoStream) const;
 
     std::shared_ptr<const inspector::InspectResult> Result() const { return m_result; }
+    // What the streams, plots and bytes show: the file's result, or a disc's VOB set's.
+    std::shared_ptr<const inspector::InspectResult> Shown() const { return m_shown; }
+    // The disc's VOB set on show (an index of the disc's sets), -1 for none or a file.
+    int ShownSet() const { return m_nShownSet; }
+    // Shows a disc's VOB set in the streams, plots and bytes (false for none such).
+    bool ShowSet(int set);
     QString FilePath() const { return m_path; }
     QString Message() const;
 
@@ -88,6 +99,12 @@ public:
     QProgressBar* ProgressBar() const { return m_pProgress; }
     QPushButton* CancelButton() const { return m_pCancel; }
     QLabel* SummaryLabel() const { return m_pSummary; }
+    QTreeWidget* DiscTree() const { return m_pDiscTree; }
+    QPushButton* AllFindingsButton() const { return m_pAllFindings; }
+    // The Disc tab's line of an entry, and the entry of a line (-1 for a finding's line).
+    QTreeWidgetItem* DiscItem(int entry) const;
+    static constexpr int kEntryRole = Qt::UserRole + 1;
+    static constexpr int kFindingRole = Qt::UserRole + 2;
 
     // Exports (false with a message in the window when the file cannot be written).
     bool ExportFindings(const QString& path);
@@ -119,6 +136,16 @@ private:
     void FillRecentMenu();
     void RememberFile(const QString& path);
     QWidget* BuildFindingsPage();
+    QWidget* BuildDiscPage();
+    void FillDiscTree();
+    void OnDiscItem(QTreeWidgetItem* item);
+    // Shows the bytes of a finding: in its VOB set, or in its own file (an IFO).
+    void ShowFinding(int row);
+    // The byte view on one file outside the set on show (a disc's IFO or BUP).
+    void ShowLooseFile(const QString& path);
+    void ShowStreamsAndPlots();
+    void UpdateSummary();
+    void OnOpenDisc();
     // The four plots on their tabs, under the tables' splitter.
     void BuildPlotTabs();
     // The byte view with its go-to field, the lower half of the window.
@@ -138,6 +165,10 @@ private:
 
     CInspectWorker m_worker;
     std::shared_ptr<const inspector::InspectResult> m_result;
+    std::shared_ptr<const inspector::InspectResult> m_shown;
+    int m_nShownSet = -1;
+    bool m_bLooseBytes = false;  // the bytes are a file's of its own: no packs
+    bool m_bQuiet = false;       // the findings' selection is being moved, not by the user
     QString m_path;         // of the result on show
     QString m_pendingPath;  // of the pass under way
 
@@ -155,6 +186,10 @@ private:
     CFindingsFilter* m_pFilter = nullptr;
     QTableView* m_pFindingsView = nullptr;
     QTableView* m_pStreamsView = nullptr;
+    QTreeWidget* m_pDiscTree = nullptr;
+    QPushButton* m_pAllFindings = nullptr;
+    QLabel* m_pFindingsScope = nullptr;
+    std::vector<QTreeWidgetItem*> m_discItems;  // by entry
     QCheckBox* m_pShow[3] = {};
     QComboBox* m_pCheckChoice = nullptr;
     QComboBox* m_pStreamChoice = nullptr;

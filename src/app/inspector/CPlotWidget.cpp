@@ -113,7 +113,12 @@ void CPlotWidget::ShowAll()
         hi = lo + 1;
     WrapLegend();
     legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true);
+    const QCPRange before = xAxis->range();
     xAxis->setRange(lo, hi);  // decimates and fits the value axis
+    // ... when it changes: new series over the same times as the old ones (another VOB
+    // set of a disc, a file as long as the last) are decimated here, or never drawn.
+    if (xAxis->range() == before)
+        Redecimate();
     FitValues();
     replot();
 }

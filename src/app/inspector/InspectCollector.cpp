@@ -1,7 +1,9 @@
 #include "app/inspector/InspectCollector.h"
 
 #include "analysis/CAnalysisDriver.h"
+#include "app/inspector/InspectDisc.h"
 #include "app/inspector/InspectSource.h"
+#include "disc/DiscFiles.h"
 #include "syntax/Mpeg.h"
 
 #include <sys/stat.h>
@@ -21,6 +23,14 @@ int InspectResult::StreamIndex(model::StreamKey key) const
         if (streams[i].stream == key)
             return static_cast<int>(i);
     return -1;
+}
+
+std::string InspectResult::FindingFile(size_t finding) const
+{
+    if (finding < findingFiles.size())
+        return findingFiles[finding];
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 uint32_t PackColumns::PackAt(uint64_t byteOffset) const
@@ -49,6 +59,7 @@ InspectCollector::InspectCollector(InspectResult& result, model::CPipeline& pipe
     m_checks.SetBufferObserver(this);
     pipeline.Add(m_stats);
     pipeline.Add(m_checks);
+    m_result.units.ShowOffsetsOf(&m_context);
     pipeline.Add(m_result.units);
     pipeline.Add(*this);
 }
@@ -62,11 +73,13 @@ void InspectCollector::OnContainer(model::Container c)
 
 void InspectCollector::OnPack(const model::PackEvent& pack)
 {
-    m_result.packs.offset.push_back(pack.offset);
+    // Offsets in the file opened, as the findings give them (a CD-XA file's sectors have
+    // headers between their packs).
+    m_result.packs.offset.push_back(m_context.ShownOffset(pack.offset));
     m_result.packs.scr.push_back(mpeg::Seconds27(pack.scr27));
     m_result.packs.muxRate.push_back(pack.muxRate);
     if (m_pPercent && m_nFileSize && (pack.index & 255) == 0)
-        m_pPercent->store(static_cast<int>(std::min<uint64_t>(pack.offset * 100 / m_nFileSize, 100)),
+        m_pPercent->store(static_cast<int>(std::min<uint64_t>(m_result.packs.offset.back() * 100 / m_nFileSize, 100)),
                           std::memory_order_relaxed);
 }
 
@@ -149,7 +162,7 @@ void InspectCollector::Curve::Flush()
 
 void InspectCollector::OnEnd(const model::StreamEnd& end)
 {
-    m_result.fileSize = end.fileSize;
+    m_result.fileSize = m_context.ShownOffset(end.fileSize);
     m_result.readError = end.readError;
     m_result.stopped = end.stopped;
     m_result.skipped = m_stats.SkippedBytes();
@@ -180,6 +193,9 @@ public:
     bool Inspect(const std::string& path, InspectResult& result, const std::atomic<bool>& stop,
                  std::atomic<int>& percent, std::string& error) override
     {
+        // A folder, or the path of a disc's IFO, is a DVD-Video disc.
+        if (disc::LooksLikeDisc(path))
+            return InspectDisc(path, result, stop, percent, error);
         struct stat st;
         const uint64_t size = ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
         model::CPipeline pipeline;

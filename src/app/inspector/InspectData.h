@@ -10,11 +10,14 @@
 #include "model/StreamStats.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace inspector
 {
+
+struct DiscInspection;
 
 // Per-pack columns (20 bytes a pack).
 struct PackColumns
@@ -67,6 +70,14 @@ struct InspectResult
     std::vector<checks::Finding> findings;
     uint64_t errors = 0, warnings = 0, infos = 0;
     std::vector<BufferCurve> buffers;
+    // A disc's pass: its tree, its VOB sets (each with a result of its own for the streams,
+    // plots and bytes) and its files' findings, which `findings` then holds, with the file
+    // each falls in in findingFiles. Null for a file.
+    std::shared_ptr<const DiscInspection> disc;
+    std::vector<std::string> findingFiles;
+
+    // The file a finding falls in: a disc's file, else the name of the file inspected.
+    std::string FindingFile(size_t finding) const;
 
     // The index of a stream in `streams`, or -1.
     int StreamIndex(model::StreamKey key) const;
