@@ -248,6 +248,10 @@ private:
     void Work()
     {
         LineMaker maker(m_tree);
+        // Each thread makes its text in a buffer of its own (the slots' buffers lie side
+        // by side, and two threads writing next to each other would share cache lines),
+        // and trades it for the slot's, written out and emptied, when the stretch is done.
+        TextBuffer text;
         const size_t stretches = m_cuts.size() + 1;
         for (;;)
         {
@@ -262,9 +266,11 @@ private:
             Slot& slot = m_slots[n % kAhead];
             const ItemId from = n == 0 ? kNoItem : m_cuts[n - 1];
             const ItemId to = n == m_cuts.size() ? kNoItem : m_cuts[n];
-            m_tree.ForEachPreOrder(from, to, [&](ItemId item, uint32_t depth) { maker.Line(item, depth, slot.text); });
+            text.Clear();
+            m_tree.ForEachPreOrder(from, to, [&](ItemId item, uint32_t depth) { maker.Line(item, depth, text); });
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
+                std::swap(slot.text, text);
                 slot.ready = true;
             }
             m_cv.notify_all();
