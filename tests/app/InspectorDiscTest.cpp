@@ -323,7 +323,7 @@ private slots:
         QCOMPARE(w.StreamsModel()->rowCount(), int(w.Result()->streams.size()));
         QCOMPARE(w.DiscTree()->topLevelItemCount(), 1);
         QCOMPARE(w.DiscTree()->topLevelItem(0)->flags(), Qt::NoItemFlags);
-        QCOMPARE(w.ByteView()->FileSize(), uint64_t{QFileInfo(clip).size()});
+        QCOMPARE(w.ByteView()->FileSize(), static_cast<uint64_t>(QFileInfo(clip).size()));
         for (int row = 0; row < w.FindingsModel()->rowCount(); ++row)
             QCOMPARE(w.FindingsModel()->index(row, CFindingsModel::ColFile).data().toString(), QStringLiteral("clip.mpg"));
     }
