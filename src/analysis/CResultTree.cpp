@@ -31,37 +31,16 @@ void* HugeAlloc(size_t bytes, bool huge = true)
 }
 }  // namespace
 
-bool CResultTree::IndexArray::Reset(size_t count, bool zero)
-{
-    Release();
-    // Huge pages only for a large tree: a small one would have a whole page cleared.
-    const size_t bytes = count * sizeof(uint32_t);
-    m_p = static_cast<uint32_t*>(HugeAlloc(bytes, bytes >= (2u << 20)));
-    if (!m_p)
-        return false;
-    if (zero)
-        std::memset(m_p, 0, count * sizeof(uint32_t));
-    m_n = count;
-    return true;
-}
-
 uint32_t CResultTree::DefaultLineLimit()
 {
-    // A line costs 12 bytes and its share of the child index 12 more; the records and
-    // the rest of the program live in the other half of the memory.
+    // A line costs 12 bytes, with room to spare for the rest; the records and the rest of
+    // the program live in the other half of the memory.
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGE_SIZE);
     if (pages <= 0 || pageSize <= 0)
         return kMaxLines;
     const unsigned long long lines = static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize) / 2 / 24;
     return lines < kMaxLines ? static_cast<uint32_t>(lines) : kMaxLines;
-}
-
-void CResultTree::IndexArray::Release()
-{
-    std::free(m_p);
-    m_p = nullptr;
-    m_n = 0;
 }
 
 bool CResultTree::Grow()
@@ -140,17 +119,10 @@ bool CResultTree::KeepWide(ItemId id, uint64_t arg)
     return true;
 }
 
-uint64_t CResultTree::Arg(ItemId item) const
+uint64_t CResultTree::WideArg(ItemId id) const
 {
-    if (!IsValid(item))
-        return 0;
-    const Line& l = LineRef(item);
-    if (l.code & kWide) [[unlikely]]
-    {
-        const auto found = m_wideArgs.find(item);
-        return found == m_wideArgs.end() ? 0 : found->second;
-    }
-    return uint64_t{l.argLo} | (uint64_t{l.argHi} << 32);
+    const auto found = m_wideArgs.find(id);
+    return found == m_wideArgs.end() ? 0 : found->second;
 }
 
 void CResultTree::SetText(ItemId item, LineFmt fmt, uint64_t arg)
@@ -228,8 +200,8 @@ void CResultTree::DeleteAll()
     m_marked.shrink_to_fit();
     m_wideArgs.clear();
     m_bIndexValid = false;
-    m_childStart.Release();
-    m_children.Release();
+    m_outerParents.clear();
+    m_outerParents.shrink_to_fit();
     m_hasChildren.Release();
     m_nBitParent = ~ItemId{0};
     m_outerChildren.clear();
@@ -238,38 +210,181 @@ void CResultTree::DeleteAll()
     m_reader.Clear();
 }
 
-bool CResultTree::EnsureIndex() const
+bool CResultTree::EnsureOuterParents() const
 {
     if (m_bIndexValid)
         return true;
-    // Children of each parent laid out contiguously in insertion (= id) order: count per
-    // parent, prefix sums, then place. Ids grow with insertion, so a stable pass over the
-    // ids keeps every parent's children in the order they were added.
-    const uint32_t n = m_nCount;
-    if (!m_childStart.Reset(static_cast<size_t>(n) + 2))
-        return false;
-    for (ItemId id = 1; id <= n; ++id)
-        ++m_childStart[LineRef(id).parent + 1];
-    for (size_t i = 1; i < m_childStart.Size(); ++i)
-        m_childStart[i] += m_childStart[i - 1];
-    if (!m_children.Reset(n, false))
+    try
     {
-        m_childStart.Release();
+        m_outerParents.clear();
+        for (const auto& [parent, children] : m_outerChildren)
+            if (children.Size() != 0)
+                m_outerParents.push_back(parent);
+    }
+    catch (const std::bad_alloc&)
+    {
         return false;
     }
-    // Place each line at its parent's cursor, which runs in m_childStart[parent]: at the
-    // end that entry holds the next parent's start, so shifted up by one place the array
-    // is the starts again. No second array is needed for the cursors.
-    for (ItemId id = 1; id <= n; ++id)
-    {
-        const uint32_t pos = m_childStart[LineRef(id).parent]++;
-        m_children[pos] = id;
-    }
-    for (size_t i = m_childStart.Size() - 1; i > 0; --i)
-        m_childStart[i] = m_childStart[i - 1];
-    m_childStart[0] = 0;
+    std::sort(m_outerParents.begin(), m_outerParents.end());
     m_bIndexValid = true;
     return true;
+}
+
+void CResultTree::LinkCache::Fetch(Slot& slot, uint32_t block)
+{
+    const uint32_t blocks = BlockOf(m_tree.m_nCount) + 1;
+    if (m_kept.empty() && ++m_nMade > 8ull * blocks + 64)
+        m_kept.resize(blocks);
+    if (!m_kept.empty())
+    {
+        std::unique_ptr<uint32_t[]>& kept = m_kept[block];
+        if (!kept)
+        {
+            kept = std::make_unique<uint32_t[]>(kBlockSize);
+            Make(kept.get(), block);
+        }
+        slot.links = kept.get();
+    }
+    else
+    {
+        if (!slot.own)
+            slot.own = std::make_unique<uint32_t[]>(kBlockSize);
+        slot.links = slot.own.get();
+        Make(slot.links, block);
+    }
+    slot.block = block;
+}
+
+void CResultTree::LinkCache::Make(uint32_t* const links, uint32_t block)
+{
+    const ItemId base = BlockBase(block), first = m_tree.BlockFirst(block), last = m_tree.BlockLast(block);
+    links[0] = 0;  // the top level in block 0; the other words are set as their lines come
+    m_lastChild.assign(kBlockSize, 0);  // the last child so far of each line, by offset
+    // Lines mostly come in runs under one parent: the run's parent and last child stay
+    // at hand, so that a line does not wait for the store of the line before.
+    uint32_t runParent = ~0u, runLast = 0;
+    // A block lies in one chunk: its lines are one array (none in an empty tree).
+    const Line* const lines = first <= last ? &m_tree.LineRef(first) - (first - base) : nullptr;
+    for (uint32_t offset = first - base; first <= last && offset <= last - base; ++offset)
+    {
+        __builtin_prefetch(lines + offset + 64);
+        const ItemId p = lines[offset].parent;
+        // A line comes after its parent, so its own word is set before its children's
+        // offsets go into it.
+        links[offset] = 0;
+        // A parent before the block has this child on its outer list; the top level
+        // belongs to block 0.
+        if (p < base || (p == 0 && block != 0))
+            continue;
+        const uint32_t at = p - base;
+        if (at == runParent)
+            links[runLast] |= offset << kLinkNextShift;
+        else
+        {
+            if (runParent != ~0u)
+                m_lastChild[runParent] = static_cast<uint16_t>(runLast);
+            runParent = at;
+            const uint32_t before = m_lastChild[at];
+            if (before == 0)
+                links[at] |= offset;
+            else
+                links[before] |= offset << kLinkNextShift;
+        }
+        runLast = offset;
+    }
+    const std::vector<ItemId>& outer = m_tree.m_outerParents;
+    for (auto it = std::lower_bound(outer.begin(), outer.end(), base); it != outer.end() && *it <= last; ++it)
+        links[*it - base] |= kLinkOuter;
+}
+
+void CResultTree::AddOuterList(ItemId parent, WalkFrame& f) const
+{
+    if (const IdList* list = OuterChildren(parent))
+    {
+        f.outer = list->Data();
+        f.outerEnd = f.outer + list->Size();
+    }
+}
+
+bool CResultTree::StackAt(ItemId from, std::vector<WalkFrame>& stack, LinkCache& links) const
+{
+    if (!EnsureOuterParents())
+        return false;
+    stack.clear();
+    const auto frame = [&](ItemId parent) {
+        const uint32_t link = links(parent);
+        WalkFrame f{parent & ~kLinkOffset, link & kLinkOffset, nullptr, nullptr};
+        if (link & kLinkOuter)
+            AddOuterList(parent, f);
+        return f;
+    };
+    if (from == kNoItem)
+    {
+        stack.push_back(frame(kNoItem));
+        return true;
+    }
+    if (!IsValid(from))
+        return false;
+    std::vector<ItemId> path;  // from, then the lines above it up to the top level
+    for (ItemId i = from; i != kNoItem; i = LineRef(i).parent)
+        path.push_back(i);
+    path.push_back(kNoItem);
+    // Each line above from, with its children past the one on from's branch: a child in
+    // its parent's block is followed by its next sibling there, then the outer list; a
+    // child on the outer list by the rest of that list.
+    for (size_t k = path.size() - 1; k > 0; --k)
+    {
+        const ItemId parent = path[k], child = path[k - 1];
+        WalkFrame f = frame(parent);
+        if (BlockOf(child) == BlockOf(parent))
+            f.local = links(child) >> kLinkNextShift;
+        else
+        {
+            f.local = 0;
+            f.outer = std::upper_bound(f.outer, f.outerEnd, child);
+        }
+        stack.push_back(f);
+    }
+    return true;
+}
+
+bool CResultTree::PreOrderBefore(ItemId a, ItemId b) const
+{
+    if (a == b || !IsValid(a) || !IsValid(b))
+        return false;
+    // The branches from the top level down; a line comes before the lines below it, and
+    // siblings come in id order.
+    const auto branch = [this](ItemId i) {
+        std::vector<ItemId> lines;
+        for (; i != kNoItem; i = LineRef(i).parent)
+            lines.push_back(i);
+        std::reverse(lines.begin(), lines.end());
+        return lines;
+    };
+    const std::vector<ItemId> pa = branch(a), pb = branch(b);
+    const auto [ia, ib] = std::mismatch(pa.begin(), pa.end(), pb.begin(), pb.end());
+    if (ia == pa.end())
+        return true;  // a is above b
+    if (ib == pb.end())
+        return false;
+    return *ia < *ib;
+}
+
+std::vector<ItemId> CResultTree::PreOrderCuts(uint32_t pieces) const
+{
+    std::vector<ItemId> cuts;
+    if (pieces < 2 || !EnsureOuterParents())
+        return cuts;
+    size_t listed = 0;
+    for (const auto& [parent, children] : m_outerChildren)
+        listed += children.Size();
+    // Every step-th child on the long lists; their subtrees are of a size much alike.
+    const size_t step = std::max<size_t>(listed / pieces, 64);
+    for (const auto& [parent, children] : m_outerChildren)
+        for (size_t i = step; i < children.Size(); i += step)
+            cuts.push_back(children[i]);
+    std::sort(cuts.begin(), cuts.end(), [this](ItemId a, ItemId b) { return PreOrderBefore(a, b); });
+    return cuts;
 }
 
 // ---------------------------------------------------------------------------- child lists
@@ -434,6 +549,6 @@ size_t CResultTree::MemoryBytes() const
     for (const auto& [parent, children] : m_outerChildren)
         outer += children.Bytes();
     return m_chunks.size() * kChunkSize * sizeof(Line) + m_chunks.capacity() * sizeof(void*)
-        + m_hasChildren.Bytes() + m_strings.capacity() + m_childStart.Bytes() + m_children.Bytes()
+        + m_hasChildren.Bytes() + m_strings.capacity() + m_outerParents.capacity() * sizeof(ItemId)
         + outer + m_wideArgs.size() * (sizeof(ItemId) + sizeof(uint64_t) + 2 * sizeof(void*));
 }

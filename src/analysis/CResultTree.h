@@ -113,7 +113,15 @@ public:
     }
     bool IsExpanded(ItemId item) const { return IsValid(item) && (LineRef(item).code & kExpanded) != 0; }
     LineFmt Format(ItemId item) const { return static_cast<LineFmt>(IsValid(item) ? LineRef(item).code & kFmtMask : 0); }
-    uint64_t Arg(ItemId item) const;
+    uint64_t Arg(ItemId item) const
+    {
+        if (!IsValid(item))
+            return 0;
+        const Line& l = LineRef(item);
+        if (l.code & kWide) [[unlikely]]
+            return WideArg(item);
+        return uint64_t{l.argLo} | (uint64_t{l.argHi} << 32);
+    }
     std::string_view String(uint32_t handle) const;
 
     // Children in insertion order; parent kNoItem is the top level. A view asks only
@@ -137,10 +145,23 @@ public:
     ItemId Child(ItemId parent, uint32_t row) const;
     // Row of a line among its parent's children.
     uint32_t Row(ItemId item) const;
-    // Calls visit(line, depth) for every line in pre-order (depth 0 = top level). This
-    // builds a child index of the whole tree (8 bytes a line), kept until lines are added.
+    // Calls visit(line, depth) for every line in pre-order (depth 0 = top level). The
+    // walk links the lines of the few blocks it is in to their first child and next
+    // sibling there as it comes to them; it keeps nothing in proportion to the tree.
     template <class Visit>
-    void ForEachPreOrder(Visit&& visit) const;
+    void ForEachPreOrder(Visit&& visit) const { ForEachPreOrder(kNoItem, kNoItem, visit); }
+    // The same for a stretch of the walk: from line from (kNoItem: the start) up to line
+    // to, which is not visited (kNoItem: to the end). Stretches between lines that come
+    // in pre-order can be walked on threads of their own.
+    template <class Visit>
+    void ForEachPreOrder(ItemId from, ItemId to, Visit&& visit) const;
+    // Lines that cut the walk into about pieces stretches, in pre-order (fewer or none
+    // where the tree has no long lists of children to cut). They are children of the
+    // lines whose children go on into later blocks, so a stretch is a run of a long
+    // list's subtrees.
+    std::vector<ItemId> PreOrderCuts(uint32_t pieces) const;
+    // Whether line a comes before line b in pre-order.
+    bool PreOrderBefore(ItemId a, ItemId b) const;
 
     // Bytes held by the store (lines, index, strings), for the benchmarks.
     size_t MemoryBytes() const;
@@ -177,11 +198,12 @@ private:
     bool Grow();
     // Keeps the whole argument of line id aside; false without memory (the tree is full).
     bool KeepWide(ItemId id, uint64_t arg);
+    uint64_t WideArg(ItemId id) const;
     // False when the parent is not before the child, or memory for the list is short.
     bool AddOuterChild(ItemId parent, ItemId child);
-    // Builds the child index when it is stale; false when memory for it cannot be had
-    // (the tree then shows no children).
-    bool EnsureIndex() const;
+    // Lists the lines with children in later blocks when the list is stale; false
+    // without memory for it (the walk then visits nothing).
+    bool EnsureOuterParents() const;
 
     // Lines live in fixed chunks, so growing never copies them. Slot 0 of chunk 0 is unused.
     struct ChunkFree
@@ -198,31 +220,71 @@ private:
     std::vector<ItemId> m_marked;
     std::unordered_map<ItemId, uint64_t> m_wideArgs;  // the arguments of more than 48 bits
 
-    // A plain array of 32-bit values in memory marked for huge pages (see Grow).
-    class IndexArray
+    // The pre-order walk's links, per line of a block (and the top level at 0): the
+    // offsets in the block of the line's first child there (bits 0-12) and of its next
+    // sibling there (bits 16-28), and whether it has children in later blocks (bit 15),
+    // which are on its outer list. Offset 0 means none: a block's first line is never
+    // the child of a line in that block.
+    //
+    // A walk makes them for the blocks it comes to, a few at a time. Every branch that
+    // runs through the whole file (the packet structure, each stream's) takes the walk
+    // through every block again, and so through memory again; linking a block as the
+    // walk comes to it brings the block's lines into the cache for making their texts,
+    // where links kept for the whole tree would be more memory to go through.
+    static constexpr uint32_t kLinkOffset = kBlockSize - 1;
+    static constexpr unsigned kLinkNextShift = 16;
+    static constexpr uint32_t kLinkOuter = 1u << 15;
+    class LinkCache
     {
     public:
-        IndexArray() = default;
-        ~IndexArray() { std::free(m_p); }
-        IndexArray(const IndexArray&) = delete;
-        IndexArray& operator=(const IndexArray&) = delete;
-        bool Reset(size_t count, bool zero = true);  // count values, 0 when zero; false without memory
-        void Release();
-        uint32_t& operator[](size_t i) { return m_p[i]; }
-        uint32_t operator[](size_t i) const { return m_p[i]; }
-        size_t Bytes() const { return m_n * sizeof(uint32_t); }
-        size_t Size() const { return m_n; }
+        explicit LinkCache(const CResultTree& tree) : m_tree(tree) {}
+        uint32_t operator()(ItemId id)
+        {
+            const uint32_t block = BlockOf(id);
+            Slot& slot = m_slots[block % m_slots.size()];
+            if (slot.block != block) [[unlikely]]
+                Fetch(slot, block);
+            return slot.links[id & kLinkOffset];
+        }
 
     private:
-        uint32_t* m_p = nullptr;
-        size_t m_n = 0;
+        struct Slot
+        {
+            uint32_t block = ~0u;
+            uint32_t* links = nullptr;
+            std::unique_ptr<uint32_t[]> own;
+        };
+        void Fetch(Slot& slot, uint32_t block);
+        void Make(uint32_t* links, uint32_t block);
+        const CResultTree& m_tree;
+        // A walk is in a line's block and, near the end of a block, the next one; the
+        // lines above it take no links once their children are under way.
+        std::array<Slot, 4> m_slots;
+        std::vector<uint16_t> m_lastChild;
+        // A tree whose lines jump from block to block (no analysis makes one, but any
+        // tree may be walked) would have its blocks linked again and again: past a few
+        // times the blocks, the walk keeps the links of every block it has made.
+        uint64_t m_nMade = 0;
+        std::vector<std::unique_ptr<uint32_t[]>> m_kept;
     };
-
-    // Child index of the whole tree (children of each parent contiguous, in order), for
-    // the pre-order walk; rebuilt when stale.
+    // The lines with children on an outer list, in id order; made again when stale.
     mutable bool m_bIndexValid = false;
-    mutable IndexArray m_childStart;  // per parent id (0 = top level), size count + 2
-    mutable IndexArray m_children;    // size count
+    mutable std::vector<ItemId> m_outerParents;
+
+    // A line of the walk whose children are being visited.
+    struct WalkFrame
+    {
+        ItemId base;     // the block of the line whose children these are
+        uint32_t local;  // offset of the next child in that block, 0 when done
+        const ItemId* outer;
+        const ItemId* outerEnd;
+    };
+    // Puts the parent's outer list in its frame.
+    void AddOuterList(ItemId parent, WalkFrame& f) const;
+    // The walk's stack as it stands when it comes to line from: a frame for each line
+    // above it (the top level first), each past from's branch. False when from is not a
+    // line or the links cannot be had.
+    bool StackAt(ItemId from, std::vector<WalkFrame>& stack, LinkCache& links) const;
 
     // ---- the child lists of ChildCount, Child and Row
     // The children of one block's lines among that block's lines.
@@ -364,30 +426,55 @@ private:
 };
 
 template <class Visit>
-void CResultTree::ForEachPreOrder(Visit&& visit) const
+void CResultTree::ForEachPreOrder(ItemId from, ItemId to, Visit&& visit) const
 {
-    if (!EnsureIndex())
+    // Depth-first with an explicit stack: the tree is shallow but has millions of lines.
+    // A line's children are those in its own block (a chain of links), then those on its
+    // outer list.
+    LinkCache links(*this);
+    std::vector<WalkFrame> stack;
+    stack.reserve(64);
+    if (!StackAt(from, stack, links))
         return;
-    // Depth-first with an explicit stack of (next position, end position) in the child
-    // array: the tree is shallow but has millions of lines.
-    struct Frame
-    {
-        uint32_t next, end;
+    const auto push = [&](ItemId parent, uint32_t link) {
+        WalkFrame f{parent & ~kLinkOffset, link & kLinkOffset, nullptr, nullptr};
+        if (link & kLinkOuter) [[unlikely]]
+            AddOuterList(parent, f);
+        stack.push_back(f);
     };
-    std::vector<Frame> stack;
-    stack.push_back({m_childStart[0], m_childStart[1]});
+    if (from != kNoItem)
+    {
+        if (from == to)
+            return;
+        visit(from, static_cast<uint32_t>(stack.size() - 1));
+        if (const uint32_t link = links(from); link & (kLinkOffset | kLinkOuter))
+            push(from, link);
+    }
     while (!stack.empty())
     {
-        Frame& f = stack.back();
-        if (f.next == f.end)
+        WalkFrame& f = stack.back();
+        ItemId item;
+        uint32_t link;
+        if (f.local != 0)
+        {
+            item = f.base + f.local;
+            link = links(item);
+            f.local = link >> kLinkNextShift;
+        }
+        else if (f.outer != f.outerEnd)
+        {
+            item = *f.outer++;
+            link = links(item);
+        }
+        else
         {
             stack.pop_back();
             continue;
         }
-        const ItemId item = m_children[f.next++];
+        if (item == to)
+            return;
         visit(item, static_cast<uint32_t>(stack.size() - 1));
-        const uint32_t begin = m_childStart[item], end = m_childStart[item + 1];
-        if (begin != end)
-            stack.push_back({begin, end});
+        if (link & (kLinkOffset | kLinkOuter))
+            push(item, link);
     }
 }

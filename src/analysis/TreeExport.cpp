@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <condition_variable>
-#include <deque>
+#include <system_error>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -80,236 +80,229 @@ void AppendJsonString(std::string& out, const std::string& text, size_t from)
 namespace
 {
 
-// Most lines of a large tree repeat texts made before ("Marker (1) = 1", "prio = 0",
-// "PES HEADER" ...). A line's text follows from its format and argument alone, so a
-// small direct-mapped cache of recent texts saves making most of them again.
-class TextCache
+// Text made for the output, in one buffer that only grows: a line is written through a
+// pointer once there is room for it.
+class TextBuffer
 {
 public:
-    void Append(const CResultTree& tree, ItemId item, std::string& out)
+    // Room for at least n more bytes at End().
+    char* Room(size_t n)
     {
-        const LineFmt fmt = tree.Format(item);
-        const uint64_t arg = tree.Arg(item);
-        // Texts from the tree's string store may be long; they are rare anyway.
-        if (fmt == LineFmt::Text || fmt == LineFmt::RootPackets || fmt == LineFmt::RootAll)
-        {
-            AppendLineText(tree, item, out);
-            return;
-        }
-        const uint64_t key = (arg * 0x9E3779B97F4A7C15ull) ^ (static_cast<uint64_t>(fmt) * 0xC2B2AE3D27D4EB4Full);
+        if (m_text.size() - m_nUsed < n) [[unlikely]]
+            Grow(n);
+        return m_text.data() + m_nUsed;
+    }
+    void Advance(size_t n) { m_nUsed += n; }
+    void Append(const char* p, size_t n)
+    {
+        std::memcpy(Room(n), p, n);
+        m_nUsed += n;
+    }
+    const char* Data() const { return m_text.data(); }
+    size_t Size() const { return m_nUsed; }
+    void Clear() { m_nUsed = 0; }
+
+private:
+    [[gnu::noinline]] void Grow(size_t n) { m_text.resize(std::max(m_text.size() * 2, m_nUsed + n + (1 << 16))); }
+    std::string m_text;
+    size_t m_nUsed = 0;
+};
+
+// Makes the output's lines: the indentation, the text and the newline. Most lines of a
+// large tree repeat lines made before ("Marker (1) = 1", "prio = 0", "PES HEADER" at
+// their depths ...), and a line follows from its format, argument and depth alone, so a
+// small direct-mapped cache of recent lines saves making most of them again.
+class LineMaker
+{
+public:
+    explicit LineMaker(const CResultTree& tree) : m_tree(tree) {}
+
+    void Line(ItemId item, uint32_t depth, TextBuffer& out)
+    {
+        const LineFmt fmt = m_tree.Format(item);
+        const uint64_t arg = m_tree.Arg(item);
+        const uint64_t key = (arg * 0x9E3779B97F4A7C15ull) ^
+            ((static_cast<uint64_t>(fmt) | uint64_t{depth} << 16) * 0xC2B2AE3D27D4EB4Full);
         Entry& e = m_entries[(key >> 40) & (kEntries - 1)];
-        if (e.length != kEmpty && e.fmt == fmt && e.arg == arg)
+        if (e.length != kEmpty && e.arg == arg && e.fmt == fmt && e.depth == depth)
         {
-            out.append(e.text, e.length);
+            // The whole entry at once: a copy of fixed length is a few moves.
+            std::memcpy(out.Room(sizeof e.text), e.text, sizeof e.text);
+            out.Advance(e.length);
             return;
         }
-        const size_t before = out.size();
-        AppendLineText(tree, item, out);
-        const size_t length = out.size() - before;
-        if (length <= sizeof e.text)
+        m_text.clear();
+        FormatLine(fmt, arg, m_tree, m_text);
+        const size_t indent = 2 * static_cast<size_t>(depth);
+        const size_t length = indent + m_text.size() + 1;
+        char* p = out.Room(std::max(length, sizeof e.text));
+        std::memset(p, ' ', indent);
+        std::memcpy(p + indent, m_text.data(), m_text.size());
+        p[length - 1] = '\n';
+        out.Advance(length);
+        // Texts from the tree's string store may be long; they are rare anyway.
+        if (length <= sizeof e.text && fmt != LineFmt::Text && fmt != LineFmt::RootPackets && fmt != LineFmt::RootAll)
         {
-            e.fmt = fmt;
             e.arg = arg;
+            e.fmt = fmt;
+            e.depth = static_cast<uint8_t>(depth);
             e.length = static_cast<uint8_t>(length);
-            std::memcpy(e.text, out.data() + before, length);
+            std::memcpy(e.text, p, length);
         }
     }
 
 private:
-    static constexpr size_t kEntries = 4096;
+    static constexpr size_t kEntries = 1024;
     static constexpr uint8_t kEmpty = 0xFF;
     struct Entry
     {
         uint64_t arg = 0;
         LineFmt fmt = LineFmt::Text;
+        uint8_t depth = 0;
         uint8_t length = kEmpty;
-        char text[53];
+        char text[52];
     };
+    static_assert(sizeof(Entry) == 64);
+
+    const CResultTree& m_tree;
     std::vector<Entry> m_entries = std::vector<Entry>(kEntries);
+    std::string m_text;
 };
 
-void AppendIndentedLine(const CResultTree& tree, ItemId item, uint32_t depth, std::string& buf, TextCache& cache)
+bool WriteAll(std::FILE* out, const TextBuffer& text)
 {
-    static const std::string kIndent(256, ' ');
-    const size_t indent = 2 * static_cast<size_t>(depth);
-    if (indent <= kIndent.size())
-        buf.append(kIndent.data(), indent);
-    else
-        buf.append(indent, ' ');
-    cache.Append(tree, item, buf);
-    buf.push_back('\n');
+    return text.Size() == 0 || std::fwrite(text.Data(), 1, text.Size(), out) == text.Size();
 }
 
-// Writing a whole tree is mostly making texts. On a large tree the walk hands blocks of
-// lines to two formatting threads and writes their results back in order, so the texts
-// are made on both cores.
+bool WriteSerially(const CResultTree& tree, std::FILE* out)
+{
+    TextBuffer text;
+    LineMaker maker(tree);
+    bool ok = true;
+    tree.ForEachPreOrder([&](ItemId item, uint32_t depth) {
+        maker.Line(item, depth, text);
+        if (text.Size() >= (1u << 20))
+        {
+            ok = ok && WriteAll(out, text);
+            text.Clear();
+        }
+    });
+    return ok && WriteAll(out, text) && std::fflush(out) == 0 && !std::ferror(out);
+}
+
+// Writing a whole tree is mostly walking it and making texts. A large tree's walk is cut
+// into stretches (runs of the subtrees on its long lists of children), which threads
+// walk and format each on its own; the stretches are written out in order.
 class ParallelTextWriter
 {
 public:
-    static constexpr size_t kBlockLines = 1 << 15;
-    static constexpr size_t kMaxBlocksInFlight = 8;
-
-    ParallelTextWriter(const CResultTree& tree, std::FILE* out) : m_tree(tree), m_out(out) {}
+    ParallelTextWriter(const CResultTree& tree, std::FILE* out, std::vector<ItemId> cuts)
+        : m_tree(tree), m_out(out), m_cuts(std::move(cuts)), m_slots(kAhead)
+    {
+    }
 
     bool Run(unsigned workers)
     {
-        for (unsigned i = 0; i < workers; ++i)
-            m_threads.emplace_back([this] { Work(); });
-        Block block;
-        block.lines = TakeLines();
-        m_tree.ForEachPreOrder([&](ItemId item, uint32_t depth) {
-            block.lines.push_back({item, depth});
-            if (block.lines.size() == kBlockLines)
-            {
-                Submit(std::move(block));
-                block = Block();
-                block.lines = TakeLines();
-            }
-        });
-        if (!block.lines.empty())
-            Submit(std::move(block));
+        std::vector<std::thread> threads;
+        try
         {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_bDone = true;
+            for (unsigned i = 0; i < workers; ++i)
+                threads.emplace_back([this] { Work(); });
         }
-        m_cvWork.notify_all();
-        WriteReady(true);
-        for (std::thread& t : m_threads)
+        catch (const std::system_error&)
+        {
+            // Fewer threads than asked for.
+        }
+        if (threads.empty())
+            return WriteSerially(m_tree, m_out);
+        const size_t stretches = m_cuts.size() + 1;
+        bool ok = true;
+        for (size_t n = 0; n < stretches; ++n)
+        {
+            Slot& slot = m_slots[n % kAhead];
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_cv.wait(lock, [&] { return slot.ready; });
+            lock.unlock();
+            ok = ok && WriteAll(m_out, slot.text);
+            lock.lock();
+            slot.ready = false;
+            slot.text.Clear();
+            ++m_nWritten;
+            lock.unlock();
+            m_cv.notify_all();
+        }
+        for (std::thread& t : threads)
             t.join();
-        return !m_bFailed && std::fflush(m_out) == 0 && !std::ferror(m_out);
+        return ok && std::fflush(m_out) == 0 && !std::ferror(m_out);
     }
 
 private:
-    using Lines = std::vector<std::pair<ItemId, uint32_t>>;
-    struct Block
+    // Stretches made ahead of the writer at most; each holds a few megabytes of text.
+    static constexpr size_t kAhead = 6;
+    struct Slot
     {
-        Lines lines;
-        std::string text;
-        bool formatted = false;
+        TextBuffer text;
+        bool ready = false;
     };
-
-    // Blocks are a few hundred kilobytes; fresh ones would come from the system each
-    // time, and having it clear their pages cost as much as making the texts. So the
-    // buffers go round: lines back to the walk, texts back to the formatters.
-    Lines TakeLines()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_freeLines.empty())
-        {
-            Lines lines;
-            lines.reserve(kBlockLines);
-            return lines;
-        }
-        Lines lines = std::move(m_freeLines.back());
-        m_freeLines.pop_back();
-        lines.clear();
-        return lines;
-    }
-
-    void Submit(Block&& block)
-    {
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_cvRoom.wait(lock, [&] { return m_blocks.size() < kMaxBlocksInFlight || m_blocks.front().formatted; });
-            m_blocks.push_back(std::move(block));
-            ++m_nQueued;
-        }
-        m_cvWork.notify_one();
-        WriteReady(false);
-    }
 
     void Work()
     {
-        TextCache cache;
+        LineMaker maker(m_tree);
+        // Each thread makes its text in a buffer of its own (the slots' buffers lie side
+        // by side, and two threads writing next to each other would share cache lines),
+        // and trades it for the slot's, written out and emptied, when the stretch is done.
+        TextBuffer text;
+        const size_t stretches = m_cuts.size() + 1;
         for (;;)
         {
-            Block* block = nullptr;
+            size_t n;
             {
                 std::unique_lock<std::mutex> lock(m_mutex);
-                m_cvWork.wait(lock, [&] { return m_nTaken < m_nQueued || m_bDone; });
-                if (m_nTaken == m_nQueued)
+                if (m_nTaken == stretches)
                     return;
-                block = &m_blocks[m_nTaken - m_nWritten];
-                ++m_nTaken;
+                n = m_nTaken++;
+                m_cv.wait(lock, [&] { return n < m_nWritten + kAhead; });
             }
-            std::string text;
+            Slot& slot = m_slots[n % kAhead];
+            const ItemId from = n == 0 ? kNoItem : m_cuts[n - 1];
+            const ItemId to = n == m_cuts.size() ? kNoItem : m_cuts[n];
+            text.Clear();
+            m_tree.ForEachPreOrder(from, to, [&](ItemId item, uint32_t depth) { maker.Line(item, depth, text); });
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
-                if (!m_freeTexts.empty())
-                {
-                    text = std::move(m_freeTexts.back());
-                    m_freeTexts.pop_back();
-                }
+                std::swap(slot.text, text);
+                slot.ready = true;
             }
-            text.clear();
-            text.reserve(block->lines.size() * 40);
-            for (const auto& [item, depth] : block->lines)
-                AppendIndentedLine(m_tree, item, depth, text, cache);
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                block->text = std::move(text);
-                m_freeLines.push_back(std::move(block->lines));
-                block->formatted = true;
-            }
-            m_cvRoom.notify_all();
-        }
-    }
-
-    // Writes the blocks that are formatted, in order; with wait, until all are written.
-    void WriteReady(bool wait)
-    {
-        for (;;)
-        {
-            std::string text;
-            {
-                std::unique_lock<std::mutex> lock(m_mutex);
-                if (wait)
-                    m_cvRoom.wait(lock, [&] { return m_blocks.empty() || m_blocks.front().formatted; });
-                if (m_blocks.empty() || !m_blocks.front().formatted)
-                    return;
-                text = std::move(m_blocks.front().text);
-                m_blocks.pop_front();
-                ++m_nWritten;
-            }
-            m_cvRoom.notify_all();
-            if (!m_bFailed && std::fwrite(text.data(), 1, text.size(), m_out) != text.size())
-                m_bFailed = true;
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_freeTexts.push_back(std::move(text));
+            m_cv.notify_all();
         }
     }
 
     const CResultTree& m_tree;
     std::FILE* m_out;
-    std::vector<std::thread> m_threads;
+    const std::vector<ItemId> m_cuts;
+    std::vector<Slot> m_slots;
     std::mutex m_mutex;
-    std::condition_variable m_cvWork, m_cvRoom;
-    std::deque<Block> m_blocks;  // not yet written, in order; deque keeps addresses stable
-    std::vector<Lines> m_freeLines;
-    std::vector<std::string> m_freeTexts;
-    size_t m_nQueued = 0, m_nTaken = 0, m_nWritten = 0;
-    bool m_bDone = false;
-    bool m_bFailed = false;
+    std::condition_variable m_cv;
+    size_t m_nTaken = 0, m_nWritten = 0;
 };
 
 }  // namespace
 
 bool WriteTreeText(const CResultTree& tree, std::FILE* out)
 {
+    // Stretches of about a hundred thousand lines.
+    constexpr uint32_t kStretchLines = 1u << 17;
     const unsigned cores = std::thread::hardware_concurrency();
-    if (tree.Count() > 4 * ParallelTextWriter::kBlockLines && cores >= 2)
+    if (tree.Count() >= 4 * kStretchLines && cores >= 2)
     {
-        ParallelTextWriter writer(tree, out);
-        return writer.Run(std::min(cores, 4u));
+        std::vector<ItemId> cuts = tree.PreOrderCuts(tree.Count() / kStretchLines);
+        if (!cuts.empty())
+        {
+            ParallelTextWriter writer(tree, out, std::move(cuts));
+            return writer.Run(std::min(cores, 4u));
+        }
     }
-    BlockWriter w(out);
-    std::string& buf = w.Buffer();
-    TextCache cache;
-    tree.ForEachPreOrder([&](ItemId item, uint32_t depth) {
-        AppendIndentedLine(tree, item, depth, buf, cache);
-        w.MaybeFlush();
-    });
-    return w.Ok();
+    return WriteSerially(tree, out);
 }
 
 bool WriteTreeJson(const CResultTree& tree, std::FILE* out)

@@ -114,7 +114,7 @@ TEST(ResultTree, ChildListsAcrossChunksFollowTheParents)
     ASSERT_GT(t.Count(), 3u * 131072u);
     verify();
 
-    // The pre-order walk (its own index) agrees, and a new line is seen at once.
+    // The pre-order walk (its own links) agrees, and a new line is seen at once.
     uint32_t visited = 0;
     t.ForEachPreOrder([&](ItemId, uint32_t) { ++visited; });
     EXPECT_EQ(visited, t.Count());
@@ -240,48 +240,6 @@ TEST(LineText, PrintfDetailsOfTheDisplays)
     const uint32_t name = t.StoreString("clip.mpg");
     EXPECT_EQ(text(LineFmt::RootPackets, PackArgs(name, 100)), "clip.mpg [100 packets]");
     EXPECT_EQ(text(LineFmt::RootAll, PackArgs(name)), "clip.mpg [all packets]");
-}
-
-}  // namespace
-
-#include "analysis/TreeExport.h"
-
-#include <cstdio>
-#include <random>
-
-namespace
-{
-
-std::string WrittenText(const CResultTree& t)
-{
-    std::FILE* f = std::tmpfile();
-    EXPECT_TRUE(WriteTreeText(t, f));
-    std::string s(static_cast<size_t>(std::ftell(f)), '\0');
-    std::rewind(f);
-    EXPECT_EQ(std::fread(s.data(), 1, s.size(), f), s.size());
-    std::fclose(f);
-    return s;
-}
-
-TEST(TreeExport, LargeTreeWrittenInBlocksKeepsPreOrder)
-{
-    // Large enough for the blocks handed to the formatting threads; lines land under
-    // random earlier lines, so parents' children interleave everywhere.
-    CResultTree t;
-    std::mt19937 rng(3);
-    t.AddText(kNoItem, "root", TreeImage::Plus);
-    for (uint32_t i = 0; i < 400000; ++i)
-    {
-        const ItemId parent = rng() % 8 == 0 ? kNoItem : static_cast<ItemId>(1 + rng() % t.Count());
-        t.AddValue(parent, LineFmt::PackNumber, i);
-    }
-    std::string expected;
-    t.ForEachPreOrder([&](ItemId item, uint32_t depth) {
-        expected.append(2 * depth, ' ');
-        expected += LineText(t, item);
-        expected.push_back('\n');
-    });
-    EXPECT_EQ(WrittenText(t), expected);
 }
 
 }  // namespace
