@@ -472,6 +472,22 @@ private slots:
             if (s.style == PlotSeries::StepLine && s.count > 0 && s.describe(0).contains(QLatin1String("on clock 4")))
                 QVERIFY2(s.x(0) >= r.clocks.back().shift, qPrintable(s.describe(0)));
         }
+        // One legend entry a stream, whose click hides the stream's curves on every clock.
+        CPlotWidget* buffers = w.Plot(2);
+        QStringList named;
+        for (size_t k = 0; k < buffers->SeriesCount(); ++k)
+            if (!buffers->LegendEntryRect(k).isNull())
+                named << buffers->Series(k).name;
+        QCOMPARE(named.size(), int(QSet<QString>(named.begin(), named.end()).size()));
+        QVERIFY(buffers->SeriesCount() > size_t(named.size()));
+        w.show();
+        w.PlotTabs()->setCurrentIndex(2);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        buffers->replot();
+        const QString first = buffers->Series(0).name;
+        QTest::mouseClick(buffers, Qt::LeftButton, Qt::NoModifier, buffers->LegendEntryRect(0).center());
+        for (size_t k = 0; k < buffers->SeriesCount(); ++k)
+            QCOMPARE(buffers->IsSeriesVisible(k), buffers->Series(k).name != first);
         // The time stamps' lead times stay those of each clock: no pack of a new VOB
         // stands seconds off its arrival.
         const PlotSeries* scr = seriesNamed(w.Plot(1), QStringLiteral("SCR - arrival"));

@@ -73,6 +73,14 @@ void CPlotWidget::AddSeries(PlotSeries series)
         g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCross, QPen(series.color, 2), Qt::NoBrush, 9));
         break;
     }
+    // A series that goes on under a name already shown (a stream's buffer on each of a
+    // VOB set's clocks) shares the first one's legend entry.
+    for (const Entry& e : m_series)
+        if (e.data.name == series.name)
+        {
+            g->removeFromLegend();
+            break;
+        }
     m_series.push_back({std::move(series), g});
 }
 
@@ -175,10 +183,15 @@ void CPlotWidget::SetSeriesVisible(size_t k, bool visible)
 {
     if (k >= m_series.size())
         return;
-    QCPGraph* graph = m_series[k].graph;
-    graph->setVisible(visible);
-    if (QCPPlottableLegendItem* entry = legend->itemWithPlottable(graph))
-        entry->setTextColor(visible ? QColor(Qt::black) : kHiddenText);
+    // With every series of its name: they share one legend entry.
+    for (Entry& e : m_series)
+    {
+        if (e.data.name != m_series[k].data.name)
+            continue;
+        e.graph->setVisible(visible);
+        if (QCPPlottableLegendItem* entry = legend->itemWithPlottable(e.graph))
+            entry->setTextColor(visible ? QColor(Qt::black) : kHiddenText);
+    }
     FitValues();
     replot();
 }
