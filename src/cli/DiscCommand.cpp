@@ -1,7 +1,10 @@
 #include "cli/DiscCommand.h"
 
+#include "cli/ModelCommands.h"
 #include "disc/DiscCheck.h"
 #include "disc/DiscReport.h"
+#include "model/Pipeline.h"
+#include "model/StreamStats.h"
 
 #include <cerrno>
 
@@ -50,8 +53,51 @@ bool CheckDiscInput(const std::string& input, const cli::Options& options, cli::
     disc::DiscFiles files;
     if (!Find(input, files, inputs))
         return true;
-    const disc::DiscCheckResult result = disc::CheckDisc(files);
+    // With --streams, each VOB set's stream list, as --streams gives a file's.
+    std::vector<std::unique_ptr<model::CStreamStats>> stats;
+    disc::DiscCheckOptions read;
+    if (options.streams)
+        read.observeSet = [&stats](size_t domain, model::CPipeline& pipeline) -> std::shared_ptr<void> {
+            if (stats.size() <= domain)
+                stats.resize(domain + 1);
+            stats[domain] = std::make_unique<model::CStreamStats>();
+            pipeline.Add(*stats[domain]);
+            return nullptr;
+        };
+    const disc::DiscCheckResult result = disc::CheckDisc(files, read);
     std::string out = options.json ? disc::CheckJson(result, input) : disc::CheckText(result);
+    if (options.streams)
+    {
+        std::string lists = options.json ? ", \"vob_sets\": [" : "";
+        bool first = true;
+        for (const disc::DomainRun& run : result.runs)
+        {
+            if (!run.domain || run.files.empty())
+                continue;
+            const size_t i = static_cast<size_t>(run.domain - result.disc->domains.data());
+            if (i >= stats.size() || !stats[i])
+                continue;
+            std::string name = run.domain->name + " (" + run.files.front().name;
+            if (run.files.size() > 1)
+                name += " to " + run.files.back().name;
+            name += ')';
+            if (!options.json)
+            {
+                lists += StreamListText(name, *stats[i], stats[i]->Bytes());
+                continue;
+            }
+            lists += first ? "{\"set\": " : ", {\"set\": ";
+            first = false;
+            model::AppendJsonString(lists, run.domain->name);
+            lists += ", \"streams\": ";
+            AppendStreamsJson(lists, *stats[i]);
+            lists += '}';
+        }
+        if (!options.json)
+            out = lists + out;
+        else if (out.size() >= 2 && out.compare(out.size() - 2, 2, "}\n") == 0)
+            out.insert(out.size() - 2, lists + "]");
+    }
     if (!options.json && options.inputs.size() > 1)
         out = input + ":\n" + out;
     if (!cli::WriteOut(out))

@@ -310,6 +310,22 @@ void CStreamStats::OnNavPack(const NavPack& nav)
     }
 }
 
+void CStreamStats::OnTimeBase(const TimeBaseEvent& timeBase)
+{
+    // A new clock starts its times again near 0: its seconds are its own, and never add
+    // to the last clock's (two VOBs' first seconds would make one of twice the rate).
+    // Across an SCR that runs back the streams' times go on.
+    if (timeBase.reason == TimeBaseEvent::Reason::ScrBackwards)
+        return;
+    for (Entry& e : m_entries)
+    {
+        if (e.secondOpen)
+            e.summary.peakBitsPerSecond = std::max(e.summary.peakBitsPerSecond, e.secondBytes * 8);
+        e.secondOpen = false;
+        e.secondsStarted = false;
+    }
+}
+
 void CStreamStats::OnEnd(const StreamEnd& end)
 {
     m_end = end;

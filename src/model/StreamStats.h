@@ -79,6 +79,7 @@ public:
     void OnAccessUnit(const AccessUnit& unit) override;
     void OnNavPack(const NavPack& nav) override;
     void OnResync(const ResyncEvent& r) override { m_skipped += r.skipped; }
+    void OnTimeBase(const TimeBaseEvent& timeBase) override;
     void OnEnd(const StreamEnd& end) override;
 
     // Streams in order of their first appearance (padding left out).

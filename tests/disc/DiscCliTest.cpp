@@ -205,6 +205,35 @@ TEST(DiscCli, TitleSetStreamsAreTheTitlesStreams)
     EXPECT_TRUE(ofSets[2].count("  Audio 2: mpeg1, fr, 2 channels, 48000 Hz (0xC0)")) << r.out;
 }
 
+// --streams lists each VOB set's streams before the findings. A set of several VOBs, each
+// on a clock of its own from near 0, has its rates per second on each clock: the
+// manager's menus are two VOBs of one second each, whose first seconds must not add up
+// to one second of twice the rate.
+TEST(DiscCli, CheckListsEachVobSetsStreams)
+{
+    const CliRun r = Cli("--check --streams " + kDiscs + "/disc");
+    ASSERT_EQ(r.status, 0) << r.out;
+    for (const char* set : {"VMGM (VIDEO_TS.VOB): ", "VTSM 1 (VTS_01_0.VOB): ",
+                            "VTS 1 (VTS_01_1.VOB to VTS_01_2.VOB): ", "VTS 2 (VTS_02_1.VOB): "})
+        EXPECT_NE(("\n" + r.out).find(std::string("\n") + set), std::string::npos) << set << "\n" << r.out;
+    const std::regex rates(R"(^  (0x\S+) .* avg ([0-9.]+) kbit/s  peak ([0-9.]+) kbit/s)");
+    std::smatch m;
+    int menuStreams = 0;
+    for (const std::string& line : Lines(r.out))
+    {
+        if (line.rfind("VTSM 1 ", 0) == 0)
+            break;
+        if (std::regex_search(line, m, rates) && m[1] != "0xBF")
+        {
+            ++menuStreams;
+            EXPECT_LT(std::stod(m[3]), 1.1 * std::stod(m[2])) << line;
+        }
+    }
+    EXPECT_EQ(menuStreams, 2) << r.out;
+    const CliRun json = Cli("--check --streams --json " + kDiscs + "/disc");
+    EXPECT_NE(json.out.find("\"vob_sets\": [{\"set\": \"VMGM\", \"streams\": [{"), std::string::npos) << json.out;
+}
+
 TEST(DiscCli, SummaryJson)
 {
     const CliRun r = Cli("--disc --json " + kDiscs + "/disc");
