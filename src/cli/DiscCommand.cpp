@@ -65,39 +65,34 @@ bool CheckDiscInput(const std::string& input, const cli::Options& options, cli::
             return nullptr;
         };
     const disc::DiscCheckResult result = disc::CheckDisc(files, read);
-    std::string out = options.json ? disc::CheckJson(result, input) : disc::CheckText(result);
+    std::string lists;
     if (options.streams)
     {
-        std::string lists = options.json ? ", \"vob_sets\": [" : "";
         bool first = true;
         for (const disc::DomainRun& run : result.runs)
         {
-            if (!run.domain || run.files.empty())
+            const size_t i = run.domain ? static_cast<size_t>(run.domain - result.disc->domains.data()) : stats.size();
+            if (run.files.empty() || i >= stats.size() || !stats[i])
                 continue;
-            const size_t i = static_cast<size_t>(run.domain - result.disc->domains.data());
-            if (i >= stats.size() || !stats[i])
+            if (options.json)
+            {
+                lists += first ? "{\"set\": " : ", {\"set\": ";
+                first = false;
+                model::AppendJsonString(lists, run.domain->name);
+                lists += ", \"streams\": ";
+                AppendStreamsJson(lists, *stats[i]);
+                lists += '}';
                 continue;
+            }
             std::string name = run.domain->name + " (" + run.files.front().name;
             if (run.files.size() > 1)
                 name += " to " + run.files.back().name;
-            name += ')';
-            if (!options.json)
-            {
-                lists += StreamListText(name, *stats[i], stats[i]->Bytes());
-                continue;
-            }
-            lists += first ? "{\"set\": " : ", {\"set\": ";
-            first = false;
-            model::AppendJsonString(lists, run.domain->name);
-            lists += ", \"streams\": ";
-            AppendStreamsJson(lists, *stats[i]);
-            lists += '}';
+            lists += StreamListText(name + ')', *stats[i], stats[i]->Bytes());
         }
-        if (!options.json)
-            out = lists + out;
-        else if (out.size() >= 2 && out.compare(out.size() - 2, 2, "}\n") == 0)
-            out.insert(out.size() - 2, lists + "]");
     }
+    std::string out = options.json
+                          ? disc::CheckJson(result, input, options.streams ? ", \"vob_sets\": [" + lists + "]" : "")
+                          : lists + disc::CheckText(result);
     if (!options.json && options.inputs.size() > 1)
         out = input + ":\n" + out;
     if (!cli::WriteOut(out))

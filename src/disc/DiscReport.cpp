@@ -478,7 +478,7 @@ std::string TotalsLine(const DiscCheckResult& result)
     return FormatTotals(result.findings) + " in " + Plural(files, "VOB file") + ", " + Plural(result.packs, "pack");
 }
 
-std::string CheckJson(const DiscCheckResult& result, const std::string& path)
+std::string CheckJson(const DiscCheckResult& result, const std::string& path, const std::string& fields)
 {
     std::string out;
     SummaryJsonBody(out, *result.disc, path);
@@ -502,10 +502,10 @@ std::string CheckJson(const DiscCheckResult& result, const std::string& path)
         }
         out += ", " + rest;
     }
-    out += Format("], \"errors\": %" PRIu64 ", \"warnings\": %" PRIu64 ", \"infos\": %" PRIu64 "}\n",
+    out += Format("], \"errors\": %" PRIu64 ", \"warnings\": %" PRIu64 ", \"infos\": %" PRIu64,
                   result.findings.Total(checks::Severity::Error), result.findings.Total(checks::Severity::Warning),
                   result.findings.Total(checks::Severity::Info));
-    return out;
+    return out + fields + "}\n";
 }
 
 }  // namespace disc

@@ -34,7 +34,8 @@ std::string CheckText(const DiscCheckResult& result);
 // The report's last line, without its line end: "0 errors, 1 warning, 0 infos in 3 VOB
 // files, 1200 packs".
 std::string TotalsLine(const DiscCheckResult& result);
-// The summary's object with the findings (a "file" each) and the totals.
-std::string CheckJson(const DiscCheckResult& result, const std::string& path);
+// The summary's object with the findings (a "file" each) and the totals; fields (", \"name\":
+// value", ...) a front adds go last.
+std::string CheckJson(const DiscCheckResult& result, const std::string& path, const std::string& fields = {});
 
 }  // namespace disc

@@ -201,6 +201,13 @@ void CStreamStats::OnSequence(const SequenceEvent& seq)
     }
 }
 
+void CStreamStats::CloseSecond(Entry& e)
+{
+    if (e.secondOpen)
+        e.summary.peakBitsPerSecond = std::max(e.summary.peakBitsPerSecond, e.secondBytes * 8);
+    e.secondOpen = false;
+}
+
 void CStreamStats::AddToSecond(Entry& e, int64_t time27, uint64_t bytes)
 {
     if (!e.secondsStarted)
@@ -211,8 +218,7 @@ void CStreamStats::AddToSecond(Entry& e, int64_t time27, uint64_t bytes)
     const int64_t second = (time27 - e.firstDts27) / kClock27;
     if (!e.secondOpen || second != e.second)
     {
-        if (e.secondOpen)
-            e.summary.peakBitsPerSecond = std::max(e.summary.peakBitsPerSecond, e.secondBytes * 8);
+        CloseSecond(e);
         e.secondOpen = true;
         e.second = second;
         e.secondBytes = 0;
@@ -319,9 +325,7 @@ void CStreamStats::OnTimeBase(const TimeBaseEvent& timeBase)
         return;
     for (Entry& e : m_entries)
     {
-        if (e.secondOpen)
-            e.summary.peakBitsPerSecond = std::max(e.summary.peakBitsPerSecond, e.secondBytes * 8);
-        e.secondOpen = false;
+        CloseSecond(e);
         e.secondsStarted = false;
     }
 }
@@ -332,9 +336,7 @@ void CStreamStats::OnEnd(const StreamEnd& end)
     for (Entry& e : m_entries)
     {
         CloseGop(e);
-        if (e.secondOpen)
-            e.summary.peakBitsPerSecond = std::max(e.summary.peakBitsPerSecond, e.secondBytes * 8);
-        e.secondOpen = false;
+        CloseSecond(e);
     }
 }
 

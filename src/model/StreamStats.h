@@ -107,6 +107,8 @@ private:
     };
     Entry& EntryFor(StreamKey key, Kind kind);
     static void CloseGop(Entry& e);
+    // The second under way into the peak.
+    static void CloseSecond(Entry& e);
     // Counts bytes into the second of time27, seconds counted from the first call.
     static void AddToSecond(Entry& e, int64_t time27, uint64_t bytes);
 

@@ -46,12 +46,12 @@ double InspectResult::Shift(uint32_t pack) const
     return c ? c->shift : 0.0;
 }
 
-double InspectResult::ShiftOfTimeBase(uint32_t timeBase) const
+const PlotClock* InspectResult::ClockOfTimeBase(uint32_t timeBase) const
 {
     for (const PlotClock& c : clocks)
         if (c.timeBase == timeBase)
-            return c.shift;
-    return 0.0;
+            return &c;
+    return nullptr;
 }
 
 bool InspectResult::StartsClock(uint32_t pack) const

@@ -96,7 +96,8 @@ struct InspectResult
     // clock where none is listed. Seconds to add to its times on the plots.
     const PlotClock* ClockOf(uint32_t pack) const;
     double Shift(uint32_t pack) const;
-    double ShiftOfTimeBase(uint32_t timeBase) const;
+    // The clock of a time base; null for the first.
+    const PlotClock* ClockOfTimeBase(uint32_t timeBase) const;
     // The pack starts a clock after the first.
     bool StartsClock(uint32_t pack) const;
 

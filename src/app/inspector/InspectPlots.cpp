@@ -321,15 +321,12 @@ void FillBuffers(const std::shared_ptr<const InspectResult>& r, CPlotWidget& plo
         s.color = ColorOf(*r, c.stream);
         s.style = PlotSeries::StepLine;
         s.count = curve->time.size();
-        const double shift = r->ShiftOfTimeBase(c.timeBase);
+        const inspector::PlotClock* clock = r->ClockOfTimeBase(c.timeBase);
+        const double shift = clock ? clock->shift : 0.0;
         s.x = [curve, shift](size_t i) { return double(curve->time[i]) + shift; };
         s.y = [r, curve, peak](size_t i) { return Share(*curve, i, peak); };
-        s.describe = [r, curve, label](size_t i) {
+        s.describe = [r, curve, label, clock](size_t i) {
             const uint32_t size = SizeAt(*curve, curve->time[i]);
-            const inspector::PlotClock* clock = nullptr;
-            for (const inspector::PlotClock& k : r->clocks)
-                if (k.timeBase == curve->timeBase)
-                    clock = &k;
             return QStringLiteral("%1 buffer %2 of %3 bytes at %4 s%5")
                 .arg(label, Grouped(curve->bytes[i]), size ? Grouped(size) : QStringLiteral("(unknown)"))
                 .arg(curve->time[i], 0, 'f', 3)
