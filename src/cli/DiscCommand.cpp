@@ -19,7 +19,7 @@ bool Find(const std::string& input, disc::DiscFiles& files, cli::InputReporter& 
         return true;
     // A folder that exists but holds no disc says so, rather than "no such file".
     if (error == ENOENT && disc::LooksLikeDisc(input))
-        inputs.OpenFailed(input, "no VIDEO_TS.IFO or VTS_nn_0.IFO in it");
+        inputs.OpenFailed(input, disc::kNoDiscReason);
     else
         inputs.OpenFailed(input, error);
     return false;

@@ -50,5 +50,7 @@ bool FindDisc(const std::string& path, DiscFiles& out, int* error);
 // The path names a disc rather than a stream file: a folder, or a VIDEO_TS.IFO or
 // VTS_nn_0.IFO (or BUP) file.
 bool LooksLikeDisc(const std::string& path);
+// Why a folder that exists is no disc, for the open error every front reports.
+inline constexpr const char* kNoDiscReason = "no VIDEO_TS.IFO or VTS_nn_0.IFO in it";
 
 }  // namespace disc

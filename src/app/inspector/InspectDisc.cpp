@@ -325,7 +325,7 @@ bool InspectDisc(const std::string& path, InspectResult& result, const std::atom
     {
         // A folder that holds no disc says so, rather than "no such file".
         error = std::string(CAnalysisDriver::kOpenErrorText) + ": " + path + ": " +
-                (code == ENOENT && disc::LooksLikeDisc(path) ? std::string("no VIDEO_TS.IFO or VTS_nn_0.IFO in it")
+                (code == ENOENT && disc::LooksLikeDisc(path) ? std::string(disc::kNoDiscReason)
                                                              : CAnalysisDriver::OpenErrorReason(code));
         return false;
     }
